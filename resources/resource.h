@@ -1,0 +1,91 @@
+// Resource identifiers of tavrin.rc, shared by the program and its tests.
+#pragma once
+
+// Strings
+#define IDS_APP_TITLE 1
+#define IDS_WINDOW_CLASS 2
+#define IDS_SOFTKEY_EXIT 103
+#define IDS_SOFTKEY_MENU 104
+#define IDS_INI_SECTION 1000
+#define IDS_INI_DEFAULT_FILE 1001
+#define IDS_KEY_URL 1002
+#define IDS_KEY_BROWSER 1003
+#define IDS_KEY_AUTOCONNECT 1004
+#define IDS_KEY_AUTOBROWSER 1005
+#define IDS_KEY_CONNECTWAIT 1006
+#define IDS_KEY_STARTUPALL 1007
+#define IDS_KEY_UNUSED 1008
+#define IDS_KEY_BROWSERWAIT 1009
+#define IDS_KEY_LOCATEEASY 1010
+#define IDS_KEY_URLINDEX 1011
+#define IDS_KEY_BROWSERINDEX 1012
+#define IDS_KEY_FORMAT 1013
+#define IDS_KEY_FORMATINDEX 1014
+
+// Icon, menu, soft-key bar, accelerators
+#define IDI_TAVRIN 101
+#define IDM_MAIN 102
+#define IDR_MENUBAR 102
+#define IDA_MAIN 2
+
+// Dialog templates
+#define IDD_ABOUT 105
+#define IDD_ABOUT_WIDE 106
+#define IDD_MAIN 129
+#define IDD_PROGRESS 130
+#define IDD_LIST_EDITOR 131
+
+// Menu and soft-key commands
+#define IDM_OPEN 32772
+#define IDM_SAVE 32774
+#define IDM_EXIT 40000
+#define IDM_MENU 40001
+#define IDM_ABOUT 40002
+
+// Main window controls (template 129)
+#define IDC_STATIC_URL 204
+#define IDC_STATIC_BROWSER 205
+#define IDC_URL_COMBO 1029
+#define IDC_URL_EDIT 1023
+#define IDC_BROWSER_COMBO 1030
+#define IDC_BROWSER_EDIT 1031
+#define IDC_GET_LOCATION 1008
+#define IDC_LOCATE_EASY 1018
+#define IDC_AUTO_CONNECT 1004
+#define IDC_AUTO_BROWSER 1005
+#define IDC_STARTUP_ALL 1006
+#define IDC_STATIC_WAIT1 1019
+#define IDC_CONNECT_WAIT 1020
+#define IDC_STATIC_WAIT2 1021
+#define IDC_CONNECT 1013
+#define IDC_SEND 1009
+#define IDC_GET_AND_SEND 1016
+#define IDC_LOG 1014
+
+// Progress dialog (template 130)
+#define IDC_PROGRESS_TEXT 1015
+
+// About box (templates 105, 106)
+#define IDC_ABOUT_ICON 201
+#define IDC_ABOUT_NAME 202
+#define IDC_ABOUT_COPYRIGHT 203
+
+// List editor (template 131)
+#define IDC_LIST 1022
+#define IDC_LIST_ADD 1016
+#define IDC_LIST_DELETE 1025
+#define IDC_LIST_REPLACE 1026
+#define IDC_LIST_UP 1027
+#define IDC_LIST_DOWN 1028
+#define IDC_LIST_LABEL0 1039
+#define IDC_LIST_FIELD0 1036
+#define IDC_LIST_LABEL1 1040
+#define IDC_LIST_FIELD1 1024
+#define IDC_LIST_BROWSE 1032
+#define IDC_LIST_LABEL2 1041
+#define IDC_LIST_FIELD2 1037
+
+// Private window messages
+#define WM_TAVRIN_ANSWER 0x8001
+#define WM_TAVRIN_CONNECTED 0x8002
+#define WM_TAVRIN_CONNECT_ENDED 0x8003

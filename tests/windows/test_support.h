@@ -1,0 +1,46 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// A Unix path taken from an environment variable (as the harness writes them), as the
+// Windows path Wine maps it to (Z:\...). Empty when the variable is unset.
+std::wstring WinePathFromEnv(const char* variable);
+
+// Runs the calling thread's message loop until `done` holds or `timeoutMs` passes.
+// Returns whether `done` held.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+void PumpFor(DWORD ms);
+
+// Records every message box instead of showing it and answers with `answer`
+// (IDOK unless set). Restores real boxes when destroyed.
+class MessageBoxRecorder
+{
+public:
+    struct Box
+    {
+        HWND owner;
+        std::wstring text;
+        std::wstring caption;
+        UINT style;
+    };
+
+    explicit MessageBoxRecorder(int answer = IDOK);
+    ~MessageBoxRecorder();
+    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+    void SetAnswer(int answer);
+    std::vector<Box> Boxes() const;
+    size_t Count() const;
+    void Clear();
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Box> m_boxes;
+    int m_answer;
+};
