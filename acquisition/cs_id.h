@@ -1,0 +1,57 @@
+#pragma once
+
+#include "acquisition/serial_port.h"
+
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+
+// Answer kinds, by the echo an answer begins with.
+enum
+{
+    RESP_OTHER = 0,
+    RESP_K20 = 1,
+    RESP_LBC1 = 2,
+    RESP_LBCQ = 3,
+    RESP_LBC2 = 4,
+};
+
+// The AT dialogue with the W-SIM module: sends the commands, collects each answer until
+// it ends in "OK\r\n", tells a window when it is complete, and parses it.
+class CCsId : public IReceiveEvent
+{
+public:
+    CCsId();
+    ~CCsId() override;
+    CCsId(const CCsId&) = delete;
+    CCsId& operator=(const CCsId&) = delete;
+
+    void SetNotify(HWND window, UINT message);
+    void ClosePort();
+    bool SendCommand(const char* command);
+    bool SendAtK20();
+    bool SendAtLbc1();
+    bool SendAtLbcQuery();
+    void OnReceive(const wchar_t* text) override;
+    int TakeResponse(std::wstring& out);
+
+    // Whether this object opened the port and has not closed it since.
+    bool IsPortOpened() const { return m_bOpenedPort != 0; }
+
+    static bool ParseCsId(const std::wstring& text, std::wstring& out);
+    static bool ParseSimpleCoordinates(const std::wstring& text, std::wstring& out);
+
+    CSerialPort& Port() { return m_port; }
+
+private:
+    DWORD m_bOpenedPort;
+    HWND m_hNotifyWindow;
+    UINT m_uNotifyMessage;
+    std::mutex m_bufferMutex;
+    std::wstring m_strBuffer;
+    CSerialPort m_port;
+};
+
+// The one W-SIM dialogue of the program.
+extern CCsId g_csId;

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <windows.h>
+
+// Full-screen set-up of a dialog through the shell (done button, full-screen size, input
+// panel down, empty menu bar). Every dialog calls it first in WM_INITDIALOG.
+void SetUpFullScreenDialog(HWND dialog);
+
+// Moves every control of `dialog` back to where dialog template `templateId` of `instance`
+// puts it (one deferred batch) and re-applies texts, images and list selections.
+// True when every control was found and moved.
+bool RelayoutFromTemplate(HINSTANCE instance, HWND dialog, WORD templateId);
+
+// The about box (templates 105 and 106).
+INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
