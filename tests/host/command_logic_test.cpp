@@ -1,0 +1,98 @@
+#include "ui/command_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+std::wstring Numbered(std::size_t count, wchar_t first)
+{
+    std::wstring text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += static_cast<wchar_t>(first + (i % 26));
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(AppendToLog, KeepsTheNewestCharactersAtTheLimit)
+{
+    struct Case
+    {
+        std::size_t before;
+        std::size_t added;
+    };
+    const Case cases[] = {
+        {0, 0}, {0, 10}, {4086, 10}, {4090, 6}, {4090, 10}, {4096, 1}, {4096, 0}, {10, 4096}, {100, 5000}, {0, 4097},
+    };
+    for (const Case& c : cases) {
+        std::wstring log = Numbered(c.before, L'a');
+        std::wstring text = Numbered(c.added, L'A');
+        std::wstring whole = log + text;
+        std::wstring expected = whole.size() > kLogLimit ? whole.substr(whole.size() - kLogLimit) : whole;
+        AppendToLog(log, text);
+        EXPECT_EQ(expected, log) << c.before << " + " << c.added;
+        EXPECT_LE(log.size(), kLogLimit);
+    }
+}
+
+TEST(AppendToLog, FullLogLosesItsFirstCharactersOnly)
+{
+    std::wstring log = L"abcd" + std::wstring(4086, L'x');
+    AppendToLog(log, L"0123456789");
+    ASSERT_EQ(kLogLimit, log.size());
+    EXPECT_EQ(std::wstring(4086, L'x') + L"0123456789", log);
+    AppendToLog(log, L"\r\n");
+    EXPECT_EQ(L"89\r\n", log.substr(log.size() - 4));
+    EXPECT_EQ(kLogLimit, log.size());
+}
+
+TEST(ConnectWait, OnlyAutomaticConnectionWaitsAndNegativeIsNoWait)
+{
+    EXPECT_EQ(0u, ConnectWaitMilliseconds(false, 3000));
+    EXPECT_EQ(0u, ConnectWaitMilliseconds(true, 0));
+    EXPECT_EQ(0u, ConnectWaitMilliseconds(true, -1));
+    EXPECT_EQ(0u, ConnectWaitMilliseconds(true, std::numeric_limits<long>::min()));
+    EXPECT_EQ(3000u, ConnectWaitMilliseconds(true, 3000));
+    EXPECT_EQ(999999999u, ConnectWaitMilliseconds(true, 999999999));
+}
+
+TEST(ConnectWait, SurvivesTheTickCounterWrapping)
+{
+    EXPECT_TRUE(StillWaiting(100, 100, 1));
+    EXPECT_FALSE(StillWaiting(100, 101, 1));
+    EXPECT_FALSE(StillWaiting(100, 200, 0));
+    const std::uint32_t nearEnd = 0xFFFFFF00u;
+    EXPECT_TRUE(StillWaiting(nearEnd, 0x00000010u, 0x200)); // wrapped, 0x110 ms in
+    EXPECT_FALSE(StillWaiting(nearEnd, 0x00000100u, 0x200));
+}
+
+TEST(ControlCommandFromId, FollowsTheMainWindowTable)
+{
+    struct Case
+    {
+        unsigned id;
+        ControlCommand command;
+    };
+    const Case cases[] = {
+        {1004, ControlCommand::Ignore},
+        {1007, ControlCommand::Ignore},
+        {1008, ControlCommand::GetLocation},
+        {1009, ControlCommand::Send},
+        {1013, ControlCommand::Connect},
+        {1016, ControlCommand::GetAndSend},
+        {1023, ControlCommand::EditUrlList},
+        {1031, ControlCommand::EditBrowserList},
+        {1018, ControlCommand::Default}, // 簡易座標で取得 has no command of its own
+        {1014, ControlCommand::Default},
+        {1029, ControlCommand::Default},
+        {1003, ControlCommand::Default},
+        {(1u << 16) | 1016, ControlCommand::GetAndSend}, // notification code ignored
+        {(5u << 16) | 1009, ControlCommand::Send},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.command, ControlCommandFromId(c.id)) << c.id;
+    }
+}

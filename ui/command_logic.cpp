@@ -1,0 +1,53 @@
+#include "ui/command_logic.h"
+
+void AppendToLog(std::wstring& log, const std::wstring& text)
+{
+    if (log.size() + text.size() <= kLogLimit) {
+        log += text;
+        return;
+    }
+    if (text.size() >= kLogLimit) {
+        log.assign(text, text.size() - kLogLimit, kLogLimit);
+        return;
+    }
+    log.erase(0, log.size() + text.size() - kLogLimit);
+    log += text;
+}
+
+std::uint32_t ConnectWaitMilliseconds(bool autoConnect, long wait)
+{
+    if (!autoConnect || wait <= 0) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(wait);
+}
+
+bool StillWaiting(std::uint32_t start, std::uint32_t now, std::uint32_t wait)
+{
+    return static_cast<std::uint32_t>(now - start) < wait;
+}
+
+ControlCommand ControlCommandFromId(unsigned id)
+{
+    switch (id & 0xFFFFu) {
+    case 1004:
+    case 1005:
+    case 1006:
+    case 1007:
+        return ControlCommand::Ignore;
+    case 1008:
+        return ControlCommand::GetLocation;
+    case 1009:
+        return ControlCommand::Send;
+    case 1013:
+        return ControlCommand::Connect;
+    case 1016:
+        return ControlCommand::GetAndSend;
+    case 1023:
+        return ControlCommand::EditUrlList;
+    case 1031:
+        return ControlCommand::EditBrowserList;
+    default:
+        return ControlCommand::Default;
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Decisions of the main window's commands that need no window system.
+
+// The log never holds more than this many characters.
+constexpr std::size_t kLogLimit = 4096;
+
+// Appends `text` to `log`; when the two together are longer than kLogLimit, the oldest
+// characters go so that exactly the newest kLogLimit remain.
+void AppendToLog(std::wstring& log, const std::wstring& text);
+
+// Milliseconds that get-and-send waits between acquisition and send. Only automatic
+// connection waits; a negative wait (only a hand-edited settings file can hold one) is no
+// wait rather than an unsigned count of almost 50 days.
+std::uint32_t ConnectWaitMilliseconds(bool autoConnect, long wait);
+
+// Whether a wait of `wait` ms begun at tick `start` is still running at tick `now`. The
+// difference is taken unsigned, so the tick counter's wrap-around does not end it early.
+bool StillWaiting(std::uint32_t start, std::uint32_t now, std::uint32_t wait);
+
+// What a control's WM_COMMAND asks for (by the low 16 bits of its first parameter).
+enum class ControlCommand
+{
+    Ignore,          // the check boxes: read when a command needs them
+    GetLocation,     // 1008
+    Send,            // 1009
+    Connect,         // 1013
+    GetAndSend,      // 1016
+    EditUrlList,     // 1023
+    EditBrowserList, // 1031
+    Default,         // every other control: default window processing
+};
+
+ControlCommand ControlCommandFromId(unsigned id);
