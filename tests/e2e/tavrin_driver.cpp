@@ -134,6 +134,24 @@ private:
 
 } // namespace
 
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty()) {
+        return std::string();
+    }
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
+    return bytes;
+}
+
+void PrintTo(const MessageBoxSeen& box, std::ostream* out)
+{
+    *out << "[" << Utf8(box.caption) << "] \"" << Utf8(box.text) << "\"" << (box.ok ? " OK" : "")
+         << (box.yes ? " Yes" : "") << (box.no ? " No" : "") << (box.icon ? " icon" : "");
+}
+
 // ---------------------------------------------------------------------------------------
 
 void SettingsFile::Set(const std::wstring& key, const std::wstring& value)
@@ -168,14 +186,13 @@ bool SettingsFile::Write(const std::wstring& path) const
         bytes += static_cast<char>(c & 0xFF);
         bytes += static_cast<char>((c >> 8) & 0xFF);
     }
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
     DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
+    const bool ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
     CloseHandle(file);
     return ok;
 }
@@ -310,8 +327,8 @@ bool TavrinSession::Start()
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        &block[0], m_folder.c_str(), &startup, &m_process)) {
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &block[0],
+                        m_folder.c_str(), &startup, &m_process)) {
         m_process = {};
         return false;
     }
@@ -415,8 +432,7 @@ void TavrinSession::SelectCombo(int id, int index) const
 
 std::unique_ptr<PendingCommand> TavrinSession::Press(int id) const
 {
-    return std::make_unique<PendingCommand>(m_main, MAKEWPARAM(id, BN_CLICKED),
-                                            reinterpret_cast<LPARAM>(Control(id)));
+    return std::make_unique<PendingCommand>(m_main, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Control(id)));
 }
 
 std::vector<MessageBoxSeen> TavrinSession::PressAndAnswer(int id, int answer, DWORD timeoutMs)
@@ -499,10 +515,15 @@ bool TavrinSession::WaitMessageBox(MessageBoxSeen& seen, DWORD timeoutMs) const
     return true;
 }
 
-bool TavrinSession::Answer(HWND dialog, int buttonId, DWORD timeoutMs)
+void TavrinSession::Click(HWND dialog, int buttonId)
 {
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId)));
+}
+
+bool TavrinSession::Answer(HWND dialog, int buttonId, DWORD timeoutMs)
+{
+    Click(dialog, buttonId);
     return WaitFor([dialog] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, timeoutMs);
 }
 

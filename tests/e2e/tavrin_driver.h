@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -38,6 +39,8 @@ struct MessageBoxSeen
     bool no = false;
     bool icon = false;
 };
+void PrintTo(const MessageBoxSeen& box, std::ostream* out);
+std::string Utf8(const std::wstring& text);
 
 // A command running inside the program. The button's command is sent from a thread of
 // our own, so the driver stays free to answer the boxes and dialogs it raises; Wait
@@ -110,6 +113,8 @@ public:
     static MessageBoxSeen Describe(HWND box);
     // Answers a box or dialog with a button id and waits until it is gone.
     static bool Answer(HWND dialog, int buttonId, DWORD timeoutMs = 5000);
+    // Presses a button of a dialog (its command runs while we go on).
+    static void Click(HWND dialog, int buttonId);
     // A visible dialog of the program that holds a control with `childId`.
     HWND WaitDialogWith(int childId, DWORD timeoutMs) const;
 

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "resources/resource.h"
+#include "tests/e2e/stand_ins.h"
+#include "tests/e2e/tavrin_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+// A session for the running test, in a folder named after it, started on `settings`.
+inline std::unique_ptr<TavrinSession> StartSession(const SettingsFile& settings = TavrinSession::TestSettings())
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    ResetStandIns();
+    auto session = std::make_unique<TavrinSession>(std::wstring(name.begin(), name.end()));
+    if (!session->WriteSettings(settings) || !session->Start()) {
+        ADD_FAILURE() << "tavrin.exe did not start";
+        return nullptr;
+    }
+    return session;
+}
+
+inline int CountOf(const std::vector<std::string>& lines, const std::string& line)
+{
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+// The boxes shown, as one readable text for failure messages.
+inline std::string Shown(const std::vector<MessageBoxSeen>& boxes)
+{
+    std::string text;
+    for (const auto& box : boxes) {
+        text += "[" + Utf8(box.caption) + "] " + Utf8(box.text) + "\n";
+    }
+    return text.empty() ? "no box" : text;
+}
