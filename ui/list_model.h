@@ -62,6 +62,8 @@ public:
     // tells whether it differs, i.e. whether the edits must be refilled.
     bool NoteSelection(int selection);
     void ForgetShownSelection() { m_nShownSelection = -1; }
+    // Makes the next NoteSelection report a change whatever the selection.
+    void InvalidateShownSelection() { m_nShownSelection = kNothingShown; }
     // The texts the edits show for a selection (empty for none).
     ListRow TextsFor(int selection) const;
 
@@ -69,6 +71,8 @@ public:
     std::vector<CListEntry> BuildEntries(int kind) const;
 
 private:
+    static constexpr int kNothingShown = -2;
+
     bool Valid(int index) const { return index >= 0 && index < Count(); }
 
     std::vector<ListRow> m_rows;

@@ -129,6 +129,8 @@ TEST(ListModel, EditsRefillOnlyWhenTheShownSelectionChanges)
     EXPECT_FALSE(model.NoteSelection(0)); // a replace keeps the typed texts
     model.ForgetShownSelection();
     EXPECT_TRUE(model.NoteSelection(0));
+    model.InvalidateShownSelection(); // after a delete even "none" refills the edits
+    EXPECT_TRUE(model.NoteSelection(-1));
 }
 
 TEST(ListModel, DelimiterCheckLooksAtEveryField)
