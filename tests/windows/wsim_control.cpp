@@ -1,0 +1,86 @@
+#include "tests/windows/wsim_control.h"
+
+#include "tests/windows/test_support.h"
+
+#include <windows.h>
+
+#include <fstream>
+
+namespace {
+
+std::wstring StateFile(const wchar_t* name)
+{
+    std::wstring dir = WinePathFromEnv("TAVRIN_WSIM_DIR");
+    if (dir.empty()) {
+        return std::wstring();
+    }
+    return dir + L"\\" + name;
+}
+
+std::vector<std::string> ReadLines(const wchar_t* name)
+{
+    std::vector<std::string> lines;
+    std::wstring path = StateFile(name);
+    if (path.empty()) {
+        return lines;
+    }
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+} // namespace
+
+bool WsimConfigure(const std::string& json)
+{
+    std::wstring path = StateFile(L"config.json");
+    if (path.empty()) {
+        return false;
+    }
+    std::wstring tmp = path + L".tmp";
+    {
+        std::ofstream out(tmp.c_str(), std::ios::binary | std::ios::trunc);
+        out << json;
+        if (!out.flush()) {
+            return false;
+        }
+    }
+    return MoveFileExW(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool WsimReset()
+{
+    return WsimConfigure("{}");
+}
+
+std::vector<std::string> WsimCommands()
+{
+    return ReadLines(L"commands.log");
+}
+
+void WsimClearLog()
+{
+    std::wstring path = StateFile(L"commands.log");
+    if (!path.empty()) {
+        DeleteFileW(path.c_str());
+    }
+}
+
+std::vector<std::string> WsimAnswerStamps()
+{
+    return ReadLines(L"answers.log");
+}
+
+void WsimClearAnswerStamps()
+{
+    std::wstring path = StateFile(L"answers.log");
+    if (!path.empty()) {
+        DeleteFileW(path.c_str());
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Control of the W-SIM simulator that the harness runs on COM1: (tools/wsim_sim.py),
+// through its state folder %TAVRIN_WSIM_DIR%. The simulator reads config.json again for
+// every command; the format is in notes/serial.md.
+
+// Replaces config.json with `json` (written whole, then moved into place, so the
+// simulator never reads half a file). Returns false when the folder is unknown or the
+// file cannot be written.
+bool WsimConfigure(const std::string& json);
+
+// The defaults again.
+bool WsimReset();
+
+// The commands the simulator received since the log was last cleared, without CR LF.
+std::vector<std::string> WsimCommands();
+
+// Forgets the logged commands.
+void WsimClearLog();
+
+// The answer time stamps the simulator wrote with "stamp": true, one line per answer:
+// "<command> <first byte ns> <last byte ns> <bytes>" on the Unix clock.
+std::vector<std::string> WsimAnswerStamps();
+void WsimClearAnswerStamps();
