@@ -8,11 +8,6 @@
 
 std::wstring g_strLocation;
 
-static_assert(int(ANSWER_OTHER) == int(RESP_OTHER) && int(ANSWER_K20) == int(RESP_K20) &&
-                  int(ANSWER_LBC1) == int(RESP_LBC1) && int(ANSWER_LBCQ) == int(RESP_LBCQ) &&
-                  int(ANSWER_LBC2) == int(RESP_LBC2),
-              "answer kinds must match CCsId's");
-
 namespace {
 
 int g_nAcquireMode = ACQUIRE_CS_ID;

@@ -31,11 +31,11 @@ AnswerDecision AcquireSendFailure(int mode)
 AnswerDecision DecideAnswer(int kind, bool parsed, int& retryCount, int retryLimit)
 {
     switch (kind) {
-    case ANSWER_K20:
+    case RESP_K20:
         return Decision(parsed ? AnswerAction::Succeed : AnswerAction::Fail, kCsIdFailed);
-    case ANSWER_LBC1:
+    case RESP_LBC1:
         return Decision(AnswerAction::SendQuery, kSimpleFailed);
-    case ANSWER_LBCQ:
+    case RESP_LBCQ:
         if (parsed) {
             return Decision(AnswerAction::Succeed, kSimpleFailed);
         }

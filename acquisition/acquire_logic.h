@@ -1,5 +1,7 @@
 #pragma once
 
+#include "acquisition/at_answer.h"
+
 #include <string>
 
 // What the acquisition dialog does with each complete W-SIM answer. Kept free of the
@@ -11,16 +13,6 @@ enum
 {
     ACQUIRE_CS_ID = 0,
     ACQUIRE_SIMPLE_COORDINATES = 1,
-};
-
-// Answer kinds as CCsId::TakeResponse classifies them (same values).
-enum
-{
-    ANSWER_OTHER = 0,
-    ANSWER_K20 = 1,
-    ANSWER_LBC1 = 2,
-    ANSWER_LBCQ = 3,
-    ANSWER_LBC2 = 4,
 };
 
 // Most repeats of the simple-coordinates fix per acquisition.
@@ -51,6 +43,6 @@ const wchar_t* AcquireProgressText(int mode);
 AnswerDecision AcquireSendFailure(int mode);
 
 // Decides on one answer of kind `kind`. `parsed` tells whether the answer's parser (CS-ID
-// for ANSWER_K20, simple coordinates for ANSWER_LBCQ) accepted it; it is ignored for the
+// for RESP_K20, simple coordinates for RESP_LBCQ) accepted it; it is ignored for the
 // other kinds. A repeat raises `retryCount`.
 AnswerDecision DecideAnswer(int kind, bool parsed, int& retryCount, int retryLimit = kAcquireRetryLimit);

@@ -20,13 +20,13 @@ TEST(AcquireLogic, EachAnswerKindLeadsToItsStep)
         std::wstring caption;
         unsigned style;
     } cases[] = {
-        {ANSWER_K20, true, AnswerAction::Succeed, kCsIdFailed, L"Error", 0x10},
-        {ANSWER_K20, false, AnswerAction::Fail, kCsIdFailed, L"Error", 0x10},
-        {ANSWER_LBC1, false, AnswerAction::SendQuery, kSimpleFailed, L"Error", 0x10},
-        {ANSWER_LBCQ, true, AnswerAction::Succeed, kSimpleFailed, L"Error", 0x10},
-        {ANSWER_LBCQ, false, AnswerAction::RepeatFix, kSimpleFailed, L"Error", 0x10},
-        {ANSWER_LBC2, true, AnswerAction::Fail, L"不明なデータを取得しました", L"確認", 0},
-        {ANSWER_OTHER, true, AnswerAction::Fail, L"不明なデータを取得しました", L"確認", 0},
+        {RESP_K20, true, AnswerAction::Succeed, kCsIdFailed, L"Error", 0x10},
+        {RESP_K20, false, AnswerAction::Fail, kCsIdFailed, L"Error", 0x10},
+        {RESP_LBC1, false, AnswerAction::SendQuery, kSimpleFailed, L"Error", 0x10},
+        {RESP_LBCQ, true, AnswerAction::Succeed, kSimpleFailed, L"Error", 0x10},
+        {RESP_LBCQ, false, AnswerAction::RepeatFix, kSimpleFailed, L"Error", 0x10},
+        {RESP_LBC2, true, AnswerAction::Fail, L"不明なデータを取得しました", L"確認", 0},
+        {RESP_OTHER, true, AnswerAction::Fail, L"不明なデータを取得しました", L"確認", 0},
         {77, false, AnswerAction::Fail, L"不明なデータを取得しました", L"確認", 0},
     };
     for (const Case& c : cases) {
@@ -46,7 +46,7 @@ TEST(AcquireLogic, FixIsRepeatedFiftyTimesThenFails)
     int retries = 0;
     int repeats = 0;
     for (;;) {
-        AnswerDecision d = DecideAnswer(ANSWER_LBCQ, false, retries);
+        AnswerDecision d = DecideAnswer(RESP_LBCQ, false, retries);
         if (d.action != AnswerAction::RepeatFix) {
             EXPECT_EQ(AnswerAction::Fail, d.action);
             EXPECT_EQ(kSimpleFailed, d.text);
@@ -57,10 +57,10 @@ TEST(AcquireLogic, FixIsRepeatedFiftyTimesThenFails)
     EXPECT_EQ(50, repeats);
     EXPECT_EQ(50, retries);
     // A success at the limit still counts.
-    EXPECT_EQ(AnswerAction::Succeed, DecideAnswer(ANSWER_LBCQ, true, retries).action);
+    EXPECT_EQ(AnswerAction::Succeed, DecideAnswer(RESP_LBCQ, true, retries).action);
     // A limit of zero fails at the first miss.
     int none = 0;
-    EXPECT_EQ(AnswerAction::Fail, DecideAnswer(ANSWER_LBCQ, false, none, 0).action);
+    EXPECT_EQ(AnswerAction::Fail, DecideAnswer(RESP_LBCQ, false, none, 0).action);
     EXPECT_EQ(0, none);
 }
 
