@@ -9,7 +9,8 @@ echo of the command line with its extra CR, CR LF-terminated lines, a final "OK\
 
 DIR/config.json is read again for every command (a missing or unreadable file means the
 defaults); the keys are described in notes/serial.md and in DEFAULTS below. Every command
-received is appended to DIR/commands.log (one line, without CR LF) at once.
+received is appended to DIR/commands.log (one line, without CR LF) at once, and every byte
+received to DIR/received.bin.
 """
 
 import argparse
@@ -95,6 +96,11 @@ class Simulator:
     def log_command(self, command):
         with open(self.path("commands.log"), "a", encoding="latin-1") as f:
             f.write(command + "\n")
+            f.flush()
+
+    def log_bytes(self, data):
+        with open(self.path("received.bin"), "ab") as f:
+            f.write(data)
             f.flush()
 
     def answer(self, command, config):
@@ -233,6 +239,7 @@ def main():
             except OSError:
                 time.sleep(0.01)
                 continue
+            sim.log_bytes(chunk)
             pending += chunk
             # A command line ends at its CR; the LF behind it starts no command.
             while b"\r" in pending:

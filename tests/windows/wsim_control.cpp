@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -64,11 +65,23 @@ std::vector<std::string> WsimCommands()
     return ReadLines(L"commands.log");
 }
 
+std::string WsimReceivedBytes()
+{
+    std::wstring path = StateFile(L"received.bin");
+    if (path.empty()) {
+        return std::string();
+    }
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 void WsimClearLog()
 {
-    std::wstring path = StateFile(L"commands.log");
-    if (!path.empty()) {
-        DeleteFileW(path.c_str());
+    for (const wchar_t* name : {L"commands.log", L"received.bin"}) {
+        std::wstring path = StateFile(name);
+        if (!path.empty()) {
+            DeleteFileW(path.c_str());
+        }
     }
 }
 

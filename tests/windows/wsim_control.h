@@ -18,7 +18,10 @@ bool WsimReset();
 // The commands the simulator received since the log was last cleared, without CR LF.
 std::vector<std::string> WsimCommands();
 
-// Forgets the logged commands.
+// The bytes the simulator received since the log was last cleared, exactly as sent.
+std::string WsimReceivedBytes();
+
+// Forgets the logged commands and bytes.
 void WsimClearLog();
 
 // The answer time stamps the simulator wrote with "stamp": true, one line per answer:

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "acquisition/at_answer.h"
+
+#include <string>
+
+// What the acquisition dialog does with each complete W-SIM answer. Kept free of the
+// window system so that the command order, the retries and the failure texts can be
+// checked without a serial line.
+
+// Acquisition modes of the progress dialog.
+enum
+{
+    ACQUIRE_CS_ID = 0,
+    ACQUIRE_SIMPLE_COORDINATES = 1,
+};
+
+// Most repeats of the simple-coordinates fix per acquisition.
+constexpr int kAcquireRetryLimit = 50;
+
+enum class AnswerAction
+{
+    SendQuery, // fix acknowledged: ask for the coordinates
+    RepeatFix, // no coordinates yet: send the fix again (retry count already raised)
+    Succeed,   // the parsed text is the result
+    Fail,      // show the failure box and end with 2
+};
+
+struct AnswerDecision
+{
+    AnswerAction action;
+    // For Fail: the box to show. For SendQuery and RepeatFix: the box to show when the
+    // command cannot be sent.
+    const wchar_t* text;
+    const wchar_t* caption;
+    unsigned style;
+};
+
+// The text the progress dialog shows while it waits.
+const wchar_t* AcquireProgressText(int mode);
+
+// The failure box of a mode: its first command could not be sent.
+AnswerDecision AcquireSendFailure(int mode);
+
+// Decides on one answer of kind `kind`. `parsed` tells whether the answer's parser (CS-ID
+// for RESP_K20, simple coordinates for RESP_LBCQ) accepted it; it is ignored for the
+// other kinds. A repeat raises `retryCount`.
+AnswerDecision DecideAnswer(int kind, bool parsed, int& retryCount, int retryLimit = kAcquireRetryLimit);
