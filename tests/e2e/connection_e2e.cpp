@@ -1,0 +1,138 @@
+// The data connection around the commands, with the device simulation giving the handset's
+// Connection Manager and dial-up list.
+#include "tests/e2e/e2e_common.h"
+
+#include <fstream>
+
+namespace {
+
+std::unique_ptr<TavrinSession> StartWithDevice(const std::string& profile,
+                                               SettingsFile settings = TavrinSession::TestSettings())
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    ResetStandIns();
+    auto session = std::make_unique<TavrinSession>(std::wstring(name.begin(), name.end()));
+    const std::wstring path = session->Folder() + L"\\device.txt";
+    {
+        std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+        out << profile;
+    }
+    session->SetEnvironment(L"TAVRIN_DEVICE_SIM", path);
+    if (!session->WriteSettings(settings) || !session->Start()) {
+        ADD_FAILURE() << "tavrin.exe did not start";
+        return nullptr;
+    }
+    return session;
+}
+
+bool CaptionBecomes(TavrinSession& app, const wchar_t* caption)
+{
+    // The caption follows the connection once a second.
+    return WaitFor([&] { return app.Text(IDC_CONNECT) == caption; }, 3000);
+}
+
+// Runs a command and tells whether a progress dialog (acquisition or connection) showed.
+bool ShowsProgress(TavrinSession& app, int button, std::wstring& caption)
+{
+    auto command = app.Press(button);
+    bool shown = false;
+    const DWORD start = GetTickCount();
+    while (!command->Done() && GetTickCount() - start < 30000) {
+        if (HWND dialog = app.WaitDialogWith(1015, 20)) {
+            shown = true;
+            wchar_t text[64] = {};
+            GetWindowTextW(dialog, text, 64);
+            if (caption.empty()) {
+                caption = text;
+            }
+        }
+    }
+    EXPECT_TRUE(command->Done());
+    if (!command->Done()) {
+        app.Stop();
+    }
+    return shown;
+}
+
+} // namespace
+
+TEST(DeviceConnection, GetLocationWhileConnectedAsksToDisconnect)
+{
+    auto app = StartWithDevice("dialup = connected\n");
+    ASSERT_TRUE(app);
+    EXPECT_TRUE(CaptionBecomes(*app, L"切断"));
+
+    auto boxes = app->PressAndAnswer(IDC_GET_LOCATION, IDNO);
+    ASSERT_EQ(1u, boxes.size()) << Shown(boxes);
+    EXPECT_EQ(L"接続中です。切断してもよろしいですか？", boxes[0].text);
+    EXPECT_EQ(L"確認", boxes[0].caption);
+    EXPECT_TRUE(boxes[0].yes && boxes[0].no);
+    EXPECT_FALSE(boxes[0].icon);
+    EXPECT_EQ(app->MainWindow(), boxes[0].owner);
+    EXPECT_EQ(0, CountOf(WsimCommands(), "AT@K20"));
+    EXPECT_EQ(L"", app->Log());
+    EXPECT_EQ(L"切断", app->Text(IDC_CONNECT));
+
+    boxes = app->PressAndAnswer(IDC_GET_LOCATION, IDYES);
+    ASSERT_EQ(1u, boxes.size()) << Shown(boxes);
+    EXPECT_EQ(std::wstring(kDefaultCsId) + L"\r\n", app->Log());
+    EXPECT_TRUE(CaptionBecomes(*app, L"接続"));
+
+    // No connection any more: no question.
+    boxes = app->PressAndAnswer(IDC_GET_LOCATION);
+    EXPECT_TRUE(boxes.empty()) << Shown(boxes);
+}
+
+TEST(DeviceConnection, ConnectButtonConnectsOnlyWhenTheNetworkIsNotAvailable)
+{
+    {
+        auto app = StartWithDevice("test = 0x20\nconnect = 0x10@300\n");
+        ASSERT_TRUE(app);
+        std::wstring caption;
+        EXPECT_TRUE(ShowsProgress(*app, IDC_CONNECT, caption));
+        EXPECT_EQ(L"接続中…", caption);
+        EXPECT_TRUE(app->Dialogs().empty());
+    }
+    {
+        auto app = StartWithDevice(""); // always online
+        ASSERT_TRUE(app);
+        std::wstring caption;
+        EXPECT_FALSE(ShowsProgress(*app, IDC_CONNECT, caption)) << Utf8(caption);
+        EXPECT_EQ(L"接続", app->Text(IDC_CONNECT));
+    }
+    {
+        auto app = StartWithDevice("dialup = connected\n");
+        ASSERT_TRUE(app);
+        std::wstring caption;
+        EXPECT_TRUE(ShowsProgress(*app, IDC_CONNECT, caption));
+        EXPECT_EQ(L"切断中…", caption);
+        EXPECT_TRUE(CaptionBecomes(*app, L"接続"));
+    }
+}
+
+TEST(DeviceConnection, FailedAutomaticConnectionSendsNothing)
+{
+    SettingsFile settings = TavrinSession::TestSettings();
+    settings.Set(L"AUTOCONNECT", L"TRUE");
+    auto app = StartWithDevice("test = 0x20\nconnect = fail\n", settings);
+    ASSERT_TRUE(app);
+    ASSERT_TRUE(app->PressAndAnswer(IDC_GET_LOCATION).empty());
+    const size_t lookupsBefore = LookupRequestCount();
+
+    auto boxes = app->PressAndAnswer(IDC_SEND);
+    ASSERT_EQ(1u, boxes.size()) << Shown(boxes);
+    EXPECT_EQ(L"接続に失敗しました。", boxes[0].text);
+    EXPECT_EQ(L"Error", boxes[0].caption);
+    EXPECT_EQ(lookupsBefore, LookupRequestCount());
+    EXPECT_EQ(std::wstring(kDefaultCsId) + L"\r\n", app->Log());
+    EXPECT_FALSE(app->WaitBrowserCalls(1, 1000));
+
+    // Simple coordinates need no network, yet the send connects first all the same.
+    app->SetChecked(IDC_LOCATE_EASY, true);
+    ASSERT_TRUE(app->PressAndAnswer(IDC_GET_LOCATION).empty());
+    boxes = app->PressAndAnswer(IDC_SEND);
+    ASSERT_EQ(1u, boxes.size()) << Shown(boxes);
+    EXPECT_EQ(L"接続に失敗しました。", boxes[0].text);
+    EXPECT_FALSE(app->WaitBrowserCalls(1, 1000));
+}
