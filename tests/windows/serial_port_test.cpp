@@ -224,6 +224,26 @@ TEST_F(SerialPortTest, DestructorReleasesAnOpenPort)
     EXPECT_EQ(0u, boxes.Count());
 }
 
+TEST_F(SerialPortTest, DeviceThatRefusesSerialSettingsIsReleasedAtOnce)
+{
+    ASSERT_TRUE(WsimSetDevice(WsimDevice::PlainFile));
+    struct Restore
+    {
+        ~Restore() { WsimSetDevice(WsimDevice::Module); }
+    } restore;
+
+    // A handle kept after the failure would lock the (unshared) file for the second try.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_FALSE(port.Open(LineSettings(), L"COM1:"));
+        EXPECT_EQ(0u, port.IsOpen());
+        EXPECT_EQ(INVALID_HANDLE_VALUE, SerialPortTestAccess::Device(port));
+    }
+    std::vector<MessageBoxRecorder::Box> shown = boxes.Boxes();
+    ASSERT_EQ(2u, shown.size());
+    EXPECT_EQ(L"SetCommTimeouts failed.", shown[0].text);
+    EXPECT_EQ(shown[0].text, shown[1].text);
+}
+
 TEST_F(SerialPortTest, DeviceThatNeverOpensCostsThirtyAttemptsAndIsNamed)
 {
     // 30 attempts, 100 ms after each.
