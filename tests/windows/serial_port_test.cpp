@@ -211,16 +211,31 @@ TEST_F(SerialPortTest, WithoutListenerDataIsReadAndDropped)
     EXPECT_EQ(kK20Answer, recorder.Text());
 }
 
-TEST_F(SerialPortTest, DestructorReleasesAnOpenPort)
+TEST_F(SerialPortTest, ReaderStuckInTheListenerIsTerminatedOnClose)
 {
+    struct Stuck : IReceiveEvent
     {
-        CSerialPort other;
-        other.SetListener(&recorder);
-        ASSERT_TRUE(other.Open(LineSettings(), L"COM1:"));
-        ASSERT_TRUE(Send(other, "AT@K20\r\n"));
-        ASSERT_TRUE(recorder.WaitFor(L"OK\r\n"));
-    }
-    EXPECT_TRUE(port.Open(LineSettings(), L"COM1:"));
+        HANDLE entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        void OnReceive(const wchar_t*) override
+        {
+            SetEvent(entered);
+            Sleep(5000);
+        }
+    } stuck;
+    port.SetListener(&stuck);
+    ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+    ASSERT_TRUE(Send(port, "AT@K20\r\n"));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(stuck.entered, 5000));
+    HANDLE reader = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), SerialPortTestAccess::ReaderThread(port), GetCurrentProcess(),
+                                &reader, SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, 0));
+    EXPECT_TRUE(port.Close());
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(reader, 1000));
+    DWORD exitCode = 0;
+    GetExitCodeThread(reader, &exitCode);
+    EXPECT_EQ(20u, exitCode);
+    CloseHandle(reader);
+    CloseHandle(stuck.entered);
     EXPECT_EQ(0u, boxes.Count());
 }
 
