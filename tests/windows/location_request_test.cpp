@@ -62,16 +62,18 @@ Outcome Lookup(const std::wstring& request, const std::wstring& csid, const std:
 TEST(LocationRequest, SendsTheHandsetRequestAndTakesTheRedirectWithoutFollowingIt)
 {
     LookupControl stub;
-    Outcome o = Lookup(RequestFor(L"http://map.example/m"), L"1234/5");
+    // the redirect points back at the stand-in, which would log a second request if followed
+    std::wstring dest = L"http://127.0.0.1:" + std::to_wstring(LookupControl::Port()) + L"/followed";
+    Outcome o = Lookup(RequestFor(dest), L"1234/5");
     ASSERT_TRUE(o.ok);
     EXPECT_TRUE(o.boxes.empty());
-    EXPECT_EQ(L"http://map.example/m?pos=N35.41.12.000E139.45.00.000", o.location);
+    EXPECT_EQ(dest + L"?pos=N35.41.12.000E139.45.00.000", o.location);
     EXPECT_EQ(L"moved\n", o.body);
 
     auto requests = stub.Requests();
-    ASSERT_EQ(1u, requests.size()); // the redirect was not followed
+    ASSERT_EQ(1u, requests.size());
     const auto& r = requests[0];
-    EXPECT_EQ("GET /loc1/location?my=http://map.example/m&pos=$location HTTP/1.1", r[0]);
+    EXPECT_EQ("GET /loc1/location?my=" + Narrow(dest) + "&pos=$location HTTP/1.1", r[0]);
     int agents = 0;
     for (const std::string& header : r) {
         if (header.rfind("User-Agent:", 0) == 0) {
@@ -99,6 +101,15 @@ TEST(LocationRequest, ProgramServiceExpandsTheLookedUpPosition)
     auto requests = stub.Requests();
     ASSERT_EQ(1u, requests.size());
     EXPECT_EQ("GET /loc1/location?my=http://map.example/m?z=1&pos=$location HTTP/1.1", requests[0][0]);
+
+    // an answer that tries to add arguments to the browser's command line
+    stub.Configure(R"({"mode": "fixed_location", "location": "http://x/?pos=N1 \"-k\"E2 --x"})");
+    ASSERT_TRUE(service.ExpandFromCsId(L"u", L"nl=$nl&el=$el", L"1234/5", body, url, position));
+    EXPECT_EQ(L"u?nl=1%20%22-k%22&el=2%20--x", url);
+    stub.Configure(R"({"mode": "fixed_location", "location": "http://x/ \"-k\""})");
+    ASSERT_TRUE(service.ExpandFromCsId(L"u", nullptr, L"1234/5", body, url, position));
+    EXPECT_EQ(L"http://x/%20%22-k%22", url);
+    service.m_strServiceUrl = TAVRIN_LOOKUP_URL;
 }
 
 TEST(LocationRequest, EachFailureShowsItsBoxAndReturnsFalse)
