@@ -1,0 +1,246 @@
+#include "settings/memory_settings_host.h"
+#include "settings/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+constexpr int kUrlCombo = 1029, kBrowserCombo = 1030, kWait = 1020, kAutoBrowser = 1005;
+
+// Controls as the main window's behave: unsorted combo boxes, check boxes, edits that hand
+// out at most the characters asked for.
+class CFakeControls : public ISettingsControls
+{
+public:
+    std::map<int, std::vector<std::wstring>> m_items;
+    std::map<int, int> m_selection, m_checks, m_carets;
+    std::map<int, std::wstring> m_texts;
+
+    void ResetCombo(int id) override { m_items[id].clear(), m_selection[id] = -1; }
+    void AddComboString(int id, const std::wstring& text) override { m_items[id].push_back(text); }
+    void SetComboSelection(int id, int index) override
+    {
+        m_selection[id] = index >= 0 && static_cast<size_t>(index) < m_items[id].size() ? index : -1;
+    }
+    int GetComboSelection(int id) override { return m_selection[id]; }
+    void SetCheck(int id, int state) override { m_checks[id] = state; }
+    int GetCheck(int id) override { return m_checks[id]; }
+    void SetText(int id, const std::wstring& text) override { m_texts[id] = text; }
+    std::wstring GetText(int id, size_t maxChars) override { return m_texts[id].substr(0, maxChars); }
+    void SetCaret(int id, int position) override { m_carets[id] = position; }
+};
+
+std::vector<unsigned char> Utf16File(const std::wstring& text)
+{
+    std::vector<unsigned char> out = {0xFF, 0xFE};
+    for (wchar_t c : text) {
+        out.push_back(static_cast<unsigned char>(c & 0xFF));
+        out.push_back(static_cast<unsigned char>((c >> 8) & 0xFF));
+    }
+    return out;
+}
+
+// Everything the record stores or mirrors, for comparing whole records.
+auto Fields(const CSettings& s)
+{
+    return std::make_tuple(s.m_urlList, s.m_browserList, s.m_nUrlIndex, s.m_nBrowserIndex, s.m_bLocateEasy,
+                           s.m_bStartupAll, s.m_bAutoConnect, s.m_bAutoBrowser, s.m_nConnectWait, s.m_nBrowserWait,
+                           s.m_strLog, std::wstring(s.m_szIniPath));
+}
+
+class SettingsTest : public ::testing::Test
+{
+protected:
+    SettingsTest() : settings(&host) { host.m_controls = &controls; }
+    void PutFile(const std::wstring& path, const std::wstring& text) { host.m_files.m_files[path] = Utf16File(text); }
+
+    CFakeControls controls;
+    CMemorySettingsHost host;
+    CSettings settings;
+};
+
+TEST_F(SettingsTest, FactoryPresetsShowAndSaveAsTheReferenceFile)
+{
+    settings.Exchange(true);
+    EXPECT_EQ(controls.m_items[kUrlCombo].size(), 5u);
+    EXPECT_EQ(controls.m_items[kBrowserCombo], (std::vector<std::wstring>{L"InternetExplorer", L"Opera"}));
+    EXPECT_EQ(controls.m_selection[kUrlCombo] + controls.m_selection[kBrowserCombo], 0);
+    EXPECT_EQ(controls.m_checks, (std::map<int, int>{{1018, 0}, {1006, 0}, {1004, 0}, {kAutoBrowser, 1}}));
+    EXPECT_EQ(controls.m_texts[kWait], L"3000");
+    EXPECT_TRUE(controls.m_carets.empty()); // empty status text: caret left alone
+
+    ASSERT_TRUE(settings.Save(L"\\out.ini"));
+    std::ifstream golden(TAVRIN_TEST_DATA_DIR "/factory_settings.ini", std::ios::binary);
+    std::vector<unsigned char> expected((std::istreambuf_iterator<char>(golden)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(host.m_files.m_files[L"\\out.ini"], expected);
+    EXPECT_STREQ(settings.m_szIniPath, L"\\out.ini");
+}
+
+TEST_F(SettingsTest, SaveThenLoadRestoresTheRecord)
+{
+    settings.m_urlList.resize(2);
+    settings.m_urlList[1].m_values = {L"", L"http://h/p", L"a=$el&b=$nl"}; // empty title
+    settings.m_browserList.push_back(settings.m_browserList[0]);
+    settings.m_browserList[2].m_values[0] = L"Third";
+    settings.m_nUrlIndex = 1;
+    settings.m_nBrowserIndex = 2;
+    settings.m_bLocateEasy = settings.m_bStartupAll = settings.m_bAutoConnect = 1;
+    settings.m_bAutoBrowser = 0;
+    settings.m_nConnectWait = -250;
+    settings.m_nBrowserWait = 123456;
+    settings.Exchange(true);
+    ASSERT_TRUE(settings.Save(L"\\a.ini"));
+
+    CSettings other(&host);
+    ASSERT_TRUE(other.Load(L"\\a.ini"));
+    EXPECT_EQ(Fields(other), Fields(settings));
+}
+
+TEST_F(SettingsTest, LoadMapsKeysToTheRecord)
+{
+    const struct
+    {
+        const char* name;
+        std::wstring body; // after the header line
+        size_t urls;
+        int urlIndex;
+        std::vector<std::wstring> firstUrl; // values of URL entry 0, when there is one
+        int locateEasy, autoBrowser;
+        int32_t wait;
+    } cases[] = {
+        {"gap ends the list", L"URL0=a;u;f\r\nURL1=b\r\nURL3=d\r\n", 2, 0, {L"a", L"u", L"f"}, 0, 0, 0},
+        {"too few fields", L"URL0=a;u\r\n", 1, 0, {L"a", L"u", L""}, 0, 0, 0},
+        {"too many fields", L"URL0=a;u;f;g\r\n", 1, 0, {L"a", L"u", L"f"}, 0, 0, 0},
+        {"empty fields", L"URL0=;u;\r\nURL1=\r\n", 2, 0, {L"", L"u", L""}, 0, 0, 0},
+        {"negative index", L"URLINDEX=-1\r\nURL0=a\r\n", 1, 0, {L"a", L"", L""}, 0, 0, 0},
+        {"index beyond the list", L"URLINDEX=7\r\nURL0=a\r\n", 1, 7, {L"a", L"", L""}, 0, 0, 0},
+        {"index without entries", L"URLINDEX=3\r\n", 0, 3, {}, 0, 0, 0},
+        {"first duplicate decides", L"AUTOBROWSER=TRUE\r\nAUTOBROWSER=FALSE\r\n", 0, -1, {}, 0, 1, 0},
+        {"flags are exact", L"LOCATEEASY=true\r\nAUTOBROWSER= TRUE\r\n", 0, -1, {}, 0, 0, 0},
+        {"digits then text", L"CONNECTWAIT=  +1500ms\r\n", 0, -1, {}, 0, 0, 1500},
+        {"no digits", L"CONNECTWAIT=abc\r\n", 0, -1, {}, 0, 0, 0},
+        {"huge wait saturates", L"CONNECTWAIT=99999999999999999999\r\n", 0, -1, {}, 0, 0, INT32_MAX},
+    };
+    for (const auto& c : cases) {
+        CSettings s(&host);
+        s.m_bLocateEasy = s.m_bAutoBrowser = 1; // a file without the flag clears it
+        PutFile(L"c.ini", L"[tavrin]\r\n" + c.body);
+        ASSERT_TRUE(s.Load(L"c.ini")) << c.name;
+        EXPECT_EQ(s.m_urlList.size(), c.urls) << c.name;
+        EXPECT_EQ(s.m_nUrlIndex, c.urlIndex) << c.name;
+        if (!c.firstUrl.empty() && !s.m_urlList.empty()) {
+            EXPECT_EQ(s.m_urlList[0].m_values, c.firstUrl) << c.name;
+        }
+        EXPECT_EQ(std::make_tuple(s.m_bLocateEasy, s.m_bAutoBrowser, s.m_nConnectWait),
+                  std::make_tuple(c.locateEasy, c.autoBrowser, c.wait))
+            << c.name;
+        EXPECT_EQ(std::make_tuple(s.m_browserList.size(), s.m_nBrowserIndex), std::make_tuple(size_t{0}, -1)) << c.name;
+    }
+}
+
+TEST_F(SettingsTest, UnreadableFilesChangeNothingAndForeignOnesLoadEmpty)
+{
+    host.m_files.m_files[L"\\empty.ini"] = {};
+    PutFile(L"\\broken.ini", L"[tavrin]\r\nURL0=a\r\n");
+    host.m_files.m_unreadable.insert(L"\\broken.ini"); // opens, then the read fails
+    const std::wstring longPath = L"\\" + std::wstring(259, L'x');
+    PutFile(longPath, L"[tavrin]\r\nURL0=a\r\n");
+    settings.m_strLog = L"log\r\n";
+    ASSERT_TRUE(settings.Save(L"\\good.ini"));
+    const auto before = Fields(settings);
+    for (const wchar_t* path : {L"\\missing.ini", L"\\empty.ini", L"\\broken.ini", longPath.c_str()}) {
+        controls.m_items.clear();
+        EXPECT_FALSE(settings.Load(path));
+        EXPECT_EQ(Fields(settings), before);
+        EXPECT_TRUE(controls.m_items.empty()); // controls not rewritten
+    }
+
+    const std::vector<unsigned char> foreign[] = {
+        Utf16File(L"[tavrin]\nURL0=a;u;f\nAUTOBROWSER=TRUE\n"),
+        Utf16File(L"[other]\r\nURL0=a;u;f\r\nAUTOBROWSER=TRUE\r\n"),
+        {'[', 't', 'a', 'v', 'r', 'i', 'n', ']', '\r', '\n', 'U', 'R', 'L', '0', '=', 'a', '\r', '\n'}, // ANSI
+    };
+    for (const auto& bytes : foreign) {
+        CSettings s(&host);
+        host.m_files.m_files[L"\\e.ini"] = bytes;
+        ASSERT_TRUE(s.Load(L"\\e.ini"));
+        EXPECT_EQ(std::make_tuple(s.m_urlList.size(), s.m_browserList.size(), s.m_nUrlIndex, s.m_nBrowserIndex,
+                                  s.m_bAutoBrowser, s.m_nConnectWait, s.m_nBrowserWait),
+                  std::make_tuple(size_t{0}, size_t{0}, -1, -1, 0, 0, 0));
+        EXPECT_STREQ(s.m_szIniPath, L"\\e.ini");
+        EXPECT_TRUE(controls.m_items[kUrlCombo].empty());
+        EXPECT_EQ(controls.m_checks[kAutoBrowser], 0);
+    }
+}
+
+TEST_F(SettingsTest, FailedSaveKeepsTheOldFileAndPath)
+{
+    ASSERT_TRUE(settings.Save(L"\\first.ini"));
+    const auto old = host.m_files.m_files;
+    host.m_files.m_failWrites = true;
+    settings.m_nConnectWait = 1;
+    settings.Exchange(true);
+    EXPECT_FALSE(settings.Save(L"\\first.ini"));
+    EXPECT_FALSE(settings.Save(L"\\second.ini"));
+    host.m_files.m_failWrites = false;
+    EXPECT_FALSE(settings.Save((L"\\" + std::wstring(259, L'x')).c_str())); // does not fit m_szIniPath
+    EXPECT_EQ(host.m_files.m_files, old);
+    EXPECT_STREQ(settings.m_szIniPath, L"\\first.ini");
+}
+
+TEST_F(SettingsTest, LoadDefaultReadsDefaultIniBesideTheProgramWhenItFits)
+{
+    const std::wstring longFolder = L"\\" + std::wstring(247, L'f'); // + "\default.ini" = 260 characters
+    const struct
+    {
+        std::wstring module, iniPath;
+        size_t urls;
+    } cases[] = {
+        {L"\\Program Files\\tavrin\\tavrin.exe", L"\\Program Files\\tavrin\\default.ini", 1},
+        {L"\\Program Files\\tavrin.exe", L"\\Program Files\\default.ini", 5}, // no file: presets stay
+        {longFolder.substr(0, 247) + L"\\t.exe", longFolder.substr(0, 247) + L"\\default.ini", 1},
+        {longFolder + L"\\t.exe", L"", 5},
+        {L"", L"", 5},
+    };
+    for (const auto& c : cases) {
+        PutFile(c.iniPath.empty() ? L"x" : c.iniPath, L"[tavrin]\r\nURL0=only;u;f\r\n");
+        host.m_files.m_files.erase(L"\\Program Files\\default.ini");
+        host.m_modulePath = c.module;
+        CSettings s(&host);
+        s.LoadDefault();
+        EXPECT_EQ(std::wstring(s.m_szIniPath), c.iniPath);
+        EXPECT_EQ(s.m_urlList.size(), c.urls);
+        EXPECT_EQ(controls.m_items[kUrlCombo].size(), c.urls); // shown with or without a file
+    }
+}
+
+TEST_F(SettingsTest, SelectedValuesFollowTheComboBoxes)
+{
+    settings.m_urlList[1].m_values[2] = L""; // no query template
+    settings.Exchange(true);
+    controls.m_selection[kUrlCombo] = 1;
+    controls.m_texts[kWait] = L"250ms";
+    std::wstring url, format = L"keep";
+    EXPECT_TRUE(settings.GetSelectedUrl(url));
+    EXPECT_EQ(url, L"http://brannik.example.jp/glocal.html");
+    EXPECT_FALSE(settings.GetSelectedFormat(format));
+    EXPECT_EQ(settings.m_nConnectWait, 250); // the controls were read first
+
+    controls.m_selection[kUrlCombo] = 4; // the list was cut short after the combo box was filled
+    settings.m_urlList.resize(2);
+    controls.m_selection[kBrowserCombo] = -1;
+    url = format = L"keep";
+    EXPECT_FALSE(settings.GetSelectedUrl(url));
+    EXPECT_FALSE(settings.GetSelectedBrowserFile(format));
+    EXPECT_EQ(url + format, L"keepkeep");
+}
+
+} // namespace
