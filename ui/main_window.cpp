@@ -194,6 +194,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_TIMER:
         return OnTimer(window, wParam);
+    case WM_CTLCOLORSTATIC:
+        // Labels and check boxes on the window's own colour, as the handset draws them.
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     default:
         break;
     }
