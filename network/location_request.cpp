@@ -101,6 +101,14 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
         return false;
     }
 
+    // Options set on the internet handle reach the request on Windows but not everywhere
+    // (Wine keeps only the connect time-out), so the request is told again.
+    const DWORD requestOptions[] = {INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT};
+    for (DWORD option : requestOptions) {
+        DWORD value = kTimeoutMs;
+        InternetSetOptionW(httpRequest.Get(), option, &value, sizeof(value));
+    }
+
     std::wstring headers = Format(L"User-Agent: %ls\r\nX-CS-INFO: %ls\r\n", kHandsetAgent, csid.c_str());
     if (!HttpSendRequestW(httpRequest.Get(), headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0)) {
         error = FailureText(L"HttpSendRequest()");

@@ -1,5 +1,7 @@
 #include "network/location_service.h"
 
+#include "acquisition/replace_all.h"
+
 #include "common/text_format.h"
 
 #include <cstdint>
@@ -7,20 +9,6 @@
 namespace {
 
 const wchar_t kInitialTemplate[] = L"pos=N$nlE$el";
-
-// Replaces every occurrence of from, never searching inserted text again.
-std::wstring ReplaceAllLocal(std::wstring text, const std::wstring& from, const std::wstring& to)
-{
-    if (from.empty()) {
-        return text;
-    }
-    size_t at = text.find(from);
-    while (at != std::wstring::npos) {
-        text.replace(at, from.size(), to);
-        at = text.find(from, at + to.size());
-    }
-    return text;
-}
 
 bool IsPositionChar(wchar_t c)
 {
@@ -231,7 +219,7 @@ bool CLocationService::ToSlashNotation(const std::wstring& value, std::wstring& 
     if (value.find(L'.') == std::wstring::npos) {
         return false;
     }
-    std::wstring s = ReplaceAllLocal(value, L".", L"/");
+    std::wstring s = ReplaceAll(value, L".", L"/");
     s[s.rfind(L'/')] = L'.';
     out = s;
     return true;

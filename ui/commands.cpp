@@ -6,6 +6,7 @@
 #include "network/location_service.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
+#include "ui/app_state.h"
 #include "ui/command_logic.h"
 #include "ui/list_editor.h"
 
@@ -13,8 +14,6 @@
 
 #include <string>
 #include <vector>
-
-extern HINSTANCE g_hInstance;
 
 // The last value of each acquisition mode; a send can repeat without a new acquisition.
 std::wstring g_strCsId;

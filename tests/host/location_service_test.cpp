@@ -206,11 +206,4 @@ TEST(CsIdLookup, FailedOrImpossibleLookupReturnsFalseWithPositionCleared)
     EXPECT_FALSE(unwired.ExpandFromCsId(L"u", nullptr, L"1", body, url, position));
 }
 
-TEST(CsIdLookup, HeaderValueMayNotHoldLineBreaks)
-{
-    EXPECT_TRUE(CLocationService::IsHeaderValueSafe(L"12/3,45/6"));
-    EXPECT_FALSE(CLocationService::IsHeaderValueSafe(L"1\r\nX-Evil: 1"));
-    EXPECT_FALSE(CLocationService::IsHeaderValueSafe(L"1\n"));
-}
-
 } // namespace

@@ -10,6 +10,7 @@
 #include "settings/settings.h"
 #include "tests/windows/test_support.h"
 #include "tests/windows/wsim_control.h"
+#include "ui/app_state.h"
 #include "ui/commands.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,6 @@
 #include <fstream>
 #include <iterator>
 
-HINSTANCE g_hInstance = GetModuleHandleW(nullptr);
 extern std::wstring g_strCsId;
 extern std::wstring g_strSimpleCoords;
 
@@ -40,6 +40,7 @@ class CommandsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        g_hInstance = GetModuleHandleW(nullptr);
         WNDCLASSW wc = {};
         wc.lpfnWndProc = HostProc;
         wc.hInstance = g_hInstance;
