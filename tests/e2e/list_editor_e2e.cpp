@@ -1,6 +1,8 @@
 // The "編集" buttons: the list editor on the URL and browser lists, and what OK and cancel leave.
 #include "tests/e2e/e2e_common.h"
 
+#include <fstream>
+
 namespace {
 
 constexpr int kList = 1022;
@@ -130,4 +132,72 @@ TEST(ListEditing, MovedAndReplacedEntriesKeepTheirOrderAfterOk)
     EXPECT_EQ((std::vector<std::wstring>{L"テスト地図", L"度分秒", L"置換", L"スラッシュ"}),
               app->ComboItems(IDC_URL_COMBO));
     EXPECT_EQ(2, app->ComboSelection(IDC_URL_COMBO));
+}
+
+TEST(ListEditing, SavedSettingsFileKeepsTheEditAtTheNextStart)
+{
+    auto app = StartSession();
+    ASSERT_TRUE(app);
+    // The chooser library beside the program answers the save request with saved.ini.
+    const std::wstring saved = app->Folder() + L"\\saved.ini";
+    ASSERT_TRUE(CopyFileW(BuildPath(L"tests\\windows\\chooser\\gsgetfile.dll").c_str(),
+                          (app->Folder() + L"\\gsgetfile.dll").c_str(), FALSE));
+    {
+        std::ofstream answer((app->Folder() + L"\\gsgetfile.answer").c_str(), std::ios::binary);
+        answer.write(reinterpret_cast<const char*>(saved.data()), saved.size() * sizeof(wchar_t));
+    }
+
+    Editor urls = OpenEditor(*app, IDC_URL_EDIT);
+    ASSERT_NE(nullptr, urls.dialog);
+    app->ListSelect(urls.list, 0);
+    TavrinSession::Click(urls.dialog, IDC_LIST_DELETE);
+    ASSERT_TRUE(WaitFor([&] { return app->ListCount(urls.list) == 3; }, 5000));
+    ASSERT_TRUE(Close(urls, IDOK));
+
+    Editor browsers = OpenEditor(*app, IDC_BROWSER_EDIT);
+    ASSERT_NE(nullptr, browsers.dialog);
+    Type(browsers.dialog, IDC_LIST_FIELD0, L"追加ブラウザ");
+    Type(browsers.dialog, IDC_LIST_FIELD1, L"C:\\Program Files\\x\\x.exe");
+    TavrinSession::Click(browsers.dialog, IDC_LIST_ADD);
+    ASSERT_TRUE(WaitFor([&] { return app->ListCount(browsers.list) == 3; }, 5000));
+    ASSERT_TRUE(Close(browsers, IDOK));
+
+    const std::vector<std::wstring> urlTitles = {L"度分秒", L"スラッシュ", L"URLなし"};
+    const std::vector<std::wstring> browserNames = {L"テストブラウザ", L"パスなし", L"追加ブラウザ"};
+    EXPECT_EQ(urlTitles, app->ComboItems(IDC_URL_COMBO));
+    EXPECT_EQ(browserNames, app->ComboItems(IDC_BROWSER_COMBO));
+
+    ASSERT_TRUE(app->Press(IDM_SAVE)->Wait(10000));
+    ASSERT_TRUE(WaitFor([&] { return GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES; }, 5000));
+    app->Stop();
+
+    ASSERT_TRUE(CopyFileW(saved.c_str(), app->SettingsPath().c_str(), FALSE));
+    ASSERT_TRUE(app->Start());
+    EXPECT_EQ(urlTitles, app->ComboItems(IDC_URL_COMBO));
+    EXPECT_EQ(browserNames, app->ComboItems(IDC_BROWSER_COMBO));
+    EXPECT_EQ(2, app->ComboSelection(IDC_BROWSER_COMBO)); // the added entry was selected
+}
+
+TEST(ListEditing, OkWithoutSelectionKeepsAnIndexThatNoLongerFits)
+{
+    auto app = StartSession();
+    ASSERT_TRUE(app);
+    ASSERT_TRUE(app->PressAndAnswer(IDC_GET_LOCATION).empty());
+    app->SelectCombo(IDC_URL_COMBO, 3);
+    Editor editor = OpenEditor(*app, IDC_URL_EDIT);
+    ASSERT_NE(nullptr, editor.dialog);
+    app->ListSelect(editor.list, 3);
+    TavrinSession::Click(editor.dialog, IDC_LIST_DELETE);
+    ASSERT_TRUE(WaitFor([&] { return app->ListCount(editor.list) == 3; }, 5000));
+    app->ListSelect(editor.list, 2);
+    TavrinSession::Click(editor.dialog, IDC_LIST_DELETE);
+    ASSERT_TRUE(WaitFor([&] { return app->ListCount(editor.list) == 2; }, 5000));
+    app->ListSelect(editor.list, -1, false);
+    ASSERT_TRUE(Close(editor, IDOK));
+
+    EXPECT_EQ((std::vector<std::wstring>{L"テスト地図", L"度分秒"}), app->ComboItems(IDC_URL_COMBO));
+    EXPECT_EQ(-1, app->ComboSelection(IDC_URL_COMBO));
+    auto boxes = app->PressAndAnswer(IDC_SEND);
+    ASSERT_EQ(1u, boxes.size()) << Shown(boxes);
+    EXPECT_EQ(L"送信先のURLを指定してください。", boxes[0].text);
 }

@@ -240,7 +240,8 @@ TavrinSession::TavrinSession(const std::wstring& name)
     CreateDirectoryW(BuildPath(L"e2e").c_str(), nullptr);
     m_folder = BuildPath(L"e2e\\" + name);
     CreateDirectoryW(m_folder.c_str(), nullptr);
-    for (const wchar_t* file : {L"default.ini", L"browser.log", L"tavrin.exe", L"saved.ini"}) {
+    for (const wchar_t* file : {L"default.ini", L"browser.log", L"tavrin.exe", L"saved.ini", L"gsgetfile.dll",
+                                L"gsgetfile.answer", L"gsgetfile.log"}) {
         DeleteFileW((m_folder + L"\\" + file).c_str());
     }
     CopyFileW(BuildPath(L"tavrin.exe").c_str(), (m_folder + L"\\tavrin.exe").c_str(), FALSE);
@@ -590,7 +591,7 @@ std::wstring TavrinSession::ListText(HWND list, int item, int column) const
     return text;
 }
 
-void TavrinSession::ListSelect(HWND list, int item) const
+void TavrinSession::ListSelect(HWND list, int item, bool selected) const
 {
     RemoteBuffer remote(m_process.hProcess, sizeof(LVITEMW));
     if (remote.Address() == nullptr) {
@@ -598,7 +599,7 @@ void TavrinSession::ListSelect(HWND list, int item) const
     }
     LVITEMW request = {};
     request.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    request.state = LVIS_SELECTED | LVIS_FOCUSED;
+    request.state = selected ? (LVIS_SELECTED | LVIS_FOCUSED) : 0;
     remote.Write(0, &request, sizeof(request));
     SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(remote.Address()));
 }

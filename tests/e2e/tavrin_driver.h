@@ -125,7 +125,8 @@ public:
     // List view items of another process, read and selected through its memory.
     int ListCount(HWND list) const;
     std::wstring ListText(HWND list, int item, int column) const;
-    void ListSelect(HWND list, int item) const;
+    // Selects `item`, or with `selected` false clears the selection of `item` (-1: of all).
+    void ListSelect(HWND list, int item, bool selected = true) const;
 
 private:
     std::wstring m_folder;
