@@ -79,7 +79,7 @@ TEST(CommandMessages, FailedLookupEndsWithItsErrorAndLogsNothing)
         {R"({"mode": "close"})", "connection closed"},
     };
     for (const Case& c : cases) {
-        ASSERT_TRUE(LookupConfigure(c.config));
+        Lookup().Configure(c.config);
         auto boxes = app->PressAndAnswer(IDC_SEND);
         ASSERT_FALSE(boxes.empty()) << c.why;
         const MessageBoxSeen& last = boxes.back();

@@ -1,19 +1,21 @@
 #pragma once
 
 // The stand-ins the harness runs beside the program: the W-SIM simulator on COM1:
-// (tests/windows/wsim_control.h) and the lookup service, told what to do through their
-// state folders.
+// (tests/windows/wsim_control.h) and the lookup service (tests/windows/lookup_control.h).
 
+#include "tests/windows/lookup_control.h"
 #include "tests/windows/wsim_control.h"
 
 #include <string>
 
-// Replaces the lookup stand-in's config.json (keys: mode, table, status, ...).
-bool LookupConfigure(const std::string& json);
-// Lookups the stand-in has been asked for since the start of the harness.
-size_t LookupRequestCount();
+// The lookup stand-in, reached once it listens; its record starts empty.
+LookupControl& Lookup();
+inline size_t LookupRequestCount()
+{
+    return Lookup().Requests().size();
+}
 
-// Both stand-ins back to their defaults, their logs of commands cleared.
+// Both stand-ins back to their defaults, the simulator's record of commands cleared.
 void ResetStandIns();
 
 // What the stand-ins answer by default: the simulator's one base station, its text as the

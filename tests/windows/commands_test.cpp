@@ -200,34 +200,6 @@ TEST_F(CommandsTest, SendWarnsWithTheExclamationIconAndSendsNothing)
     EXPECT_TRUE(BrowserLog().empty());
 }
 
-TEST_F(CommandsTest, GetLocationLogsTheCsIdAndSendStartsTheBrowserOnTheUrl)
-{
-    MessageBoxRecorder boxes;
-    Command(IDC_GET_LOCATION);
-    EXPECT_EQ(L"1234/5", g_strCsId);
-    EXPECT_EQ(L"1234/5\r\n", Text(IDC_LOG));
-    Command(IDC_SEND);
-    EXPECT_EQ(L"1234/5\r\nN35.41.12.000E139.45.00.000\r\n", Text(IDC_LOG));
-    EXPECT_TRUE(PumpUntil([&] { return !BrowserLog().empty(); }, 10000));
-    EXPECT_EQ("http://map.example.test/show?pos=N35.41.12.000E139.45.00.000\n", BrowserLog());
-    EXPECT_EQ(0u, boxes.Count());
-}
-
-TEST_F(CommandsTest, SimpleCoordinatesAreSentWithoutLookup)
-{
-    MessageBoxRecorder boxes;
-    Check(IDC_LOCATE_EASY, true);
-    Check(IDC_AUTO_BROWSER, false);
-    Command(IDC_GET_LOCATION);
-    EXPECT_EQ(L"N35.41.12.000E139.45.00.000/", g_strSimpleCoords);
-    EXPECT_EQ(L"", g_strCsId);
-    Command(IDC_SEND);
-    EXPECT_EQ(L"N35.41.12.000E139.45.00.000/\r\nN35.41.12.000E139.45.00.000\r\n", Text(IDC_LOG));
-    PumpFor(500);
-    EXPECT_TRUE(BrowserLog().empty());
-    EXPECT_EQ(0u, boxes.Count());
-}
-
 TEST_F(CommandsTest, FailedLookupEndsWithTheErrorBoxOfTheCommand)
 {
     MessageBoxRecorder boxes;
