@@ -11,5 +11,10 @@ void SetUpFullScreenDialog(HWND dialog);
 // True when every control was found and moved.
 bool RelayoutFromTemplate(HINSTANCE instance, HWND dialog, WORD templateId);
 
+// Re-applies one template item's content to its control: the text of a button or static,
+// a freshly loaded icon or bitmap, the current selection of a list or combo box.
+struct TemplateItem;
+void ReapplyControlContent(HINSTANCE instance, HWND dialog, const TemplateItem& item);
+
 // The about box (templates 105 and 106).
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

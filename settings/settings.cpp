@@ -1,0 +1,316 @@
+#include "settings/settings.h"
+
+#include "resources/resource.h"
+#include "settings/split_path.h"
+
+#include <cstdint>
+#include <cwchar>
+
+namespace {
+
+// Control ids of the main window (template 129).
+constexpr int kUrlCombo = IDC_URL_COMBO;
+constexpr int kBrowserCombo = IDC_BROWSER_COMBO;
+constexpr int kLocateEasy = IDC_LOCATE_EASY;
+constexpr int kStartupAll = IDC_STARTUP_ALL;
+constexpr int kAutoConnect = IDC_AUTO_CONNECT;
+constexpr int kAutoBrowser = IDC_AUTO_BROWSER;
+constexpr int kConnectWait = IDC_CONNECT_WAIT;
+constexpr int kLog = IDC_LOG;
+
+CListEntry MakeEntry(const std::vector<std::wstring>& columns, const std::vector<std::wstring>& values)
+{
+    CListEntry entry;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        entry.Add(columns[i], i < values.size() ? values[i] : std::wstring());
+    }
+    return entry;
+}
+
+bool IsSpace(wchar_t c)
+{
+    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r';
+}
+
+} // namespace
+
+CSettings::CSettings(ISettingsHost* host)
+    : m_ini(host != nullptr ? &host->Files() : nullptr), m_hInstance(nullptr),
+      m_hWnd(nullptr), m_szIniPath{}, m_urlColumns{L"名前", L"URL", L"書式"},
+      m_nUrlIndex(0), m_browserColumns{L"ブラウザ", L"ファイル"}, m_nBrowserIndex(0), m_bLocateEasy(0),
+      m_bStartupAll(0), m_bAutoConnect(0), m_bAutoBrowser(1), m_nConnectWait(3000), m_nBrowserWait(3000),
+      m_strTrue(L"TRUE"), m_strFalse(L"FALSE"), m_host(host)
+{
+    const std::wstring pos = L"pos=N$nlE$el";
+    m_urlList = {
+        MakeEntry(m_urlColumns, {L"ORVEL 提供", L"http://www.orvel.example.jp/servinfo/loc.php", pos}),
+        MakeEntry(m_urlColumns, {L"Brannikのホームページ 提供", L"http://brannik.example.jp/glocal.html", pos}),
+        MakeEntry(m_urlColumns, {L"Sorrimのぶろぐ 提供", L"http://sorrim.example.jp/etc/airedge/google.php", pos}),
+        MakeEntry(m_urlColumns, {L"Yahoo! Map", L"http://map.yahoo.co.jp/pl", L"el=$el&nl=$nl"}),
+        MakeEntry(m_urlColumns,
+                  {L"Mapion", L"http://www.mapion.co.jp/c/f", L"size=450,400&scl=10000&grp=all&uc=1&el=$eml&nl=$nml"}),
+    };
+    m_browserList = {
+        MakeEntry(m_browserColumns, {L"InternetExplorer", L"\\Windows\\iexplore.exe"}),
+        MakeEntry(m_browserColumns, {L"Opera", L"\\Program Files\\Opera\\opera.exe"}),
+    };
+}
+
+std::wstring CSettings::Text(unsigned id)
+{
+    return m_host != nullptr ? m_host->LoadText(m_hInstance, id) : std::wstring();
+}
+
+void CSettings::SetIniPath(const wchar_t* path)
+{
+    std::wcsncpy(m_szIniPath, path, kPathChars - 1);
+    m_szIniPath[kPathChars - 1] = L'\0';
+}
+
+int32_t CSettings::ToNumber(const std::wstring& text)
+{
+    size_t i = 0;
+    while (i < text.size() && IsSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
+        negative = text[i] == L'-';
+        ++i;
+    }
+    // Saturate like the C library's conversion instead of overflowing.
+    const int64_t limit = negative ? -static_cast<int64_t>(INT32_MIN) : INT32_MAX;
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+        value = value * 10 + (text[i] - L'0');
+        if (value > limit) {
+            value = limit;
+        }
+    }
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+void CSettings::FillComboBox(int id, const std::vector<CListEntry>& list, int index)
+{
+    ISettingsControls* controls = m_host != nullptr ? m_host->Controls(m_hWnd) : nullptr;
+    if (controls == nullptr) {
+        return;
+    }
+    controls->ResetCombo(id);
+    for (const CListEntry& entry : list) {
+        controls->AddComboString(id, entry.Value(0));
+    }
+    // -1 clears the selection; an index past the end leaves none.
+    if (static_cast<int64_t>(index) < static_cast<int64_t>(list.size())) {
+        controls->SetComboSelection(id, index);
+    }
+}
+
+void CSettings::Exchange(bool toControls)
+{
+    ISettingsControls* controls = m_host != nullptr ? m_host->Controls(m_hWnd) : nullptr;
+    if (controls == nullptr) {
+        return;
+    }
+    if (toControls) {
+        FillComboBox(kUrlCombo, m_urlList, m_nUrlIndex);
+        FillComboBox(kBrowserCombo, m_browserList, m_nBrowserIndex);
+        controls->SetCheck(kLocateEasy, m_bLocateEasy ? 1 : 0);
+        controls->SetCheck(kStartupAll, m_bStartupAll ? 1 : 0);
+        controls->SetCheck(kAutoConnect, m_bAutoConnect ? 1 : 0);
+        controls->SetCheck(kAutoBrowser, m_bAutoBrowser ? 1 : 0);
+        controls->SetText(kConnectWait, std::to_wstring(static_cast<long>(m_nConnectWait)));
+        controls->SetText(kLog, m_strLog);
+        if (!m_strLog.empty()) {
+            // Caret just before the last character (the log ends in CR LF), end in view.
+            controls->SetCaret(kLog, static_cast<int>(m_strLog.size() - 1));
+        }
+    } else {
+        m_nUrlIndex = controls->GetComboSelection(kUrlCombo);
+        m_nBrowserIndex = controls->GetComboSelection(kBrowserCombo);
+        m_bLocateEasy = controls->GetCheck(kLocateEasy) == 1;
+        m_bStartupAll = controls->GetCheck(kStartupAll) == 1;
+        m_bAutoConnect = controls->GetCheck(kAutoConnect) == 1;
+        m_bAutoBrowser = controls->GetCheck(kAutoBrowser) == 1;
+        m_nConnectWait = ToNumber(controls->GetText(kConnectWait, kMaxWaitChars));
+        m_strLog = controls->GetText(kLog, kMaxLogChars);
+    }
+}
+
+bool CSettings::GetSelectedValue(const std::vector<CListEntry>& list, int index, size_t position, std::wstring& out)
+{
+    // The index comes from the combo box; a list changed since it was filled may be shorter.
+    if (index < 0 || static_cast<size_t>(index) >= list.size()) {
+        return false;
+    }
+    out = list[static_cast<size_t>(index)].Value(position);
+    return !out.empty();
+}
+
+bool CSettings::GetSelectedUrl(std::wstring& out)
+{
+    Exchange(false);
+    return GetSelectedValue(m_urlList, m_nUrlIndex, 1, out);
+}
+
+bool CSettings::GetSelectedFormat(std::wstring& out)
+{
+    Exchange(false);
+    return GetSelectedValue(m_urlList, m_nUrlIndex, 2, out);
+}
+
+bool CSettings::GetSelectedBrowserFile(std::wstring& out)
+{
+    Exchange(false);
+    return GetSelectedValue(m_browserList, m_nBrowserIndex, 1, out);
+}
+
+void CSettings::LoadDefault()
+{
+    Exchange(true);
+    if (m_host == nullptr) {
+        return;
+    }
+    std::wstring module;
+    if (!m_host->ModuleFileName(m_hInstance, module) || module.size() >= kPathChars - 1) {
+        return;
+    }
+    wchar_t folder[kPathChars];
+    wchar_t file[kPathChars];
+    if (!SplitPath(module.c_str(), folder, file)) {
+        return;
+    }
+    std::wstring path = folder;
+    path += L"\\";
+    path += Text(IDS_INI_DEFAULT_FILE);
+    // A default file that does not fit the path buffer is neither named nor read; the presets stay.
+    if (path.size() >= kPathChars) {
+        return;
+    }
+    SetIniPath(path.c_str());
+    Load(m_szIniPath);
+}
+
+bool CSettings::Load(const wchar_t* path)
+{
+    // A path the record cannot hold is refused rather than cut.
+    if (path == nullptr || m_host == nullptr || std::wcslen(path) >= kPathChars) {
+        return false;
+    }
+    const std::wstring section = Text(IDS_INI_SECTION);
+    if (!m_ini.Read(section.c_str(), path)) {
+        return false;
+    }
+    ReadList(Text(IDS_KEY_URL), Text(IDS_KEY_URLINDEX), m_urlColumns, m_urlList, m_nUrlIndex);
+    ReadList(Text(IDS_KEY_BROWSER), Text(IDS_KEY_BROWSERINDEX), m_browserColumns, m_browserList, m_nBrowserIndex);
+
+    const struct
+    {
+        unsigned key;
+        int* flag;
+    } flags[] = {
+        {IDS_KEY_LOCATEEASY, &m_bLocateEasy},
+        {IDS_KEY_STARTUPALL, &m_bStartupAll},
+        {IDS_KEY_AUTOCONNECT, &m_bAutoConnect},
+        {IDS_KEY_AUTOBROWSER, &m_bAutoBrowser},
+    };
+    for (const auto& flag : flags) {
+        std::wstring value;
+        m_ini.GetValue(Text(flag.key).c_str(), value);
+        *flag.flag = value == m_strTrue;
+    }
+    std::wstring value;
+    m_ini.GetValue(Text(IDS_KEY_CONNECTWAIT).c_str(), value);
+    m_nConnectWait = ToNumber(value);
+    value.clear();
+    m_ini.GetValue(Text(IDS_KEY_BROWSERWAIT).c_str(), value);
+    m_nBrowserWait = ToNumber(value);
+
+    SetIniPath(path);
+    Exchange(true);
+    return true;
+}
+
+bool CSettings::Save(const wchar_t* path)
+{
+    if (path == nullptr || m_host == nullptr || std::wcslen(path) >= kPathChars) {
+        return false;
+    }
+    const std::wstring section = Text(IDS_INI_SECTION);
+    m_ini.Clear();
+    Exchange(false);
+    WriteList(Text(IDS_KEY_URL), Text(IDS_KEY_URLINDEX), m_urlList, m_nUrlIndex);
+    WriteList(Text(IDS_KEY_BROWSER), Text(IDS_KEY_BROWSERINDEX), m_browserList, m_nBrowserIndex);
+    m_ini.SetValue(Text(IDS_KEY_LOCATEEASY).c_str(), (m_bLocateEasy ? m_strTrue : m_strFalse).c_str());
+    m_ini.SetValue(Text(IDS_KEY_STARTUPALL).c_str(), (m_bStartupAll ? m_strTrue : m_strFalse).c_str());
+    m_ini.SetValue(Text(IDS_KEY_AUTOCONNECT).c_str(), (m_bAutoConnect ? m_strTrue : m_strFalse).c_str());
+    m_ini.SetValue(Text(IDS_KEY_AUTOBROWSER).c_str(), (m_bAutoBrowser ? m_strTrue : m_strFalse).c_str());
+    m_ini.SetValue(Text(IDS_KEY_CONNECTWAIT).c_str(), std::to_wstring(static_cast<long>(m_nConnectWait)).c_str());
+    m_ini.SetValue(Text(IDS_KEY_BROWSERWAIT).c_str(), std::to_wstring(static_cast<long>(m_nBrowserWait)).c_str());
+    if (!m_ini.Write(section.c_str(), path)) {
+        return false;
+    }
+    SetIniPath(path);
+    return true;
+}
+
+void CSettings::ReadList(const std::wstring& prefix, const std::wstring& indexKey,
+                         const std::vector<std::wstring>& columns, std::vector<CListEntry>& list, int& index)
+{
+    index = -1;
+    std::wstring value;
+    if (m_ini.GetValue(indexKey.c_str(), value)) {
+        index = ToNumber(value);
+    }
+    list.clear();
+    for (size_t n = 0;; ++n) {
+        const std::wstring key = prefix + std::to_wstring(n);
+        if (!m_ini.GetValue(key.c_str(), value)) {
+            break; // a gap ends the list
+        }
+        std::vector<std::wstring> fields;
+        SplitString(value, L";", fields);
+        list.push_back(MakeEntry(columns, fields));
+    }
+    if (!list.empty() && index < 0) {
+        index = 0;
+    }
+}
+
+void CSettings::WriteList(const std::wstring& prefix, const std::wstring& indexKey, const std::vector<CListEntry>& list,
+                          int index)
+{
+    m_ini.SetValue(indexKey.c_str(), std::to_wstring(index).c_str());
+    for (size_t n = 0; n < list.size(); ++n) {
+        const CListEntry& entry = list[n];
+        std::wstring line;
+        for (size_t i = 0; i < entry.m_names.size(); ++i) {
+            if (i > 0) {
+                line += L';';
+            }
+            line += entry.Value(i);
+        }
+        m_ini.SetValue((prefix + std::to_wstring(n)).c_str(), line.c_str());
+    }
+}
+
+void CSettings::SplitString(const std::wstring& text, const std::wstring& delimiter, std::vector<std::wstring>& out)
+{
+    if (text.empty()) {
+        return;
+    }
+    if (delimiter.empty()) {
+        out.push_back(text);
+        return;
+    }
+    size_t start = 0;
+    for (;;) {
+        size_t at = text.find(delimiter, start);
+        if (at == std::wstring::npos) {
+            out.push_back(text.substr(start));
+            return;
+        }
+        out.push_back(text.substr(start, at - start));
+        start = at + delimiter.size();
+    }
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "settings/ini_file.h"
+#include "settings/list_entry.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The main window's controls that mirror the record, addressed by id. Each call stands for
+// one window message, named beside it.
+class ISettingsControls
+{
+public:
+    virtual ~ISettingsControls() = default;
+    virtual void ResetCombo(int id) = 0;                               // CB_RESETCONTENT
+    virtual void AddComboString(int id, const std::wstring& text) = 0; // CB_ADDSTRING
+    virtual void SetComboSelection(int id, int index) = 0;             // CB_SETCURSEL
+    virtual int GetComboSelection(int id) = 0;                         // CB_GETCURSEL
+    virtual void SetCheck(int id, int state) = 0;                      // BM_SETCHECK
+    virtual int GetCheck(int id) = 0;                                  // BM_GETCHECK
+    virtual void SetText(int id, const std::wstring& text) = 0;        // WM_SETTEXT
+    virtual std::wstring GetText(int id, size_t maxChars) = 0;         // WM_GETTEXT, at most maxChars
+    virtual void SetCaret(int id, int position) = 0;                   // EM_SETSEL + EM_SCROLLCARET
+};
+
+// What the record needs from the platform: the window's controls, the string table,
+// the executable's path and whole-file access.
+class ISettingsHost
+{
+public:
+    virtual ~ISettingsHost() = default;
+    // The controls of `window`; null when there is no window yet.
+    virtual ISettingsControls* Controls(void* window) = 0;
+    virtual std::wstring LoadText(void* instance, unsigned id) = 0;
+    // Full path of the program's executable; false when unavailable or cut short.
+    virtual bool ModuleFileName(void* instance, std::wstring& path) = 0;
+    virtual IFileStore& Files() = 0;
+};
+
+// All user-adjustable state: two lists with their selections, four flags, two waits, the
+// status text and the path of the settings file in use. Mirrors controls of the main window.
+class CSettings
+{
+public:
+    static constexpr size_t kPathChars = 260;
+    static constexpr size_t kMaxLogChars = 4096;
+    static constexpr size_t kMaxWaitChars = 9;
+
+    // Factory presets. Without a host nothing reaches controls or files.
+    explicit CSettings(ISettingsHost* host = nullptr);
+
+    CIniFile m_ini;
+    void* m_hInstance; // HINSTANCE in the Win32 layer
+    void* m_hWnd;      // HWND of the main window
+    wchar_t m_szIniPath[kPathChars];
+    std::vector<std::wstring> m_urlColumns;
+    std::vector<CListEntry> m_urlList;
+    int m_nUrlIndex;
+    std::vector<std::wstring> m_browserColumns;
+    std::vector<CListEntry> m_browserList;
+    int m_nBrowserIndex;
+    int m_bLocateEasy;
+    int m_bStartupAll;
+    int m_bAutoConnect;
+    int m_bAutoBrowser;
+    int32_t m_nConnectWait;
+    int32_t m_nBrowserWait;
+    std::wstring m_strLog;
+    const std::wstring m_strTrue;
+    const std::wstring m_strFalse;
+
+    // true: record to controls; false: controls to record.
+    void Exchange(bool toControls);
+    void FillComboBox(int id, const std::vector<CListEntry>& list, int index);
+
+    // Read the controls, then give the selected entry's value; false when nothing is
+    // selected (output untouched) or the value is empty.
+    bool GetSelectedUrl(std::wstring& out);
+    bool GetSelectedFormat(std::wstring& out);
+    bool GetSelectedBrowserFile(std::wstring& out);
+
+    std::vector<CListEntry>& GetUrlList() { return m_urlList; }
+    std::vector<CListEntry>& GetBrowserList() { return m_browserList; }
+
+    // Shows the presets, then reads default.ini from the executable's folder.
+    void LoadDefault();
+    // False, with nothing changed, when the file cannot be read.
+    bool Load(const wchar_t* path);
+    // Reads the controls and writes the record; m_szIniPath changes only on success.
+    bool Save(const wchar_t* path);
+
+    void ReadList(const std::wstring& prefix, const std::wstring& indexKey, const std::vector<std::wstring>& columns,
+                  std::vector<CListEntry>& list, int& index);
+    void WriteList(const std::wstring& prefix, const std::wstring& indexKey, const std::vector<CListEntry>& list,
+                   int index);
+    // Appends the fields of `text` split at `delimiter`; an empty text gives no field.
+    static void SplitString(const std::wstring& text, const std::wstring& delimiter, std::vector<std::wstring>& out);
+
+    // Number as the controls and the file hold it: leading white space, optional sign,
+    // decimal digits up to the first non-digit; no digits give 0; clamped to 32 bits.
+    static int32_t ToNumber(const std::wstring& text);
+
+private:
+    std::wstring Text(unsigned id);
+    bool GetSelectedValue(const std::vector<CListEntry>& list, int index, size_t position, std::wstring& out);
+    void SetIniPath(const wchar_t* path);
+
+    ISettingsHost* m_host;
+};
+
+// The program's one record, bound to the main window (Win32 layer).
+extern CSettings g_settings;

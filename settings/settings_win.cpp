@@ -1,0 +1,191 @@
+#include "settings/settings_win.h"
+
+#include "settings/split_path.h"
+
+#include <windows.h>
+
+#include <new>
+#include <vector>
+
+namespace {
+
+class CFileHandle
+{
+public:
+    explicit CFileHandle(HANDLE handle) : m_handle(handle) {}
+    ~CFileHandle() { Close(); }
+    CFileHandle(const CFileHandle&) = delete;
+    CFileHandle& operator=(const CFileHandle&) = delete;
+    bool Valid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return m_handle; }
+    bool Close()
+    {
+        bool ok = true;
+        if (Valid()) {
+            ok = CloseHandle(m_handle) != FALSE;
+            m_handle = INVALID_HANDLE_VALUE;
+        }
+        return ok;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+class CWin32FileStore : public IFileStore
+{
+public:
+    bool ReadAll(const wchar_t* path, std::vector<unsigned char>& bytes) override
+    {
+        if (path == nullptr) {
+            return false;
+        }
+        // Read access only, so read-only files load too.
+        CFileHandle file(
+            CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid()) {
+            return false;
+        }
+        LARGE_INTEGER size;
+        if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart >= 0x100000000LL) {
+            return false;
+        }
+        try {
+            bytes.assign(static_cast<size_t>(size.QuadPart), 0);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        size_t done = 0;
+        while (done < bytes.size()) {
+            DWORD got = 0;
+            if (!ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr) ||
+                got == 0) {
+                return false;
+            }
+            done += got;
+        }
+        return true;
+    }
+
+    bool ReplaceAll(const wchar_t* path, const std::vector<unsigned char>& bytes) override
+    {
+        wchar_t folder[MAX_PATH];
+        wchar_t name[MAX_PATH];
+        if (!SplitPath(path, folder, name)) {
+            return false;
+        }
+        // The temporary file lives beside the target so that the move is a rename.
+        wchar_t temp[MAX_PATH];
+        if (GetTempFileNameW(folder[0] != L'\0' ? folder : L".", L"tav", 0, temp) == 0) {
+            return false;
+        }
+        bool ok = WriteTemp(temp, bytes) &&
+                  MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        if (!ok) {
+            DeleteFileW(temp);
+        }
+        return ok;
+    }
+
+private:
+    static bool WriteTemp(const wchar_t* temp, const std::vector<unsigned char>& bytes)
+    {
+        CFileHandle file(CreateFileW(temp, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid()) {
+            return false;
+        }
+        size_t done = 0;
+        while (done < bytes.size()) {
+            DWORD put = 0;
+            if (!WriteFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &put, nullptr) ||
+                put == 0) {
+                return false;
+            }
+            done += put;
+        }
+        return FlushFileBuffers(file.Get()) != FALSE && file.Close();
+    }
+};
+
+class CWin32Controls : public ISettingsControls
+{
+public:
+    HWND m_window = nullptr;
+
+    void ResetCombo(int id) override { Send(id, CB_RESETCONTENT, 0, 0); }
+    void AddComboString(int id, const std::wstring& text) override
+    {
+        Send(id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    void SetComboSelection(int id, int index) override { Send(id, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
+    int GetComboSelection(int id) override { return static_cast<int>(Send(id, CB_GETCURSEL, 0, 0)); }
+    void SetCheck(int id, int state) override { Send(id, BM_SETCHECK, static_cast<WPARAM>(state), 0); }
+    int GetCheck(int id) override { return static_cast<int>(Send(id, BM_GETCHECK, 0, 0)); }
+    void SetText(int id, const std::wstring& text) override { SetDlgItemTextW(m_window, id, text.c_str()); }
+    std::wstring GetText(int id, size_t maxChars) override
+    {
+        std::vector<wchar_t> buffer(maxChars + 1, L'\0');
+        UINT got = GetDlgItemTextW(m_window, id, buffer.data(), static_cast<int>(buffer.size()));
+        return std::wstring(buffer.data(), got < buffer.size() ? got : maxChars);
+    }
+    void SetCaret(int id, int position) override
+    {
+        Send(id, EM_SETSEL, static_cast<WPARAM>(position), static_cast<LPARAM>(position));
+        Send(id, EM_SCROLLCARET, 0, 0);
+    }
+
+private:
+    LRESULT Send(int id, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        return SendDlgItemMessageW(m_window, id, message, wParam, lParam);
+    }
+};
+
+class CWin32SettingsHost : public ISettingsHost
+{
+public:
+    ISettingsControls* Controls(void* window) override
+    {
+        if (window == nullptr) {
+            return nullptr;
+        }
+        m_controls.m_window = static_cast<HWND>(window);
+        return &m_controls;
+    }
+
+    std::wstring LoadText(void* instance, unsigned id) override
+    {
+        wchar_t buffer[256];
+        int length = LoadStringW(static_cast<HINSTANCE>(instance), id, buffer, 256);
+        return std::wstring(buffer, length > 0 ? static_cast<size_t>(length) : 0);
+    }
+
+    bool ModuleFileName(void* instance, std::wstring& path) override
+    {
+        wchar_t buffer[MAX_PATH] = {};
+        // Room for 259 characters; a full buffer means the path was cut.
+        DWORD length = GetModuleFileNameW(static_cast<HMODULE>(instance), buffer, MAX_PATH - 1);
+        if (length == 0 || length >= MAX_PATH - 1) {
+            return false;
+        }
+        path.assign(buffer, length);
+        return true;
+    }
+
+    IFileStore& Files() override { return m_files; }
+
+private:
+    CWin32Controls m_controls;
+    CWin32FileStore m_files;
+};
+
+} // namespace
+
+ISettingsHost& Win32SettingsHost()
+{
+    static CWin32SettingsHost host;
+    return host;
+}
+
+CSettings g_settings(&Win32SettingsHost());

@@ -1,0 +1,7 @@
+#pragma once
+
+#include "settings/settings.h"
+
+// The Win32 side of the record: the real controls of the window in m_hWnd, the string
+// table of m_hInstance, Win32 files (read-only opening, replacement through a temporary file).
+ISettingsHost& Win32SettingsHost();

@@ -1,0 +1,156 @@
+#include "ui/dialog_frame.h"
+
+#include "platform/aygshell.h"
+#include "resources/resource.h"
+#include "ui/dialog_template_parser.h"
+
+namespace {
+
+// Loads dialog template `id` of `instance` and parses it.
+bool ReadTemplate(HINSTANCE instance, WORD id, DialogTemplateData* out)
+{
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5)); // RT_DIALOG
+    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (bytes == nullptr) {
+        return false;
+    }
+    return ParseDialogTemplate(static_cast<const uint8_t*>(bytes), SizeofResource(instance, found), out);
+}
+
+// Swaps a static's or button's image for a fresh one of `ordinal`, freeing the old one.
+void ReloadImage(HINSTANCE instance, HWND control, WORD ordinal, UINT imageType)
+{
+    HANDLE fresh = LoadImageW(instance, MAKEINTRESOURCEW(ordinal), imageType, 0, 0, 0);
+    if (fresh == nullptr) {
+        return;
+    }
+    HANDLE old = reinterpret_cast<HANDLE>(SendMessageW(control, STM_GETIMAGE, imageType, 0));
+    SendMessageW(control, STM_SETIMAGE, imageType, reinterpret_cast<LPARAM>(fresh));
+    if (old != nullptr && old != fresh) {
+        if (imageType == IMAGE_ICON) {
+            DestroyIcon(static_cast<HICON>(old));
+        } else {
+            DeleteObject(old);
+        }
+    }
+}
+
+} // namespace
+
+void ReapplyControlContent(HINSTANCE instance, HWND dialog, const TemplateItem& item)
+{
+    if (!item.windowClass.isOrdinal) {
+        return;
+    }
+    HWND control = GetDlgItem(dialog, item.id);
+    if (control == nullptr) {
+        return;
+    }
+    switch (item.windowClass.ordinal) {
+    case 0x80: // button
+    case 0x82: // static
+        if (!item.title.isOrdinal) {
+            SetWindowTextW(control, item.title.text.c_str());
+        } else if ((item.style & 3) == 3) {
+            ReloadImage(instance, control, item.title.ordinal, IMAGE_ICON);
+        } else if ((item.style & 0x0E) == 0x0E) {
+            ReloadImage(instance, control, item.title.ordinal, IMAGE_BITMAP);
+        }
+        break;
+    case 0x83: { // list box
+        LRESULT selection = SendMessageW(control, LB_GETCURSEL, 0, 0);
+        if (selection != LB_ERR) {
+            SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+        }
+        break;
+    }
+    case 0x85: { // combo box
+        LRESULT selection = SendMessageW(control, CB_GETCURSEL, 0, 0);
+        if (selection != CB_ERR) {
+            SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void SetUpFullScreenDialog(HWND dialog)
+{
+    SHINITDLGINFO info{};
+    info.dwMask = SHIDIM_FLAGS;
+    info.hDlg = dialog;
+    info.dwFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU;
+    SHInitDialog(&info);
+}
+
+bool RelayoutFromTemplate(HINSTANCE instance, HWND dialog, WORD templateId)
+{
+    DialogTemplateData data;
+    if (!ReadTemplate(instance, templateId, &data)) {
+        return false;
+    }
+    HDWP batch = BeginDeferWindowPos(static_cast<int>(data.items.size()));
+    if (batch == nullptr) {
+        return false;
+    }
+    bool result = true;
+    int unnamed = 0;
+    for (const TemplateItem& item : data.items) {
+        HWND control = GetDlgItem(dialog, item.id);
+        RECT rect{item.x, item.y, item.x + item.cx, item.y + item.cy};
+        if (control == nullptr || !MapDialogRect(dialog, &rect)) {
+            // Later items keep their places.
+            result = false;
+            break;
+        }
+        HDWP next = DeferWindowPos(batch, control, nullptr, rect.left, rect.top, rect.right - rect.left,
+                                   rect.bottom - rect.top, SWP_NOZORDER);
+        if (next == nullptr) {
+            // The batch is gone; start another so the remaining controls still move.
+            result = false;
+            next = BeginDeferWindowPos(1);
+            if (next == nullptr) {
+                return false;
+            }
+        }
+        batch = next;
+        ReapplyControlContent(instance, dialog, item);
+        if (item.id == 0xFFFF) {
+            ++unnamed;
+        }
+    }
+    if (!EndDeferWindowPos(batch)) {
+        result = false;
+    }
+    return unnamed < 2 && result;
+}
+
+INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        SetUpFullScreenDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    case WM_SIZE: {
+        int width = GetSystemMetrics(SM_CXSCREEN);
+        int height = GetSystemMetrics(SM_CYSCREEN);
+        RelayoutFromTemplate(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE)), dialog,
+                             height <= width ? IDD_ABOUT_WIDE : IDD_ABOUT);
+        return FALSE;
+    }
+    default:
+        return FALSE;
+    }
+}
