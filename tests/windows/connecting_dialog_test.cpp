@@ -203,17 +203,6 @@ TEST_F(ConnectingDialogTest, UrlLengthLimit)
     DestroyWindow(parent);
 }
 
-TEST_F(ConnectingDialogTest, LongUrlIsCutForTheQuickCheckOnly)
-{
-    std::wstring url = L"http://127.0.0.1/";
-    url.resize(1500, L'a');
-    EXPECT_TRUE(IsNetworkAvailable(url.c_str()));
-    devicesim::SetProfile(Profile("test=0x21"));
-    EXPECT_FALSE(IsNetworkAvailable(kUrl));
-    devicesim::SetProfile(Profile("test=0x23"));
-    EXPECT_TRUE(IsNetworkAvailable(kUrl));
-}
-
 TEST_F(ConnectingDialogTest, DisconnectHangsUpConnectedDialupsOnly)
 {
     devicesim::SetProfile(Profile("dialup=listed,3*connected"));
