@@ -1,21 +1,12 @@
 #pragma once
 
+#include "acquisition/at_answer.h"
 #include "acquisition/serial_port.h"
 
 #include <windows.h>
 
 #include <mutex>
 #include <string>
-
-// Answer kinds, by the echo an answer begins with.
-enum
-{
-    RESP_OTHER = 0,
-    RESP_K20 = 1,
-    RESP_LBC1 = 2,
-    RESP_LBCQ = 3,
-    RESP_LBC2 = 4,
-};
 
 // The AT dialogue with the W-SIM module: sends the commands, collects each answer until
 // it ends in "OK\r\n", tells a window when it is complete, and parses it.

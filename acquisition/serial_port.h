@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 // Receives the text the serial reader thread reads. Called on the reader thread; the
 // pointer is valid only during the call.
 class IReceiveEvent
@@ -22,7 +24,7 @@ public:
 
     // Only the baud rate, byte size, parity and stop bits of `settings` are used.
     bool Open(DCB settings, const wchar_t* deviceName);
-    DWORD IsOpen() const { return m_dwOpen; }
+    DWORD IsOpen() const { return m_dwOpen.load(); }
     bool write_scc(const BYTE* bytes, const DWORD* count, DWORD* written);
     bool Close();
 
@@ -36,12 +38,13 @@ private:
 
     DWORD m_dwReadThreadId;
     HANDLE m_hReadThread;
-    volatile DWORD m_dwPreReadPause;
-    IReceiveEvent* volatile m_pListener;
+    // Shared with the reader thread.
+    std::atomic<DWORD> m_dwPreReadPause;
+    std::atomic<IReceiveEvent*> m_pListener;
     DWORD m_dwOpenAttempts;
     DWORD m_dwAttemptInterval;
-    volatile DWORD m_dwOpen;
-    HANDLE volatile m_hDevice;
+    std::atomic<DWORD> m_dwOpen;
+    std::atomic<HANDLE> m_hDevice;
     DCB m_dcb;
 
     friend class SerialPortTestAccess;

@@ -1,0 +1,116 @@
+#include "acquisition/cs_id.h"
+
+#include <cstring>
+
+CCsId g_csId;
+
+CCsId::CCsId() : m_bOpenedPort(0), m_hNotifyWindow(nullptr), m_uNotifyMessage(0)
+{
+    m_port.SetListener(this);
+}
+
+CCsId::~CCsId()
+{
+    ClosePort();
+}
+
+void CCsId::SetNotify(HWND window, UINT message)
+{
+    std::lock_guard<std::mutex> lock(m_bufferMutex);
+    m_hNotifyWindow = window;
+    m_uNotifyMessage = message;
+}
+
+void CCsId::ClosePort()
+{
+    if (m_bOpenedPort != 0) {
+        m_bOpenedPort = 0;
+        m_port.Close();
+    }
+}
+
+bool CCsId::SendCommand(const char* command)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_bufferMutex);
+        m_strBuffer.clear();
+    }
+    if (!m_port.IsOpen()) {
+        DCB settings = {};
+        settings.DCBlength = sizeof(DCB);
+        settings.BaudRate = CBR_9600;
+        settings.ByteSize = 8;
+        settings.Parity = NOPARITY;
+        settings.StopBits = ONESTOPBIT;
+        if (!m_port.Open(settings, L"COM1:")) {
+            return false;
+        }
+        m_bOpenedPort = 1;
+    }
+    DWORD count = command != nullptr ? static_cast<DWORD>(std::strlen(command)) : 0;
+    DWORD written = 0;
+    if (m_port.write_scc(reinterpret_cast<const BYTE*>(command), &count, &written)) {
+        return true;
+    }
+    ClosePort();
+    return false;
+}
+
+bool CCsId::SendAtK20()
+{
+    m_port.SetPreReadPause(0);
+    return SendCommand("AT@K20\r\n");
+}
+
+bool CCsId::SendAtLbc1()
+{
+    m_port.SetPreReadPause(0);
+    return SendCommand("AT@LBC1\r\n");
+}
+
+bool CCsId::SendAtLbcQuery()
+{
+    m_port.SetPreReadPause(0);
+    return SendCommand("AT@LBC?\r\n");
+}
+
+void CCsId::OnReceive(const wchar_t* text)
+{
+    HWND window = nullptr;
+    UINT message = 0;
+    bool complete = false;
+    {
+        // The reader thread may deliver while the dialog takes an answer.
+        std::lock_guard<std::mutex> lock(m_bufferMutex);
+        if (text != nullptr) {
+            m_strBuffer += text;
+        }
+        complete = IsAnswerComplete(m_strBuffer);
+        window = m_hNotifyWindow;
+        message = m_uNotifyMessage;
+    }
+    // Posted, never sent: the reader must not wait for the user interface.
+    if (complete && window != nullptr) {
+        PostMessageW(window, message, 0, 0);
+    }
+}
+
+int CCsId::TakeResponse(std::wstring& out)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_bufferMutex);
+        out = m_strBuffer;
+        m_strBuffer.clear();
+    }
+    return ClassifyAnswer(out);
+}
+
+bool CCsId::ParseCsId(const std::wstring& text, std::wstring& out)
+{
+    return ParseCsIdAnswer(text, out);
+}
+
+bool CCsId::ParseSimpleCoordinates(const std::wstring& text, std::wstring& out)
+{
+    return ParseSimpleCoordinatesAnswer(text, out);
+}

@@ -1,0 +1,238 @@
+#include "acquisition/serial_port.h"
+
+#include "common/ansi_text.h"
+#include "common/message_box.h"
+#include "common/text_format.h"
+
+#include <string>
+
+namespace {
+
+constexpr DWORD kReadChunk = 999;
+constexpr DWORD kPollMs = 10;
+constexpr DWORD kStopWaitMs = 1000;
+// Handheld-only extended function: infrared mode off. Desktop drivers reject it.
+constexpr DWORD kClrIr = 11;
+
+void ShowError(const std::wstring& text)
+{
+    ShowMessageBox(nullptr, text, L"Error", MB_OK | MB_ICONERROR);
+}
+
+} // namespace
+
+CSerialPort::CSerialPort()
+    : m_dwReadThreadId(0), m_hReadThread(nullptr), m_dwPreReadPause(0), m_pListener(nullptr), m_dwOpenAttempts(30),
+      m_dwAttemptInterval(100), m_dwOpen(0), m_hDevice(INVALID_HANDLE_VALUE), m_dcb()
+{
+    m_dcb.DCBlength = sizeof(DCB);
+    m_dcb.BaudRate = CBR_9600;
+    m_dcb.ByteSize = 8;
+    m_dcb.Parity = NOPARITY;
+    m_dcb.StopBits = ONESTOPBIT;
+}
+
+CSerialPort::~CSerialPort()
+{
+    // Tell a reader that may still run to end before its handle goes away.
+    HANDLE device = m_hDevice.exchange(INVALID_HANDLE_VALUE);
+    StopReadThread();
+    if (device != INVALID_HANDLE_VALUE) {
+        CloseHandle(device);
+    }
+}
+
+bool CSerialPort::Open(DCB settings, const wchar_t* deviceName)
+{
+    if (m_dwOpen != 0) {
+        return false;
+    }
+    const std::wstring name = deviceName != nullptr ? deviceName : L"";
+
+    HANDLE device = INVALID_HANDLE_VALUE;
+    for (DWORD attempt = 0; attempt < m_dwOpenAttempts; ++attempt) {
+        device = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (device != INVALID_HANDLE_VALUE) {
+            break;
+        }
+        Sleep(m_dwAttemptInterval);
+    }
+    if (device == INVALID_HANDLE_VALUE) {
+        ShowError(Format(L"CreateFile failed: %ls", name.c_str()));
+        return false;
+    }
+
+    // A device that cannot be set up is closed again at once: it is opened without
+    // sharing, so keeping it would make every later attempt fail.
+    auto fail = [device](const wchar_t* text) {
+        ShowError(text);
+        CloseHandle(device);
+        return false;
+    };
+
+    COMMTIMEOUTS timeouts = {};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
+    timeouts.WriteTotalTimeoutMultiplier = 10;
+    timeouts.WriteTotalTimeoutConstant = 1000;
+    if (!SetCommTimeouts(device, &timeouts)) {
+        return fail(L"SetCommTimeouts failed.");
+    }
+
+    m_dcb.DCBlength = sizeof(DCB);
+    if (!GetCommState(device, &m_dcb)) {
+        return fail(L"Get configuration port has problem.");
+    }
+    m_dcb.fOutxCtsFlow = TRUE;
+    m_dcb.fOutxDsrFlow = FALSE;
+    m_dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    m_dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    m_dcb.fOutX = FALSE;
+    m_dcb.fInX = FALSE;
+    m_dcb.BaudRate = settings.BaudRate;
+    m_dcb.ByteSize = settings.ByteSize;
+    m_dcb.Parity = settings.Parity;
+    m_dcb.StopBits = settings.StopBits;
+    if (!SetCommState(device, &m_dcb)) {
+        return fail(L"Set configuration port has problem.");
+    }
+
+    EscapeCommFunction(device, kClrIr);
+    PurgeComm(device, PURGE_RXABORT | PURGE_RXCLEAR);
+
+    m_hDevice = device;
+    if (!StartReadThread()) {
+        return false;
+    }
+    m_dwOpen = 1;
+    return true;
+}
+
+bool CSerialPort::StartReadThread()
+{
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, ReadThreadProc, this, 0, &id);
+    if (thread == nullptr) {
+        HANDLE device = m_hDevice.exchange(INVALID_HANDLE_VALUE);
+        if (device != INVALID_HANDLE_VALUE) {
+            CloseHandle(device);
+        }
+        m_dwOpen = 0;
+        return false;
+    }
+    m_dwReadThreadId = id;
+    m_hReadThread = thread;
+    return true;
+}
+
+void CSerialPort::StopReadThread()
+{
+    if (m_hReadThread == nullptr) {
+        return;
+    }
+    DWORD wait = WaitForSingleObject(m_hReadThread, kStopWaitMs);
+    if (wait == WAIT_FAILED) {
+        TerminateThread(m_hReadThread, 10);
+    } else if (wait == WAIT_TIMEOUT) {
+        TerminateThread(m_hReadThread, 20);
+    }
+    DWORD exitCode = 0;
+    GetExitCodeThread(m_hReadThread, &exitCode);
+    CloseHandle(m_hReadThread);
+    m_hReadThread = nullptr;
+}
+
+DWORD WINAPI CSerialPort::ReadThreadProc(LPVOID param)
+{
+    CSerialPort* port = static_cast<CSerialPort*>(param);
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+
+    char buffer[kReadChunk + 1];
+    for (;;) {
+        HANDLE device = port->m_hDevice.load();
+        if (device == INVALID_HANDLE_VALUE) {
+            break;
+        }
+        DWORD errors = 0;
+        COMSTAT status = {};
+        if (!ClearCommError(device, &errors, &status)) {
+            DWORD lastError = GetLastError();
+            ShowError(Format(L"ClearCommError() Failed. dwErrors = 0x%08x, WinErr = (0x%08x)", errors, lastError));
+            return 0;
+        }
+        if (status.cbInQue == 0) {
+            Sleep(kPollMs);
+            continue;
+        }
+        DWORD wanted = status.cbInQue < kReadChunk ? status.cbInQue : kReadChunk;
+        DWORD pause = port->m_dwPreReadPause.load();
+        if (pause != 0) {
+            Sleep(pause);
+        }
+        DWORD read = 0;
+        if (!ReadFile(device, buffer, wanted, &read, nullptr)) {
+            ShowError(L"ReadFile() failed.");
+            return 0;
+        }
+        buffer[read] = '\0';
+        if (read == 0) {
+            Sleep(kPollMs);
+            continue;
+        }
+        std::wstring text = AnsiToWide(buffer, read);
+        if (IReceiveEvent* listener = port->m_pListener.load()) {
+            listener->OnReceive(text.c_str());
+        }
+    }
+    return 0;
+}
+
+bool CSerialPort::write_scc(const BYTE* bytes, const DWORD* count, DWORD* written)
+{
+    if (count == nullptr || *count == 0 || bytes == nullptr) {
+        return false;
+    }
+    HANDLE device = m_hDevice.load();
+    for (;;) {
+        DWORD errors = 0;
+        COMSTAT status = {};
+        if (!ClearCommError(device, &errors, &status)) {
+            DWORD lastError = GetLastError();
+            ShowError(Format(L"ClearCommError() Failed(write_scc()). dwErrors = 0x%08x, WinErr = (0x%08x)", errors,
+                             lastError));
+            return false;
+        }
+        if (status.cbOutQue == 0) {
+            break;
+        }
+        Sleep(kPollMs);
+    }
+    DWORD done = 0;
+    BOOL ok = WriteFile(device, bytes, *count, &done, nullptr);
+    if (written != nullptr) {
+        *written = done;
+    }
+    if (!ok) {
+        ShowError(L"Reading of serial communication has problem.");
+        return false;
+    }
+    return true;
+}
+
+bool CSerialPort::Close()
+{
+    if (m_dwOpen != 1) {
+        return false;
+    }
+    HANDLE device = m_hDevice.load();
+    m_dwOpen = 0;
+    m_hDevice = INVALID_HANDLE_VALUE;
+    StopReadThread();
+    EscapeCommFunction(device, CLRDTR);
+    if (!CloseHandle(device)) {
+        ShowError(L"Port Closeing isn't successed.");
+        return false;
+    }
+    return true;
+}

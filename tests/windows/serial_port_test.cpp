@@ -1,0 +1,279 @@
+// ctest-lock: com1
+#include "acquisition/serial_port.h"
+
+#include "tests/windows/test_support.h"
+#include "tests/windows/wsim_control.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+class SerialPortTestAccess
+{
+public:
+    static HANDLE Device(CSerialPort& port) { return port.m_hDevice; }
+    static HANDLE ReaderThread(CSerialPort& port) { return port.m_hReadThread; }
+};
+
+namespace {
+
+class Recorder : public IReceiveEvent
+{
+public:
+    void OnReceive(const wchar_t* text) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_chunks.push_back(text);
+    }
+    std::vector<std::wstring> Chunks() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_chunks;
+    }
+    std::wstring Text() const
+    {
+        std::wstring all;
+        for (const std::wstring& chunk : Chunks()) {
+            all += chunk;
+        }
+        return all;
+    }
+    bool WaitFor(const std::wstring& ending, DWORD ms = 5000) const
+    {
+        return PumpUntil(
+            [&] {
+                std::wstring text = Text();
+                return text.size() >= ending.size() &&
+                       text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+            },
+            ms);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::wstring> m_chunks;
+};
+
+DCB LineSettings()
+{
+    DCB dcb;
+    // Only the four line members may be taken from the caller's block.
+    memset(&dcb, 0xA5, sizeof(dcb));
+    dcb.BaudRate = CBR_9600;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    return dcb;
+}
+
+bool Send(CSerialPort& port, const std::string& bytes, DWORD* written = nullptr)
+{
+    DWORD count = static_cast<DWORD>(bytes.size());
+    DWORD done = 0;
+    bool ok = port.write_scc(reinterpret_cast<const BYTE*>(bytes.data()), &count, &done);
+    if (written != nullptr) {
+        *written = done;
+    }
+    return ok;
+}
+
+const std::wstring kK20Answer = L"AT@K20\r\r\n\r\n1234,5\r\n\r\nOK\r\n";
+
+class SerialPortTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(WsimReset());
+        WsimClearLog();
+        port.SetListener(&recorder);
+    }
+    void TearDown() override { port.Close(); }
+
+    MessageBoxRecorder boxes;
+    Recorder recorder;
+    CSerialPort port;
+};
+
+TEST_F(SerialPortTest, OpenAppliesLineSettingsAndTimeoutsAndCloseReleasesTheDevice)
+{
+    ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+    EXPECT_EQ(1u, port.IsOpen());
+    HANDLE device = SerialPortTestAccess::Device(port);
+    ASSERT_NE(INVALID_HANDLE_VALUE, device);
+
+    DCB dcb = {};
+    dcb.DCBlength = sizeof(dcb);
+    ASSERT_TRUE(GetCommState(device, &dcb));
+    EXPECT_EQ(28u, sizeof(DCB));
+    EXPECT_EQ(9600u, dcb.BaudRate);
+    EXPECT_EQ(8, dcb.ByteSize);
+    EXPECT_EQ(NOPARITY, dcb.Parity);
+    EXPECT_EQ(ONESTOPBIT, dcb.StopBits);
+    EXPECT_EQ(1u, dcb.fOutxCtsFlow);
+    EXPECT_EQ(0u, dcb.fOutxDsrFlow);
+    EXPECT_EQ(0u, dcb.fOutX);
+    EXPECT_EQ(0u, dcb.fInX);
+    EXPECT_EQ(static_cast<DWORD>(DTR_CONTROL_ENABLE), dcb.fDtrControl);
+    EXPECT_EQ(static_cast<DWORD>(RTS_CONTROL_ENABLE), dcb.fRtsControl);
+
+    COMMTIMEOUTS timeouts = {};
+    ASSERT_TRUE(GetCommTimeouts(device, &timeouts));
+    EXPECT_EQ(MAXDWORD, timeouts.ReadIntervalTimeout);
+    EXPECT_EQ(0u, timeouts.ReadTotalTimeoutMultiplier);
+    EXPECT_EQ(0u, timeouts.ReadTotalTimeoutConstant);
+    EXPECT_EQ(10u, timeouts.WriteTotalTimeoutMultiplier);
+    EXPECT_EQ(1000u, timeouts.WriteTotalTimeoutConstant);
+
+    // A second Open changes nothing.
+    EXPECT_FALSE(port.Open(LineSettings(), L"COM1:"));
+    EXPECT_EQ(device, SerialPortTestAccess::Device(port));
+    EXPECT_EQ(1u, port.IsOpen());
+
+    // Close ends the reader by itself (exit code 0, not terminated) and frees the device.
+    HANDLE reader = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), SerialPortTestAccess::ReaderThread(port), GetCurrentProcess(),
+                                &reader, SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, 0));
+    EXPECT_TRUE(port.Close());
+    EXPECT_EQ(0u, port.IsOpen());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, SerialPortTestAccess::Device(port));
+    EXPECT_EQ(nullptr, SerialPortTestAccess::ReaderThread(port));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(reader, 0));
+    DWORD exitCode = 99;
+    GetExitCodeThread(reader, &exitCode);
+    EXPECT_EQ(0u, exitCode);
+    CloseHandle(reader);
+
+    EXPECT_FALSE(port.Close());
+    EXPECT_TRUE(port.Open(LineSettings(), L"COM1:"));
+    EXPECT_EQ(0u, boxes.Count());
+}
+
+TEST_F(SerialPortTest, WritesBytesAsGivenAndDeliversTheAnswer)
+{
+    ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+    DWORD written = 0;
+    ASSERT_TRUE(Send(port, "AT@K20\r\n", &written));
+    EXPECT_EQ(8u, written);
+    ASSERT_TRUE(recorder.WaitFor(L"OK\r\n"));
+    EXPECT_EQ(kK20Answer, recorder.Text());
+    EXPECT_EQ("AT@K20\r\n", WsimReceivedBytes());
+    EXPECT_EQ(std::vector<std::string>{"AT@K20"}, WsimCommands());
+
+    // Nothing to write: refused, no message, nothing sent.
+    DWORD zero = 0;
+    written = 7;
+    EXPECT_FALSE(port.write_scc(reinterpret_cast<const BYTE*>("AT"), &zero, &written));
+    PumpFor(200);
+    EXPECT_EQ("AT@K20\r\n", WsimReceivedBytes());
+    EXPECT_EQ(0u, boxes.Count());
+}
+
+TEST_F(SerialPortTest, LongAnswerArrivesInChunksOfAtMost999)
+{
+    ASSERT_TRUE(WsimConfigure(R"({"min_answer_bytes": 2600})"));
+    ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+    ASSERT_TRUE(Send(port, "AT@K20\r\n"));
+    ASSERT_TRUE(recorder.WaitFor(L"\r\nOK\r\n"));
+    std::vector<std::wstring> chunks = recorder.Chunks();
+    EXPECT_GE(chunks.size(), 3u);
+    for (const std::wstring& chunk : chunks) {
+        EXPECT_LE(chunk.size(), 999u);
+        EXPECT_FALSE(chunk.empty());
+    }
+    std::wstring text = recorder.Text();
+    EXPECT_GE(text.size(), 2600u);
+    EXPECT_EQ(0u, text.rfind(L"AT@K20\r\r\n\r\n1234,5\r\n1000,0\r\n", 0));
+    EXPECT_NE(std::wstring::npos, text.find(L"\r\n1099,9\r\n"));
+}
+
+TEST_F(SerialPortTest, ChunkIsCutAtItsFirstNul)
+{
+    // The first chunk carries the NUL; the second arrives whole.
+    ASSERT_TRUE(WsimConfigure(R"({"nul_at": 3, "chunks": [10], "chunk_gap_ms": 150})"));
+    ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+    ASSERT_TRUE(Send(port, "AT@K20\r\n"));
+    ASSERT_TRUE(recorder.WaitFor(L"OK\r\n"));
+    EXPECT_EQ(L"AT@" + kK20Answer.substr(9), recorder.Text());
+}
+
+TEST_F(SerialPortTest, WithoutListenerDataIsReadAndDropped)
+{
+    port.SetListener(nullptr);
+    ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+    ASSERT_TRUE(Send(port, "AT@LBC1\r\n"));
+    PumpFor(400);
+    port.SetListener(&recorder);
+    ASSERT_TRUE(Send(port, "AT@K20\r\n"));
+    ASSERT_TRUE(recorder.WaitFor(L"OK\r\n"));
+    EXPECT_EQ(kK20Answer, recorder.Text());
+}
+
+TEST_F(SerialPortTest, ReaderStuckInTheListenerIsTerminatedOnClose)
+{
+    struct Stuck : IReceiveEvent
+    {
+        HANDLE entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        void OnReceive(const wchar_t*) override
+        {
+            SetEvent(entered);
+            Sleep(5000);
+        }
+    } stuck;
+    port.SetListener(&stuck);
+    ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+    ASSERT_TRUE(Send(port, "AT@K20\r\n"));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(stuck.entered, 5000));
+    HANDLE reader = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), SerialPortTestAccess::ReaderThread(port), GetCurrentProcess(),
+                                &reader, SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, 0));
+    EXPECT_TRUE(port.Close());
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(reader, 1000));
+    DWORD exitCode = 0;
+    GetExitCodeThread(reader, &exitCode);
+    EXPECT_EQ(20u, exitCode);
+    CloseHandle(reader);
+    CloseHandle(stuck.entered);
+    EXPECT_EQ(0u, boxes.Count());
+}
+
+TEST_F(SerialPortTest, DeviceThatRefusesSerialSettingsIsReleasedAtOnce)
+{
+    ASSERT_TRUE(WsimSetDevice(WsimDevice::PlainFile));
+    struct Restore
+    {
+        ~Restore() { WsimSetDevice(WsimDevice::Module); }
+    } restore;
+
+    // A handle kept after the failure would lock the (unshared) file for the second try.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_FALSE(port.Open(LineSettings(), L"COM1:"));
+        EXPECT_EQ(0u, port.IsOpen());
+        EXPECT_EQ(INVALID_HANDLE_VALUE, SerialPortTestAccess::Device(port));
+    }
+    std::vector<MessageBoxRecorder::Box> shown = boxes.Boxes();
+    ASSERT_EQ(2u, shown.size());
+    EXPECT_EQ(L"SetCommTimeouts failed.", shown[0].text);
+    EXPECT_EQ(shown[0].text, shown[1].text);
+}
+
+TEST_F(SerialPortTest, DeviceThatNeverOpensCostsThirtyAttemptsAndIsNamed)
+{
+    // 30 attempts, 100 ms after each.
+    CSerialPort fresh;
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(fresh.Open(LineSettings(), L"COM9:"));
+    DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 2900u);
+    ASSERT_EQ(1u, boxes.Count());
+    MessageBoxRecorder::Box box = boxes.Boxes()[0];
+    EXPECT_EQ(L"CreateFile failed: COM9:", box.text);
+    EXPECT_EQ(L"Error", box.caption);
+    EXPECT_EQ(nullptr, box.owner);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), box.style);
+    EXPECT_EQ(0u, fresh.IsOpen());
+}
+
+} // namespace

@@ -1,0 +1,124 @@
+#include "tests/windows/wsim_control.h"
+
+#include "tests/windows/test_support.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+std::wstring StateFile(const wchar_t* name)
+{
+    std::wstring dir = WinePathFromEnv("TAVRIN_WSIM_DIR");
+    if (dir.empty()) {
+        return std::wstring();
+    }
+    return dir + L"\\" + name;
+}
+
+std::vector<std::string> ReadLines(const wchar_t* name)
+{
+    std::vector<std::string> lines;
+    std::wstring path = StateFile(name);
+    if (path.empty()) {
+        return lines;
+    }
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+} // namespace
+
+bool WsimConfigure(const std::string& json)
+{
+    std::wstring path = StateFile(L"config.json");
+    if (path.empty()) {
+        return false;
+    }
+    std::wstring tmp = path + L".tmp";
+    {
+        std::ofstream out(tmp.c_str(), std::ios::binary | std::ios::trunc);
+        out << json;
+        if (!out.flush()) {
+            return false;
+        }
+    }
+    return MoveFileExW(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool WsimReset()
+{
+    return WsimConfigure("{}");
+}
+
+bool WsimSetDevice(WsimDevice device)
+{
+    const char* config = device == WsimDevice::Gone        ? R"({"offline": true})"
+                         : device == WsimDevice::PlainFile ? R"({"offline": "plain-file"})"
+                                                           : "{}";
+    if (!WsimConfigure(config)) {
+        return false;
+    }
+    for (int i = 0; i < 100; ++i) {
+        HANDLE handle = CreateFileW(L"COM1:", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        WsimDevice seen = WsimDevice::Gone;
+        if (handle != INVALID_HANDLE_VALUE) {
+            DCB dcb = {};
+            dcb.DCBlength = sizeof(dcb);
+            seen = GetCommState(handle, &dcb) ? WsimDevice::Module : WsimDevice::PlainFile;
+            CloseHandle(handle);
+        }
+        if (seen == device) {
+            return true;
+        }
+        Sleep(20);
+    }
+    return false;
+}
+
+std::vector<std::string> WsimCommands()
+{
+    return ReadLines(L"commands.log");
+}
+
+std::string WsimReceivedBytes()
+{
+    std::wstring path = StateFile(L"received.bin");
+    if (path.empty()) {
+        return std::string();
+    }
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WsimClearLog()
+{
+    for (const wchar_t* name : {L"commands.log", L"received.bin"}) {
+        std::wstring path = StateFile(name);
+        if (!path.empty()) {
+            DeleteFileW(path.c_str());
+        }
+    }
+}
+
+std::vector<std::string> WsimAnswerStamps()
+{
+    return ReadLines(L"answers.log");
+}
+
+void WsimClearAnswerStamps()
+{
+    std::wstring path = StateFile(L"answers.log");
+    if (!path.empty()) {
+        DeleteFileW(path.c_str());
+    }
+}

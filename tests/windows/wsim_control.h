@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Control of the W-SIM simulator that the harness runs on COM1: (tools/wsim_sim.py),
+// through its state folder %TAVRIN_WSIM_DIR%. The simulator reads config.json again for
+// every command; the format is in notes/serial.md.
+
+// Replaces config.json with `json` (written whole, then moved into place, so the
+// simulator never reads half a file). Returns false when the folder is unknown or the
+// file cannot be written.
+bool WsimConfigure(const std::string& json);
+
+// The defaults again.
+bool WsimReset();
+
+// What COM1: leads to.
+enum class WsimDevice
+{
+    Module,    // the simulated module
+    Gone,      // nothing that can be opened
+    PlainFile, // a file that opens but takes no serial settings
+};
+
+// Switches COM1: ({"offline": ...}, otherwise the defaults) and waits until it behaves so.
+bool WsimSetDevice(WsimDevice device);
+
+// The commands the simulator received since the log was last cleared, without CR LF.
+std::vector<std::string> WsimCommands();
+
+// The bytes the simulator received since the log was last cleared, exactly as sent.
+std::string WsimReceivedBytes();
+
+// Forgets the logged commands and bytes.
+void WsimClearLog();
+
+// The answer time stamps the simulator wrote with "stamp": true, one line per answer:
+// "<command> <first byte ns> <last byte ns> <bytes>" on the Unix clock.
+std::vector<std::string> WsimAnswerStamps();
+void WsimClearAnswerStamps();

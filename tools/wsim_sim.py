@@ -1,0 +1,290 @@
+#!/usr/bin/env python3
+"""Stand-in for the W-SIM radio module on a pseudo-terminal.
+
+    wsim_sim.py --link PATH --state-dir DIR
+
+Opens a pseudo-terminal, points the symlink PATH at its slave side (Wine's COM1: is set to
+that link) and answers the AT commands the program sends, the way the module does: the
+echo of the command line with its extra CR, CR LF-terminated lines, a final "OK\\r\\n".
+
+DIR/config.json is read again for every command (a missing or unreadable file means the
+defaults); the keys are described in notes/serial.md and in DEFAULTS below. Every command
+received is appended to DIR/commands.log (one line, without CR LF) at once, and every byte
+received to DIR/received.bin.
+"""
+
+import argparse
+import hashlib
+import json
+import os
+import select
+import signal
+import sys
+import time
+import tty
+
+DEFAULTS = {
+    # CS-ID lines of "AT@K20", each "number,number".
+    "stations": ["1234,5"],
+    # Lines of the "AT@LBC?" answer: "N..." latitude, "E..." longitude, any other line.
+    "coordinates": ["N35:41:12", "E139:45:00"],
+    # The first N "AT@LBC?" queries after the config was written answer only "-" lines.
+    "fixes_needed": 0,
+    # Sizes of the successive chunks an answer is written in; the rest goes in one chunk.
+    "chunks": [],
+    # Pause between two chunks, milliseconds.
+    "chunk_gap_ms": 20,
+    # Pace every byte as a line of this speed would (0: write as fast as possible).
+    "baud": 0,
+    # Pause before an answer starts, milliseconds.
+    "delay_ms": 0,
+    # true, or a list of commands ("AT@K20", ...): answer "ERROR" instead of "OK".
+    "error": False,
+    # true, or a list of commands: log the command, answer nothing.
+    "silent": False,
+    # {"AT@K20": "text"}: the whole answer to that command, sent as given (latin-1 bytes).
+    "raw": {},
+    # Extra CS-ID lines appended to the "AT@K20" answer so it gets this many bytes at least.
+    "min_answer_bytes": 0,
+    # Insert one NUL byte at this offset of every answer (-1: none).
+    "nul_at": -1,
+    # The module is gone (checked every 0.1 s, until this is false again): true points the
+    # link at a folder, so the device cannot be opened at all; "plain-file" points it at an
+    # ordinary file, which opens but takes no serial settings. (A missing link would not
+    # do: Wine then falls back to /dev/ttyS0.)
+    "offline": False,
+    # Append "<command> <first byte ns> <last byte ns> <bytes>" (Unix clock) per answer
+    # to DIR/answers.log.
+    "stamp": False,
+}
+
+
+class Simulator:
+    def __init__(self, state_dir):
+        self.state_dir = state_dir
+        self.config_key = None
+        self.lbcq_count = 0
+
+    def path(self, name):
+        return os.path.join(self.state_dir, name)
+
+    def load_config(self):
+        config = dict(DEFAULTS)
+        path = self.path("config.json")
+        try:
+            st = os.stat(path)
+            with open(path, "rb") as f:
+                data = f.read()
+        except OSError:
+            st, data = None, b""
+        # The "-" answer counter starts again whenever the config file is written anew:
+        # keyed on its inode, mtime and contents.
+        key = (st.st_ino, st.st_mtime_ns, hashlib.sha1(data).hexdigest()) if st else None
+        if key != self.config_key:
+            self.config_key = key
+            self.lbcq_count = 0
+        if data:
+            try:
+                loaded = json.loads(data.decode("utf-8"))
+                if isinstance(loaded, dict):
+                    config.update(loaded)
+            except (ValueError, UnicodeDecodeError) as e:
+                print(f"wsim: bad config.json: {e}", file=sys.stderr, flush=True)
+        return config
+
+    @staticmethod
+    def applies(setting, command):
+        if isinstance(setting, list):
+            return command in setting
+        return bool(setting)
+
+    def log_command(self, command):
+        with open(self.path("commands.log"), "a", encoding="latin-1") as f:
+            f.write(command + "\n")
+            f.flush()
+
+    def log_bytes(self, data):
+        with open(self.path("received.bin"), "ab") as f:
+            f.write(data)
+            f.flush()
+
+    def answer(self, command, config):
+        """The bytes answering one command line (without its CR), or None for silence."""
+        if self.applies(config["silent"], command):
+            return None
+        raw = config.get("raw") or {}
+        if command in raw:
+            return raw[command].encode("latin-1", "replace")
+        echo = command + "\r\r\n"
+        lines = []
+        known = True
+        if command == "AT@K20":
+            lines = [str(s) for s in config["stations"]]
+            size = len(echo) + sum(len(s) + 2 for s in lines) + 10
+            n = 0
+            while size < int(config["min_answer_bytes"]):
+                extra = f"{1000 + n},{n % 10}"
+                lines.append(extra)
+                size += len(extra) + 2
+                n += 1
+        elif command == "AT@LBC1":
+            lines = []
+        elif command == "AT@LBC?":
+            self.lbcq_count += 1
+            if self.lbcq_count <= int(config["fixes_needed"]):
+                lines = ["-", "-"]
+            else:
+                lines = [str(s) for s in config["coordinates"]]
+        elif command == "AT" or command == "":
+            lines = []
+        else:
+            known = False
+        text = echo + "\r\n"
+        for line in lines:
+            text += line + "\r\n"
+        if lines:
+            text += "\r\n"
+        if not known or self.applies(config["error"], command):
+            text += "ERROR\r\n"
+        else:
+            text += "OK\r\n"
+        data = text.encode("latin-1", "replace")
+        nul_at = int(config["nul_at"])
+        if 0 <= nul_at <= len(data):
+            data = data[:nul_at] + b"\0" + data[nul_at:]
+        return data
+
+    def write_paced(self, fd, data, baud):
+        """Writes data; with a baud rate, each byte no earlier than its time on the wire."""
+        if baud <= 0:
+            view = memoryview(data)
+            while view:
+                n = os.write(fd, view)
+                view = view[n:]
+            return
+        per_byte = 10.0 / baud  # start bit, 8 data bits, stop bit
+        start = time.monotonic()
+        sent = 0
+        while sent < len(data):
+            due = int((time.monotonic() - start) / per_byte) + 1
+            due = min(due, len(data))
+            if due > sent:
+                sent += os.write(fd, data[sent:due])
+            else:
+                time.sleep(max(0.0, start + sent * per_byte - time.monotonic()))
+
+    def send(self, fd, command, data, config):
+        delay = float(config["delay_ms"]) / 1000.0
+        if delay > 0:
+            time.sleep(delay)
+        sizes = [int(s) for s in config["chunks"] if int(s) > 0]
+        pieces = []
+        rest = data
+        for size in sizes:
+            if not rest:
+                break
+            pieces.append(rest[:size])
+            rest = rest[size:]
+        if rest:
+            pieces.append(rest)
+        gap = float(config["chunk_gap_ms"]) / 1000.0
+        baud = int(config["baud"])
+        first_ns = time.time_ns()
+        for i, piece in enumerate(pieces):
+            if i > 0 and gap > 0:
+                time.sleep(gap)
+            self.write_paced(fd, piece, baud)
+        last_ns = time.time_ns()
+        if config["stamp"]:
+            with open(self.path("answers.log"), "a") as f:
+                f.write(f"{command} {first_ns} {last_ns} {len(data)}\n")
+
+    def handle(self, fd, command):
+        self.log_command(command)
+        config = self.load_config()
+        data = self.answer(command, config)
+        if data is not None:
+            self.send(fd, command, data, config)
+
+
+def make_link(link, target):
+    tmp = link + ".tmp"
+    try:
+        os.unlink(tmp)
+    except FileNotFoundError:
+        pass
+    os.symlink(target, tmp)
+    os.replace(tmp, link)
+
+
+def open_pty(link):
+    master, slave = os.openpty()
+    # Raw: no echo, no CR/LF translation on either side.
+    tty.setraw(slave)
+    make_link(link, os.ttyname(slave))
+    return master, slave
+
+
+def follow_offline(sim, link, tty_name):
+    offline = sim.load_config().get("offline")
+    if offline == "plain-file":
+        target = sim.path("plain-file")
+        if not os.path.isfile(target):
+            open(target, "wb").close()
+    elif offline:
+        target = sim.path("gone")
+        os.makedirs(target, exist_ok=True)
+    else:
+        target = tty_name
+    try:
+        current = os.readlink(link)
+    except OSError:
+        current = None
+    if current != target:
+        make_link(link, target)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--link", required=True, help="symlink to create to the pty slave")
+    parser.add_argument("--state-dir", required=True, help="config.json and logs")
+    args = parser.parse_args()
+    os.makedirs(args.state_dir, exist_ok=True)
+
+    # The slave stays open here too, so the master never reads EIO when the program
+    # closes the port.
+    master, slave = open_pty(args.link)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    print(f"wsim: {args.link} -> {os.ttyname(slave)}", flush=True)
+
+    sim = Simulator(args.state_dir)
+    pending = b""
+    try:
+        while True:
+            ready, _, _ = select.select([master], [], [], 0.1)
+            follow_offline(sim, args.link, os.ttyname(slave))
+            if not ready:
+                continue
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:
+                time.sleep(0.01)
+                continue
+            sim.log_bytes(chunk)
+            pending += chunk
+            # A command line ends at its CR; the LF behind it starts no command.
+            while b"\r" in pending:
+                line, pending = pending.split(b"\r", 1)
+                command = line.lstrip(b"\n").decode("latin-1")
+                sim.handle(master, command)
+            pending = pending.lstrip(b"\n")
+    finally:
+        try:
+            if os.path.islink(args.link) and os.readlink(args.link) == os.ttyname(slave):
+                os.unlink(args.link)
+        except OSError:
+            pass
+
+
+if __name__ == "__main__":
+    main()
