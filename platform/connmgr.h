@@ -49,6 +49,7 @@ struct CONNMGR_CONNECTIONINFO
     ULONG ulMinRcvBw;
     ULONG ulMaxConnLatency;
 };
+static_assert(sizeof(void*) != 4 || sizeof(CONNMGR_CONNECTIONINFO) == 64, "connection record layout");
 
 HRESULT ConnMgrEnumDestinations(int nIndex, CONNMGR_DESTINATION_INFO* pDestInfo);
 HRESULT ConnMgrMapURL(LPCWSTR pwszURL, GUID* pguid, DWORD* pdwIndex);

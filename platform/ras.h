@@ -28,6 +28,7 @@ struct RASCONN
     HRASCONN hrasconn;
     WCHAR szEntryName[RAS_MaxEntryName + 1];
 };
+static_assert(sizeof(void*) != 4 || sizeof(RASCONN) == 52, "connection record layout");
 
 struct RASCONNSTATUS
 {

@@ -46,27 +46,4 @@ TEST(WorkerStatus, EachStatusLeadsToItsStepMessageAndCache)
     }
 }
 
-TEST(Availability, OnlyConnectedOrDisabledCountAndFailuresAreNegative)
-{
-    EXPECT_EQ(AvailabilityVerdict(0, 0x10), 1);
-    EXPECT_EQ(AvailabilityVerdict(0, 0x23), 1);
-    EXPECT_EQ(AvailabilityVerdict(1, 0x21), 0);
-    EXPECT_EQ(AvailabilityVerdict(0, 0), 0);
-    EXPECT_EQ(AvailabilityVerdict(static_cast<int32_t>(0x80004005u), 0x10), -1);
-    EXPECT_EQ(AvailabilityVerdict(static_cast<int32_t>(0x80070057u), 0), -1);
-}
-
-TEST(DialupCapacity, GrowsByTenUpToAHundred)
-{
-    uint32_t records = kFirstDialupCapacity;
-    int tries = 1;
-    while (uint32_t next = NextDialupCapacity(records)) {
-        EXPECT_EQ(next, records + 10);
-        records = next;
-        ++tries;
-    }
-    EXPECT_EQ(records, 100u);
-    EXPECT_EQ(tries, 10);
-}
-
 } // namespace
