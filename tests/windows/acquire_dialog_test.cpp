@@ -93,9 +93,9 @@ TEST_F(AcquireDialogTest, SuccessRenewsTheTextAndClosesThePort)
         EXPECT_FALSE(g_csId.IsPortOpened());
         EXPECT_EQ(0u, boxes.Count());
     }
-    // Three "-" answers: the fix was sent four times in all.
-    EXPECT_EQ(4u, CountCommands("AT@LBC1"));
-    EXPECT_EQ(4u, CountCommands("AT@LBC?"));
+    // One fix for the first simple case; three "-" answers and four fixes for the second.
+    EXPECT_EQ(5u, CountCommands("AT@LBC1"));
+    EXPECT_EQ(5u, CountCommands("AT@LBC?"));
 }
 
 TEST_F(AcquireDialogTest, NoCompleteAnswerWaitsForCancelAndDoneDoesNotEnd)
@@ -208,7 +208,8 @@ TEST_F(AcquireDialogTest, ManyAcquisitionsLeakNoThreadOrHandle)
     PumpFor(200);
     DWORD threads = ThreadCount();
     DWORD handles = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &handles));
+    ASSERT_GT(handles, 0u);
     for (int i = 0; i < 500; ++i) {
         ASSERT_EQ(1, ShowCsIdDialog(Instance(), nullptr)) << i;
     }
