@@ -14,6 +14,7 @@ public:
                                                std::wstring& body, std::wstring& location)>;
 
     explicit CLocationService(std::wstring serviceUrl = std::wstring());
+    CLocationService(std::wstring serviceUrl, RequestFunction request);
 
     std::wstring m_strLatitude;       // $nl
     std::wstring m_strLongitude;      // $el
@@ -31,9 +32,40 @@ public:
     bool BuildUrl(const wchar_t* url, std::wstring& out) const;
     static bool ToSlashNotation(const std::wstring& value, std::wstring& out);
 
+    // The request URL of a lookup for the destination url.
+    std::wstring LookupRequestUrl(const std::wstring& url) const;
+
+    // A substituted value as it goes into the URL: every character outside what a position
+    // holds (ASCII letters and digits, ".", "/", "+", "-") percent-encoded as UTF-8, so an
+    // answer cannot add arguments to the browser's command line.
+    static std::wstring EncodeValue(const std::wstring& value);
+    // A URL passed on whole: only the characters that would split or quote a command-line
+    // argument (controls, space, DEL, double quote) percent-encoded.
+    static std::wstring EscapeForCommandLine(const std::wstring& url);
+    // Whether text may go out as an HTTP header value (no CR or LF).
+    static bool IsHeaderValueSafe(const std::wstring& text);
+
     void SetRequestFunction(RequestFunction request) { m_request = std::move(request); }
 
+    // The HTTP side, over WinINet; defined by the Win32 layer only (location_request.cpp).
+    //
+    // One GET of request (no redirect followed, no cache) with the handset User-Agent and
+    // csid in X-CS-INFO. An empty proxy means direct access; otherwise the named proxy is
+    // used, bypassed for local addresses when bypassLocal is set. outLocation receives the
+    // answer's Location value, outBody the answer's body (read whether or not a Location
+    // came). Returns whether a Location was obtained; every failure shows an "Error" box.
+    static bool RequestLocation(const std::wstring& request, const std::wstring& proxy, bool bypassLocal,
+                                const std::wstring& csid, std::wstring& outBody, std::wstring& outLocation);
+    // Splits url with InternetCrackUrl (escape sequences decoded); each component may hold
+    // at most 255 characters. On failure the outs are untouched and GetLastError() tells why.
+    static bool ParseUrl(const std::wstring& url, std::wstring& scheme, std::wstring& host, std::wstring& userName,
+                         std::wstring& password, std::wstring& path, std::wstring& extraInfo, unsigned& port);
+
 private:
+    void ClearPosition();
+    void SplitPosition(const std::wstring& position);
+    void TakeFormat(const wchar_t* format);
+
     RequestFunction m_request;
 };
 

@@ -235,6 +235,9 @@ bool ReadSoftKeys(HINSTANCE instance, UINT id, WORD* menuId, std::vector<SoftKey
 HWND CreateBar(HWND owner, MenuBar* data)
 {
     if (!RegisterMenuBarClass()) {
+        if (data->menu) {
+            DestroyMenu(data->menu);
+        }
         delete data;
         return nullptr;
     }

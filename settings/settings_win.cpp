@@ -74,6 +74,11 @@ public:
         if (!SplitPath(path, folder, name)) {
             return false;
         }
+        // A read-only file is not replaced (not every MoveFileEx refuses it by itself).
+        DWORD attributes = GetFileAttributesW(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            return false;
+        }
         // The temporary file lives beside the target so that the move is a rename.
         wchar_t temp[MAX_PATH];
         if (GetTempFileNameW(folder[0] != L'\0' ? folder : L".", L"tav", 0, temp) == 0) {

@@ -48,6 +48,11 @@ DEFAULTS = {
     "min_answer_bytes": 0,
     # Insert one NUL byte at this offset of every answer (-1: none).
     "nul_at": -1,
+    # The module is gone (checked every 0.1 s, until this is false again): true points the
+    # link at a folder, so the device cannot be opened at all; "plain-file" points it at an
+    # ordinary file, which opens but takes no serial settings. (A missing link would not
+    # do: Wine then falls back to /dev/ttyS0.)
+    "offline": False,
     # Append "<command> <first byte ns> <last byte ns> <bytes>" (Unix clock) per answer
     # to DIR/answers.log.
     "stamp": False,
@@ -202,18 +207,41 @@ class Simulator:
             self.send(fd, command, data, config)
 
 
-def open_pty(link):
-    master, slave = os.openpty()
-    # Raw: no echo, no CR/LF translation on either side.
-    tty.setraw(slave)
+def make_link(link, target):
     tmp = link + ".tmp"
     try:
         os.unlink(tmp)
     except FileNotFoundError:
         pass
-    os.symlink(os.ttyname(slave), tmp)
+    os.symlink(target, tmp)
     os.replace(tmp, link)
+
+
+def open_pty(link):
+    master, slave = os.openpty()
+    # Raw: no echo, no CR/LF translation on either side.
+    tty.setraw(slave)
+    make_link(link, os.ttyname(slave))
     return master, slave
+
+
+def follow_offline(sim, link, tty_name):
+    offline = sim.load_config().get("offline")
+    if offline == "plain-file":
+        target = sim.path("plain-file")
+        if not os.path.isfile(target):
+            open(target, "wb").close()
+    elif offline:
+        target = sim.path("gone")
+        os.makedirs(target, exist_ok=True)
+    else:
+        target = tty_name
+    try:
+        current = os.readlink(link)
+    except OSError:
+        current = None
+    if current != target:
+        make_link(link, target)
 
 
 def main():
@@ -233,7 +261,10 @@ def main():
     pending = b""
     try:
         while True:
-            select.select([master], [], [])
+            ready, _, _ = select.select([master], [], [], 0.1)
+            follow_offline(sim, args.link, os.ttyname(slave))
+            if not ready:
+                continue
             try:
                 chunk = os.read(master, 4096)
             except OSError:

@@ -8,3 +8,23 @@
 // platform's dialogs. Nonzero when the user chose a file; lpstrFile then holds its full path.
 int ShowOpenFileDialog(OPENFILENAMEW* request);
 int ShowSaveFileDialog(OPENFILENAMEW* request);
+
+// One request with its own buffers: the chosen file (seeded with the initial name) and the
+// initial folder, 260 wide characters each.
+struct FileRequest
+{
+    OPENFILENAMEW record;
+    wchar_t file[260];
+    wchar_t folder[260];
+};
+
+// Filter lists: label and pattern pairs, the list ended by an extra NUL.
+extern const wchar_t kSettingsFileFilter[];
+extern const wchar_t kProgramFileFilter[];
+const DWORD kOpenFileFlags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+const DWORD kSaveFileFlags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+
+// Zeroes `request` and fills it: the first filter preselected, folder and name split from
+// `currentPath` (both left empty when it has 260 characters or more).
+void PrepareFileRequest(FileRequest* request, HWND owner, const wchar_t* currentPath, const wchar_t* title,
+                        const wchar_t* filter, DWORD flags);

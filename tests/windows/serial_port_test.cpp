@@ -211,17 +211,52 @@ TEST_F(SerialPortTest, WithoutListenerDataIsReadAndDropped)
     EXPECT_EQ(kK20Answer, recorder.Text());
 }
 
-TEST_F(SerialPortTest, DestructorReleasesAnOpenPort)
+TEST_F(SerialPortTest, ReaderStuckInTheListenerIsTerminatedOnClose)
 {
+    struct Stuck : IReceiveEvent
     {
-        CSerialPort other;
-        other.SetListener(&recorder);
-        ASSERT_TRUE(other.Open(LineSettings(), L"COM1:"));
-        ASSERT_TRUE(Send(other, "AT@K20\r\n"));
-        ASSERT_TRUE(recorder.WaitFor(L"OK\r\n"));
-    }
-    EXPECT_TRUE(port.Open(LineSettings(), L"COM1:"));
+        HANDLE entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        void OnReceive(const wchar_t*) override
+        {
+            SetEvent(entered);
+            Sleep(5000);
+        }
+    } stuck;
+    port.SetListener(&stuck);
+    ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+    ASSERT_TRUE(Send(port, "AT@K20\r\n"));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(stuck.entered, 5000));
+    HANDLE reader = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), SerialPortTestAccess::ReaderThread(port), GetCurrentProcess(),
+                                &reader, SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, 0));
+    EXPECT_TRUE(port.Close());
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(reader, 1000));
+    DWORD exitCode = 0;
+    GetExitCodeThread(reader, &exitCode);
+    EXPECT_EQ(20u, exitCode);
+    CloseHandle(reader);
+    CloseHandle(stuck.entered);
     EXPECT_EQ(0u, boxes.Count());
+}
+
+TEST_F(SerialPortTest, DeviceThatRefusesSerialSettingsIsReleasedAtOnce)
+{
+    ASSERT_TRUE(WsimSetDevice(WsimDevice::PlainFile));
+    struct Restore
+    {
+        ~Restore() { WsimSetDevice(WsimDevice::Module); }
+    } restore;
+
+    // A handle kept after the failure would lock the (unshared) file for the second try.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_FALSE(port.Open(LineSettings(), L"COM1:"));
+        EXPECT_EQ(0u, port.IsOpen());
+        EXPECT_EQ(INVALID_HANDLE_VALUE, SerialPortTestAccess::Device(port));
+    }
+    std::vector<MessageBoxRecorder::Box> shown = boxes.Boxes();
+    ASSERT_EQ(2u, shown.size());
+    EXPECT_EQ(L"SetCommTimeouts failed.", shown[0].text);
+    EXPECT_EQ(shown[0].text, shown[1].text);
 }
 
 TEST_F(SerialPortTest, DeviceThatNeverOpensCostsThirtyAttemptsAndIsNamed)

@@ -60,6 +60,31 @@ bool WsimReset()
     return WsimConfigure("{}");
 }
 
+bool WsimSetDevice(WsimDevice device)
+{
+    const char* config = device == WsimDevice::Gone        ? R"({"offline": true})"
+                         : device == WsimDevice::PlainFile ? R"({"offline": "plain-file"})"
+                                                           : "{}";
+    if (!WsimConfigure(config)) {
+        return false;
+    }
+    for (int i = 0; i < 100; ++i) {
+        HANDLE handle = CreateFileW(L"COM1:", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        WsimDevice seen = WsimDevice::Gone;
+        if (handle != INVALID_HANDLE_VALUE) {
+            DCB dcb = {};
+            dcb.DCBlength = sizeof(dcb);
+            seen = GetCommState(handle, &dcb) ? WsimDevice::Module : WsimDevice::PlainFile;
+            CloseHandle(handle);
+        }
+        if (seen == device) {
+            return true;
+        }
+        Sleep(20);
+    }
+    return false;
+}
+
 std::vector<std::string> WsimCommands()
 {
     return ReadLines(L"commands.log");

@@ -15,6 +15,17 @@ bool WsimConfigure(const std::string& json);
 // The defaults again.
 bool WsimReset();
 
+// What COM1: leads to.
+enum class WsimDevice
+{
+    Module,    // the simulated module
+    Gone,      // nothing that can be opened
+    PlainFile, // a file that opens but takes no serial settings
+};
+
+// Switches COM1: ({"offline": ...}, otherwise the defaults) and waits until it behaves so.
+bool WsimSetDevice(WsimDevice device);
+
 // The commands the simulator received since the log was last cleared, without CR LF.
 std::vector<std::string> WsimCommands();
 

@@ -1,0 +1,67 @@
+// Loading and saving a settings file with many list entries (the lookups scan linearly).
+#include "settings/memory_settings_host.h"
+#include "settings/settings.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+namespace {
+
+void FillUrls(CSettings& settings, int count)
+{
+    settings.m_urlList.clear();
+    for (int i = 0; i < count; ++i) {
+        CListEntry entry;
+        entry.Add(settings.m_urlColumns[0], L"地図 " + std::to_wstring(i));
+        entry.Add(settings.m_urlColumns[1], L"http://map.example.jp/p/" + std::to_wstring(i));
+        entry.Add(settings.m_urlColumns[2], L"el=$el&nl=$nl");
+        settings.m_urlList.push_back(entry);
+    }
+}
+
+void BM_LoadSettingsFile(benchmark::State& state)
+{
+    CMemorySettingsHost host;
+    CSettings writer(&host);
+    FillUrls(writer, static_cast<int>(state.range(0)));
+    writer.Save(L"big.ini");
+    state.counters["bytes"] = static_cast<double>(host.m_files.m_files[L"big.ini"].size());
+    for (auto _ : state) {
+        CSettings reader(&host);
+        if (!reader.Load(L"big.ini") || reader.m_urlList.size() != static_cast<size_t>(state.range(0))) {
+            state.SkipWithError("load failed");
+        }
+    }
+    state.SetComplexityN(state.range(0));
+}
+
+void BM_SaveSettingsFile(benchmark::State& state)
+{
+    CMemorySettingsHost host;
+    CSettings writer(&host);
+    FillUrls(writer, static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        if (!writer.Save(L"big.ini")) {
+            state.SkipWithError("save failed");
+        }
+    }
+    state.SetComplexityN(state.range(0));
+}
+
+} // namespace
+
+BENCHMARK(BM_LoadSettingsFile)
+    ->Arg(1250)
+    ->Arg(2500)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+BENCHMARK(BM_SaveSettingsFile)
+    ->Arg(1250)
+    ->Arg(2500)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();

@@ -1,0 +1,95 @@
+// Feeds arbitrary templates, coordinates texts and Location values to the expansion.
+// Input: template, coordinates and Location separated by NUL bytes. Bytes below 0xF0 are
+// characters of their own; a byte from 0xF0 up joins the next byte into one wide character
+// (reaching surrogates and CJK text).
+#include "network/location_service.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::wstring> Split(const uint8_t* data, size_t size)
+{
+    std::vector<std::wstring> parts(1);
+    for (size_t i = 0; i < size; ++i) {
+        uint8_t b = data[i];
+        if (b == 0 && parts.size() < 3) {
+            parts.emplace_back();
+        } else if (b >= 0xF0 && i + 1 < size) {
+            parts.back() += static_cast<wchar_t>(((b & 0x0F) << 12) | (data[i + 1] << 4) | (b & 0x0F));
+            ++i;
+        } else {
+            parts.back() += static_cast<wchar_t>(b);
+        }
+    }
+    parts.resize(3);
+    return parts;
+}
+
+bool SplitsCommandLine(wchar_t c)
+{
+    return static_cast<uint32_t>(c) <= 0x20 || c == L'"' || c == 0x7F;
+}
+
+// Whatever the values hold, they must not bring a space, quote or control character into
+// a URL whose destination and template hold none.
+void CheckSubstitution(const std::wstring& tmpl, const std::wstring& url)
+{
+    for (wchar_t c : tmpl) {
+        if (SplitsCommandLine(c)) {
+            return;
+        }
+    }
+    for (wchar_t c : url) {
+        if (SplitsCommandLine(c)) {
+            std::abort();
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::vector<std::wstring> parts = Split(data, size);
+    const std::wstring& tmpl = parts[0];
+    const std::wstring& coords = parts[1];
+    const std::wstring& location = parts[2];
+    const wchar_t dest[] = L"http://map.example/m";
+
+    CLocationService local;
+    std::wstring url, position;
+    if (local.ExpandFromSimpleCoordinates(dest, tmpl.c_str(), coords, url, position)) {
+        if (url.compare(0, 21, L"http://map.example/m?") != 0) {
+            std::abort();
+        }
+        CheckSubstitution(tmpl, url);
+    }
+
+    CLocationService remote(L"http://svc/loc1/location",
+                            [&](const std::wstring&, const std::wstring&, std::wstring& body, std::wstring& out) {
+                                body.clear();
+                                out = location;
+                                return true;
+                            });
+    std::wstring body;
+    url.clear();
+    position.clear();
+    if (!remote.ExpandFromCsId(dest, tmpl.c_str(), L"1234/5", body, url, position)) {
+        std::abort(); // the request itself always succeeds here
+    }
+    CheckSubstitution(tmpl, url);
+    if (!remote.m_strExtra.empty()) {
+        std::abort();
+    }
+
+    std::wstring slash;
+    if (CLocationService::ToSlashNotation(location, slash) && slash.size() != location.size()) {
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,44 @@
+#include "network/connection_rules.h"
+
+#include "common/text_format.h"
+
+WorkerDecision DecideWorkerStatus(uint32_t status, uint32_t retryCount, uint32_t retryLimit)
+{
+    using Action = WorkerDecision::Action;
+    if (status & kStatusFinalBit) {
+        switch (status) {
+        case kStatusDisconnected:
+            return {Action::End, L"CONNMGR_STATUS_DISCONNECTED", 1};
+        case kStatusConnectionFailed:
+            if (retryCount < retryLimit) {
+                return {Action::Retry, std::wstring(), 0};
+            }
+            return {Action::End, L"CONNMGR_STATUS_CONNECTIONFAILED", 0};
+        case kStatusConnectionCanceled:
+            return {Action::End, L"CONNMGR_STATUS_CONNECTIONCANCELED", 0};
+        default:
+            return {Action::End, Format(L"ConnMgrConnectionStatus() Status = %d", static_cast<int>(status)), 0};
+        }
+    }
+    if (status == kStatusConnected) {
+        return {Action::Connected, L"CONNMGR_STATUS_CONNECTED", 1};
+    }
+    if (status & kStatusWaitingBit) {
+        return {Action::Wait, L"CONNMGR_STATUS_WAITINGCONNECTION", 1};
+    }
+    return {Action::Wait, Format(L"ConnMgrConnectionStatus() Status = %d", static_cast<int>(status)), 1};
+}
+
+int AvailabilityVerdict(int32_t checkResult, uint32_t status)
+{
+    if (checkResult < 0) {
+        return -1;
+    }
+    return IsUsableTestStatus(status) ? 1 : 0;
+}
+
+uint32_t NextDialupCapacity(uint32_t records)
+{
+    uint32_t next = records + kFirstDialupCapacity;
+    return next <= kMaxDialupCapacity ? next : 0;
+}

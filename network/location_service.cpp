@@ -1,0 +1,261 @@
+#include "network/location_service.h"
+
+#include "acquisition/replace_all.h"
+
+#include "common/text_format.h"
+
+#include <cstdint>
+
+namespace {
+
+const wchar_t kInitialTemplate[] = L"pos=N$nlE$el";
+
+bool IsPositionChar(wchar_t c)
+{
+    return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c == L'.' || c == L'/' ||
+           c == L'+' || c == L'-';
+}
+
+void AppendPercent(std::wstring& out, unsigned byte)
+{
+    static const wchar_t kHex[] = L"0123456789ABCDEF";
+    out += L'%';
+    out += kHex[(byte >> 4) & 0xF];
+    out += kHex[byte & 0xF];
+}
+
+void AppendUtf8Percent(std::wstring& out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        AppendPercent(out, cp);
+    } else if (cp < 0x800) {
+        AppendPercent(out, 0xC0 | (cp >> 6));
+        AppendPercent(out, 0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        AppendPercent(out, 0xE0 | (cp >> 12));
+        AppendPercent(out, 0x80 | ((cp >> 6) & 0x3F));
+        AppendPercent(out, 0x80 | (cp & 0x3F));
+    } else {
+        AppendPercent(out, 0xF0 | (cp >> 18));
+        AppendPercent(out, 0x80 | ((cp >> 12) & 0x3F));
+        AppendPercent(out, 0x80 | ((cp >> 6) & 0x3F));
+        AppendPercent(out, 0x80 | (cp & 0x3F));
+    }
+}
+
+// The code point at text[i] (joining a UTF-16 surrogate pair); advances i past it.
+// Lone surrogates and values beyond Unicode become U+FFFD.
+uint32_t NextCodePoint(const std::wstring& text, size_t& i)
+{
+    uint32_t c = static_cast<uint32_t>(text[i++]);
+    if (c >= 0xD800 && c <= 0xDBFF && i < text.size()) {
+        uint32_t low = static_cast<uint32_t>(text[i]);
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+            ++i;
+            return 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        }
+    }
+    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+        return 0xFFFD;
+    }
+    return c;
+}
+
+} // namespace
+
+CLocationService::CLocationService(std::wstring serviceUrl)
+    : m_strServiceUrl(std::move(serviceUrl)), m_strTemplate(kInitialTemplate)
+{
+}
+
+CLocationService::CLocationService(std::wstring serviceUrl, RequestFunction request)
+    : m_strServiceUrl(std::move(serviceUrl)), m_strTemplate(kInitialTemplate), m_request(std::move(request))
+{
+}
+
+void CLocationService::ClearPosition()
+{
+    m_strLatitude.clear();
+    m_strLongitude.clear();
+    m_strLatitudeSlash.clear();
+    m_strLongitudeSlash.clear();
+    m_strExtra.clear();
+}
+
+// position is "N" + latitude + "E" + longitude; the character before the "E" part is
+// skipped whatever it is. An "E" in front leaves the latitude empty.
+void CLocationService::SplitPosition(const std::wstring& position)
+{
+    size_t j = position.find(L'E');
+    if (j == std::wstring::npos) {
+        return;
+    }
+    m_strLatitude = j > 1 ? position.substr(1, j - 1) : std::wstring();
+    m_strLongitude = position.substr(j + 1);
+    ToSlashNotation(m_strLatitude, m_strLatitudeSlash);
+    ToSlashNotation(m_strLongitude, m_strLongitudeSlash);
+}
+
+void CLocationService::TakeFormat(const wchar_t* format)
+{
+    if (format != nullptr && *format != L'\0') {
+        m_strTemplate = format;
+    }
+}
+
+bool CLocationService::ExpandFromSimpleCoordinates(const wchar_t* url, const wchar_t* format,
+                                                   const std::wstring& coords, std::wstring& outUrl,
+                                                   std::wstring& outPosition)
+{
+    if (url == nullptr) {
+        return false;
+    }
+    size_t i = coords.find(L'/');
+    if (i == std::wstring::npos || i == 0) {
+        return false;
+    }
+    ClearPosition();
+    outPosition = coords.substr(0, i);
+    SplitPosition(outPosition);
+    if (i + 1 < coords.size()) {
+        m_strExtra = coords.substr(i + 1);
+    }
+    TakeFormat(format);
+    return BuildUrl(url, outUrl);
+}
+
+std::wstring CLocationService::LookupRequestUrl(const std::wstring& url) const
+{
+    return Format(L"%ls?my=%ls&pos=$location", m_strServiceUrl.c_str(), url.c_str());
+}
+
+bool CLocationService::ExpandFromCsId(const wchar_t* url, const wchar_t* format, const std::wstring& csid,
+                                      std::wstring& outBody, std::wstring& outUrl, std::wstring& outPosition)
+{
+    if (url == nullptr) {
+        return false;
+    }
+    ClearPosition();
+    if (!m_request) {
+        return false;
+    }
+    std::wstring request = LookupRequestUrl(url);
+    if (!m_request(request, csid, outBody, outUrl)) {
+        return false;
+    }
+    size_t k = outUrl.find(L"pos=");
+    if (k == std::wstring::npos) {
+        outUrl = EscapeForCommandLine(outUrl);
+        return true;
+    }
+    outPosition = outUrl.substr(k + 4);
+    if (outPosition.find(L'E') == std::wstring::npos) {
+        outUrl = EscapeForCommandLine(outUrl);
+        return true;
+    }
+    SplitPosition(outPosition);
+    TakeFormat(format);
+    return BuildUrl(url, outUrl);
+}
+
+bool CLocationService::BuildUrl(const wchar_t* url, std::wstring& out) const
+{
+    if (url == nullptr || *url == L'\0') {
+        return false;
+    }
+    out = url;
+    out += L'?';
+    const std::wstring& tmpl = m_strTemplate;
+    if (tmpl.find(L'$') == std::wstring::npos) {
+        out += tmpl;
+        return true;
+    }
+    struct Placeholder
+    {
+        const wchar_t* name;
+        const std::wstring* value;
+    };
+    const Placeholder placeholders[] = {
+        {L"$nl", &m_strLatitude},        {L"$el", &m_strLongitude}, {L"$nml", &m_strLatitudeSlash},
+        {L"$eml", &m_strLongitudeSlash}, {L"$pc", &m_strExtra},
+    };
+    size_t i = 0;
+    while (i < tmpl.size()) {
+        wchar_t c = tmpl[i];
+        if (c != L'$') {
+            out += c;
+            ++i;
+            continue;
+        }
+        if (i + 1 == tmpl.size()) {
+            break; // a trailing "$" is dropped
+        }
+        if (tmpl[i + 1] == L'$') {
+            out += L'$';
+            i += 2;
+            continue;
+        }
+        bool matched = false;
+        for (const Placeholder& p : placeholders) {
+            std::wstring name(p.name);
+            if (tmpl.compare(i, name.size(), name) == 0) {
+                out += EncodeValue(*p.value);
+                i += name.size();
+                matched = true;
+                break;
+            }
+        }
+        if (!matched) {
+            ++i; // the "$" alone is dropped; what follows is ordinary text
+        }
+    }
+    return true;
+}
+
+bool CLocationService::ToSlashNotation(const std::wstring& value, std::wstring& out)
+{
+    // Only dots become slashes: a value without a dot has no slash form, even if it
+    // already holds a "/".
+    if (value.find(L'.') == std::wstring::npos) {
+        return false;
+    }
+    std::wstring s = ReplaceAll(value, L".", L"/");
+    s[s.rfind(L'/')] = L'.';
+    out = s;
+    return true;
+}
+
+std::wstring CLocationService::EncodeValue(const std::wstring& value)
+{
+    std::wstring out;
+    out.reserve(value.size());
+    size_t i = 0;
+    while (i < value.size()) {
+        if (IsPositionChar(value[i])) {
+            out += value[i++];
+        } else {
+            AppendUtf8Percent(out, NextCodePoint(value, i));
+        }
+    }
+    return out;
+}
+
+std::wstring CLocationService::EscapeForCommandLine(const std::wstring& url)
+{
+    std::wstring out;
+    out.reserve(url.size());
+    for (wchar_t c : url) {
+        uint32_t u = static_cast<uint32_t>(c);
+        if (u <= 0x20 || u == 0x7F || c == L'"') {
+            AppendPercent(out, u);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool CLocationService::IsHeaderValueSafe(const std::wstring& text)
+{
+    return text.find_first_of(L"\r\n") == std::wstring::npos;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What the simulated handset's Connection Manager and dial-up list do. The desktop default
+// is a machine that is always online: one destination, connected, no dial-up connection.
+struct DeviceProfile
+{
+    // Answer of the "could this network be reached" request.
+    enum class TestAnswer
+    {
+        Status,  // signalled at once with testStatus
+        Timeout, // never signalled
+        Refused, // the request itself fails
+    };
+
+    struct Step
+    {
+        uint32_t delayMs; // after the previous step (or after the request)
+        uint32_t status;
+    };
+
+    // One real connection request: refused, or the statuses it goes through.
+    struct Attempt
+    {
+        bool refused = false;
+        std::vector<Step> steps;
+    };
+
+    struct Dialup
+    {
+        bool hasHandle = true;
+        uint32_t state = 0x2000;
+    };
+
+    int destinations = 1;
+    bool mappingFails = false;
+    TestAnswer testAnswer = TestAnswer::Status;
+    uint32_t testStatus = 0x10;
+    bool statusQueryFails = false;
+    // The n-th real request uses attempts[n]; the last one repeats.
+    std::vector<Attempt> attempts{Attempt{false, {Step{0, 0x10}}}};
+    std::vector<Dialup> dialups;
+};
+
+// Reads a profile from its text form (see notes/connection.md). Keys not given keep their
+// default. False with `error` set on the first malformed line; `profile` is then unspecified.
+bool ParseDeviceProfile(const std::string& text, DeviceProfile& profile, std::string& error);

@@ -1,0 +1,49 @@
+#include "network/connection_rules.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Action = WorkerDecision::Action;
+
+struct StatusCase
+{
+    uint32_t status;
+    uint32_t retries;
+    uint32_t limit;
+    Action action;
+    const wchar_t* message;
+    long cache;
+};
+
+TEST(WorkerStatus, EachStatusLeadsToItsStepMessageAndCache)
+{
+    const StatusCase cases[] = {
+        {0x10, 0, 0, Action::Connected, L"CONNMGR_STATUS_CONNECTED", 1},
+        {0x20, 0, 0, Action::End, L"CONNMGR_STATUS_DISCONNECTED", 1},
+        {0x21, 0, 0, Action::End, L"CONNMGR_STATUS_CONNECTIONFAILED", 0},
+        {0x21, 2, 3, Action::Retry, L"", 0},
+        {0x21, 3, 3, Action::End, L"CONNMGR_STATUS_CONNECTIONFAILED", 0},
+        {0x22, 0, 5, Action::End, L"CONNMGR_STATUS_CONNECTIONCANCELED", 0},
+        // Reachable-but-disabled ends a real request like any other final state.
+        {0x23, 0, 0, Action::End, L"ConnMgrConnectionStatus() Status = 35", 0},
+        {0x24, 0, 0, Action::End, L"ConnMgrConnectionStatus() Status = 36", 0},
+        // Bit 0x20 wins over the waiting bit.
+        {0x60, 0, 0, Action::End, L"ConnMgrConnectionStatus() Status = 96", 0},
+        {0x40, 0, 0, Action::Wait, L"CONNMGR_STATUS_WAITINGCONNECTION", 1},
+        {0x47, 0, 0, Action::Wait, L"CONNMGR_STATUS_WAITINGCONNECTION", 1},
+        {0x00, 0, 0, Action::Wait, L"ConnMgrConnectionStatus() Status = 0", 1},
+        {0x11, 0, 0, Action::Wait, L"ConnMgrConnectionStatus() Status = 17", 1},
+    };
+    for (const StatusCase& c : cases) {
+        SCOPED_TRACE(c.status);
+        WorkerDecision d = DecideWorkerStatus(c.status, c.retries, c.limit);
+        EXPECT_EQ(d.action, c.action);
+        EXPECT_EQ(d.message, c.message);
+        if (d.action == Action::End) {
+            EXPECT_EQ(d.cache, c.cache);
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,209 @@
+#include "network/location_service.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kUrl[] = L"http://map.example/m";
+const std::wstring kCoords = L"N35.41.12.000E139.45.00.000/";
+
+struct ExpandCase
+{
+    const wchar_t* format;
+    std::wstring coords;
+    std::wstring url;
+    std::wstring position;
+};
+
+TEST(SimpleCoordinates, ExpandTemplates)
+{
+    const std::vector<ExpandCase> cases = {
+        // the initial template, and the two other preset forms
+        ExpandCase{nullptr, kCoords, L"http://map.example/m?pos=N35.41.12.000E139.45.00.000",
+                   L"N35.41.12.000E139.45.00.000"},
+        ExpandCase{L"el=$el&nl=$nl", kCoords, L"http://map.example/m?el=139.45.00.000&nl=35.41.12.000",
+                   L"N35.41.12.000E139.45.00.000"},
+        ExpandCase{L"size=450,400&scl=10000&grp=all&uc=1&el=$eml&nl=$nml", kCoords,
+                   L"http://map.example/m?size=450,400&scl=10000&grp=all&uc=1&el=139/45/00.000&nl=35/41/12.000",
+                   L"N35.41.12.000E139.45.00.000"},
+        // dollar handling
+        ExpandCase{L"a=$$nl", kCoords, L"http://map.example/m?a=$nl", L"N35.41.12.000E139.45.00.000"},
+        ExpandCase{L"a=$x&b=$", kCoords, L"http://map.example/m?a=x&b=", L"N35.41.12.000E139.45.00.000"},
+        ExpandCase{L"$n$el", kCoords, L"http://map.example/m?n139.45.00.000", L"N35.41.12.000E139.45.00.000"},
+        ExpandCase{L"no placeholder at all", kCoords, L"http://map.example/m?no placeholder at all",
+                   L"N35.41.12.000E139.45.00.000"},
+        // the other part of the coordinates; empty when the text ends in "/"
+        ExpandCase{L"p=$pc", L"N1.2E3.4/X1", L"http://map.example/m?p=X1", L"N1.2E3.4"},
+        ExpandCase{L"p=$pc", L"N1.2E3.4/", L"http://map.example/m?p=", L"N1.2E3.4"},
+        // no dot: no slash form, the dotted value stays
+        ExpandCase{L"$nl|$nml|$el|$eml", L"N35E139.5/", L"http://map.example/m?35||139.5|139.5", L"N35E139.5"},
+        // no N/E form: the position is what precedes the "/", the URL is still built
+        ExpandCase{L"[$nl][$el][$pc]", L"35/x", L"http://map.example/m?[][][x]", L"35"},
+        // an "E" in front must not reach before the text
+        ExpandCase{L"[$nl][$el]", L"E139.45/", L"http://map.example/m?[][139.45]", L"E139.45"},
+        ExpandCase{L"[$nl][$el]", L"NE1/", L"http://map.example/m?[][1]", L"NE1"},
+    };
+    for (const ExpandCase& c : cases) {
+        SCOPED_TRACE(c.coords.c_str());
+        CLocationService service;
+        std::wstring url, position;
+        ASSERT_TRUE(service.ExpandFromSimpleCoordinates(kUrl, c.format, c.coords, url, position));
+        EXPECT_EQ(c.url, url);
+        EXPECT_EQ(c.position, position);
+    }
+}
+
+TEST(SimpleCoordinatesRefused, WithoutSlashOrPositionOrUrl)
+{
+    CLocationService service;
+    std::wstring url = L"keep", position = L"keep";
+    EXPECT_FALSE(service.ExpandFromSimpleCoordinates(kUrl, nullptr, L"N1E2", url, position));
+    EXPECT_FALSE(service.ExpandFromSimpleCoordinates(kUrl, nullptr, L"/rest", url, position));
+    EXPECT_FALSE(service.ExpandFromSimpleCoordinates(nullptr, nullptr, kCoords, url, position));
+    EXPECT_EQ(L"keep", url);
+    EXPECT_EQ(L"keep", position);
+    // an empty destination URL is refused by the build, after the position was taken
+    EXPECT_FALSE(service.ExpandFromSimpleCoordinates(L"", nullptr, kCoords, url, position));
+    EXPECT_EQ(L"35.41.12.000", service.m_strLatitude);
+}
+
+TEST(UrlBuild, QueryAlwaysGetsItsOwnQuestionMarkAndEmptyTemplateGivesBareOne)
+{
+    CLocationService service;
+    std::wstring url, position;
+    ASSERT_TRUE(service.ExpandFromSimpleCoordinates(L"http://h/p?x=1", L"", kCoords, url, position));
+    EXPECT_EQ(L"http://h/p?x=1?pos=N35.41.12.000E139.45.00.000", url);
+    service.m_strTemplate.clear();
+    ASSERT_TRUE(service.BuildUrl(L"u", url));
+    EXPECT_EQ(L"u?", url);
+}
+
+TEST(UrlBuild, TemplateStaysInForceUntilANonEmptyFormatReplacesIt)
+{
+    CLocationService service;
+    std::wstring url, position;
+    ASSERT_TRUE(service.ExpandFromSimpleCoordinates(L"u", L"el=$el&nl=$nl", kCoords, url, position));
+    ASSERT_TRUE(service.ExpandFromSimpleCoordinates(L"u", L"", L"N1.2E3.4/", url, position));
+    EXPECT_EQ(L"u?el=3.4&nl=1.2", url);
+    ASSERT_TRUE(service.ExpandFromSimpleCoordinates(L"u", nullptr, L"N5.6E7.8/", url, position));
+    EXPECT_EQ(L"u?el=7.8&nl=5.6", url);
+}
+
+TEST(UrlBuild, SubstitutedValuesCannotSplitTheBrowserCommandLine)
+{
+    CLocationService service;
+    std::wstring url, position;
+    ASSERT_TRUE(service.ExpandFromSimpleCoordinates(L"u", L"a=$nl&b=$el&c=$pc", L"N1 \"x\"E2+3-4\t/o&p=%q\x65e5", url,
+                                                    position));
+    EXPECT_EQ(L"u?a=1%20%22x%22&b=2+3-4%09&c=o%26p%3D%25q%E6%97%A5", url);
+}
+
+TEST(SlashNotation, AllDotsButTheLastBecomeSlashes)
+{
+    struct Case
+    {
+        std::wstring value;
+        bool ok;
+        std::wstring out;
+    };
+    const std::vector<Case> cases = {
+        {L"35.41.12.000", true, L"35/41/12.000"},
+        {L"1.2", true, L"1.2"},
+        {L"...", true, L"//."},
+        {L"35", false, L"untouched"},
+        {L"", false, L"untouched"},
+        {L"35/41", false, L"untouched"},
+    };
+    for (const Case& c : cases) {
+        std::wstring out = L"untouched";
+        EXPECT_EQ(c.ok, CLocationService::ToSlashNotation(c.value, out)) << c.value.c_str();
+        EXPECT_EQ(c.out, out);
+    }
+}
+
+// Answers every lookup with a fixed Location and records what was asked.
+struct FakeLookup
+{
+    bool ok = true;
+    std::wstring location;
+    std::vector<std::wstring> requests;
+    std::vector<std::wstring> csids;
+
+    CLocationService::RequestFunction Function()
+    {
+        return [this](const std::wstring& request, const std::wstring& csid, std::wstring& body, std::wstring& out) {
+            requests.push_back(request);
+            csids.push_back(csid);
+            body = L"body";
+            if (ok) {
+                out = location;
+            }
+            return ok;
+        };
+    }
+};
+
+TEST(CsIdLookup, SendsRequestAndExpandsThePositionOfTheLocation)
+{
+    FakeLookup fake;
+    fake.location = L"http://map.example/m?pos=N1.2E3.4";
+    CLocationService service(L"http://svc/loc1/location", fake.Function());
+    service.m_strExtra = L"stale";
+    std::wstring body, url, position;
+    ASSERT_TRUE(
+        service.ExpandFromCsId(L"http://d/x?a=1&b=2", L"$nl,$el,$nml,$eml,[$pc]", L"12/3,45/6", body, url, position));
+    ASSERT_EQ(1u, fake.requests.size());
+    EXPECT_EQ(L"http://svc/loc1/location?my=http://d/x?a=1&b=2&pos=$location", fake.requests[0]);
+    EXPECT_EQ(L"12/3,45/6", fake.csids[0]);
+    EXPECT_EQ(L"body", body);
+    EXPECT_EQ(L"N1.2E3.4", position);
+    EXPECT_EQ(L"http://d/x?a=1&b=2?1.2,3.4,1.2,3.4,[]", url);
+}
+
+TEST(CsIdLookup, LocationWithoutUsablePositionIsPassedOnWithoutTemplateChange)
+{
+    struct Case
+    {
+        std::wstring location;
+        std::wstring url;
+        std::wstring position;
+    };
+    const std::vector<Case> cases = {
+        {L"http://elsewhere/a", L"http://elsewhere/a", L""},
+        {L"http://elsewhere/?pos=N35", L"http://elsewhere/?pos=N35", L"N35"},
+        // whatever would split the browser's command line is escaped
+        {L"http://x/ \"-k\"\tpos=1", L"http://x/%20%22-k%22%09pos=1", L"1"},
+    };
+    for (const Case& c : cases) {
+        FakeLookup fake;
+        fake.location = c.location;
+        CLocationService service(L"s", fake.Function());
+        std::wstring body, url, position;
+        ASSERT_TRUE(service.ExpandFromCsId(L"u", L"changed", L"1", body, url, position));
+        EXPECT_EQ(c.url, url);
+        EXPECT_EQ(c.position, position);
+        EXPECT_EQ(L"pos=N$nlE$el", service.m_strTemplate);
+    }
+}
+
+TEST(CsIdLookup, FailedOrImpossibleLookupReturnsFalseWithPositionCleared)
+{
+    FakeLookup fake;
+    fake.ok = false;
+    CLocationService service(L"s", fake.Function());
+    service.m_strLatitude = L"old";
+    std::wstring body, url = L"keep", position;
+    EXPECT_FALSE(service.ExpandFromCsId(L"u", nullptr, L"1", body, url, position));
+    EXPECT_EQ(L"keep", url);
+    EXPECT_TRUE(service.m_strLatitude.empty());
+    EXPECT_FALSE(service.ExpandFromCsId(nullptr, nullptr, L"1", body, url, position));
+    EXPECT_EQ(1u, fake.requests.size());
+
+    CLocationService unwired(L"s");
+    EXPECT_FALSE(unwired.ExpandFromCsId(L"u", nullptr, L"1", body, url, position));
+}
+
+} // namespace

@@ -1,0 +1,173 @@
+#!/usr/bin/env python3
+"""Stand-in for the carrier's CS-ID lookup service.
+
+    python3 tools/lookup_stub.py --port P --state-dir DIR
+
+Listens on 127.0.0.1:P. GET /loc1/location?my=<destination URL>&pos=$location with the
+CS-ID text in the X-CS-INFO header is answered with a 302 whose Location is the
+destination URL plus "pos=N<lat>E<lon>" (joined with "&" when the destination already
+holds a "?", else with "?"). The destination is everything between "my=" and the
+trailing "&pos=$location", taken raw, so it may hold its own "?" and "&".
+
+Every request line and its header lines go to DIR/requests.log (one block per request,
+ended by an empty line) before anything is answered. DIR/config.json is read again for
+every request; see notes/location.md for its keys.
+"""
+import argparse
+import json
+import os
+import select
+import socket
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+SUFFIX = "&pos=$location"
+PATH = "/loc1/location"
+
+# CS-ID text (full text, or the first base station before the first ",") -> position.
+TABLE = {
+    "1234/5": "N35.41.12.000E139.45.00.000",
+    "12/3,45/6": "N34.41.10.250E135.30.05.500",
+    "1/2,3/4": "N43.03.52.100E141.21.15.800",
+    "0012/34": "N26.12.44.000E127.40.52.000",
+}
+
+
+class Stub:
+    def __init__(self, state_dir):
+        self.state_dir = state_dir
+        self.log_lock = threading.Lock()
+
+    def config(self):
+        try:
+            with open(os.path.join(self.state_dir, "config.json"), encoding="utf-8") as f:
+                value = json.load(f)
+            return value if isinstance(value, dict) else {}
+        except (OSError, ValueError):
+            return {}
+
+    def log(self, lines):
+        with self.log_lock:
+            with open(os.path.join(self.state_dir, "requests.log"), "a", encoding="utf-8",
+                      errors="backslashreplace", newline="\n") as f:
+                f.write("\n".join(lines) + "\n\n")
+
+
+def lookup(csid, table):
+    if csid in table:
+        return table[csid]
+    first = csid.split(",", 1)[0]
+    return table.get(first)
+
+
+def join_position(destination, position):
+    return destination + ("&" if "?" in destination else "?") + "pos=" + position
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "lookup-stub/1"
+
+    def log_message(self, fmt, *args):  # requests.log is the record
+        pass
+
+    def do_GET(self):
+        stub = self.server.stub
+        stub.log([self.requestline] + ["%s: %s" % (k, v) for k, v in self.headers.items()])
+        cfg = stub.config()
+        mode = cfg.get("mode", "normal")
+
+        if mode == "stall":
+            self.stall(float(cfg.get("stall_seconds", 30)))
+            return
+        if mode == "close":
+            self.close_connection = True
+            try:
+                self.connection.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            return
+
+        target = self.path
+        if target.startswith("http://"):  # asked as a proxy
+            target = "/" + target.split("/", 3)[-1] if target.count("/") >= 3 else "/"
+        path, _, query = target.partition("?")
+        if path != PATH or not query.startswith("my=") or not query.endswith(SUFFIX):
+            self.answer(404, None, "no such lookup\n")
+            return
+        destination = query[len("my="):-len(SUFFIX)]
+        csid = self.headers.get("X-CS-INFO")
+        if csid is None:
+            self.answer(400, None, "X-CS-INFO missing\n")
+            return
+
+        table = dict(TABLE)
+        table.update(cfg.get("table", {}))
+        position = lookup(csid, table)
+        if position is None:
+            # Unknown base stations: no position, no redirect.
+            self.answer(404, None, "unknown CS-ID\n")
+            return
+        location = join_position(destination, position)
+        body = "moved\n"
+        if mode == "no_location":
+            self.answer(200, None, "no location here\n")
+            return
+        if mode == "long_location":
+            n = int(cfg.get("location_length", 600))
+            location = (location + "&pad=" + "x" * n)[:n] if len(location) < n else location[:n]
+        elif mode == "fixed_location":
+            location = cfg.get("location", "")
+        elif mode == "large_body":
+            n = int(cfg.get("body_bytes", 300000))
+            line = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ\n"
+            body = (line * (n // len(line) + 1))[:n]
+        self.answer(int(cfg.get("status", 302)), location, body)
+
+    def answer(self, status, location, body):
+        data = body.encode("utf-8")
+        self.send_response(status)
+        if location is not None:
+            self.send_header("Location", location)
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Content-Length", str(len(data)))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.wfile.write(data)
+        self.close_connection = True
+
+    def stall(self, seconds):
+        """Answers nothing until the client gives up or the time is over."""
+        deadline = time.monotonic() + seconds
+        self.close_connection = True
+        while time.monotonic() < deadline:
+            ready, _, _ = select.select([self.connection], [], [], 0.2)
+            if ready:
+                try:
+                    if not self.connection.recv(4096):
+                        return
+                except OSError:
+                    return
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--state-dir", required=True)
+    args = parser.parse_args()
+    os.makedirs(args.state_dir, exist_ok=True)
+    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    server.daemon_threads = True
+    server.stub = Stub(args.state_dir)
+    print("lookup stub on 127.0.0.1:%d, state in %s" % (args.port, args.state_dir), flush=True)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

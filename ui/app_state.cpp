@@ -1,0 +1,3 @@
+#include "ui/app_state.h"
+
+HINSTANCE g_hInstance = nullptr;

@@ -1,0 +1,180 @@
+#include "ui/dialog_template.h"
+
+#include "resources/resource.h"
+#include "ui/app_state.h"
+
+#include <cstring>
+
+std::vector<ControlEntry> g_controlList;
+
+namespace {
+
+bool IsFocusable(WORD windowClass)
+{
+    return windowClass == 0x80 || windowClass == 0x81 || windowClass == 0x83 || windowClass == 0x85;
+}
+
+bool IsPushButton(const ControlEntry& entry)
+{
+    return entry.windowClass == 0x80 && (GetWindowLongPtrW(entry.window, GWL_STYLE) & 0x2) == 0;
+}
+
+} // namespace
+
+bool CDialogTemplate::LoadTemplate(HINSTANCE instance, WORD id)
+{
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5)); // RT_DIALOG
+    if (found == nullptr) {
+        return false;
+    }
+    HGLOBAL loaded = LoadResource(instance, found);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    DWORD size = SizeofResource(instance, found);
+    if (bytes == nullptr) {
+        return false;
+    }
+    m_copy.assign(size + 64, 0);
+    std::memcpy(m_copy.data(), bytes, size);
+    m_size = size;
+    m_data = DialogTemplateData{};
+    return ParseDialogTemplate(m_copy.data(), m_size, &m_data);
+}
+
+bool CDialogTemplate::CreateControls(HINSTANCE instance, HWND parent, WORD id, std::vector<ControlEntry>* list)
+{
+    if (!LoadTemplate(instance, id)) {
+        return false;
+    }
+    if (list != nullptr) {
+        list->clear();
+    }
+    const wchar_t* typeface = m_data.hasFont ? m_data.typeface.c_str() : nullptr;
+    for (const TemplateItem& item : m_data.items) {
+        const wchar_t* className =
+            item.windowClass.isOrdinal ? PredefinedClassName(item.windowClass.ordinal) : item.windowClass.text.c_str();
+        if (className == nullptr) {
+            continue;
+        }
+        PixelPair position = DialogUnitsToPixels(typeface, m_data.pointSize, item.x, item.y);
+        PixelPair size = DialogUnitsToPixels(typeface, m_data.pointSize, item.cx, item.cy);
+        // Template item texts are strings; an image ordinal gets no text here.
+        const wchar_t* text = item.title.isOrdinal ? L"" : item.title.text.c_str();
+        HWND control =
+            CreateWindowExW(item.exStyle, className, text, item.style, position.x, position.y, size.x, size.y, parent,
+                            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)), instance, nullptr);
+        if (list != nullptr && item.windowClass.isOrdinal && control != nullptr) {
+            ControlEntry entry{};
+            entry.id = item.id;
+            entry.windowClass = item.windowClass.ordinal;
+            entry.window = control;
+            entry.previousProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_WNDPROC));
+            entry.innerWindow = entry.windowClass == 0x85 ? GetWindow(control, GW_CHILD) : nullptr;
+            list->push_back(entry);
+        }
+    }
+    return true;
+}
+
+PixelPair DialogUnitsToPixels(const wchar_t* typeface, int pointSize, int h, int v)
+{
+    int baseX = 0;
+    int baseY = 0;
+    HDC dc = GetDC(nullptr);
+    HFONT font = nullptr;
+    if (dc != nullptr && typeface != nullptr) {
+        LOGFONTW lf{};
+        lf.lfHeight = -MulDiv(pointSize, GetDeviceCaps(dc, LOGPIXELSY), 72);
+        lf.lfWeight = FW_NORMAL;
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lstrcpynW(lf.lfFaceName, typeface, LF_FACESIZE);
+        font = CreateFontIndirectW(&lf);
+    }
+    if (font != nullptr) {
+        HGDIOBJ old = SelectObject(dc, font);
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        baseY = metrics.tmHeight + metrics.tmExternalLeading;
+        static const wchar_t kAlphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, kAlphabet, 52, &extent);
+        baseX = HorizontalBaseUnit(extent.cx);
+        SelectObject(dc, old);
+        DeleteObject(font);
+    } else {
+        LONG units = GetDialogBaseUnits();
+        baseX = LOWORD(units);
+        baseY = HIWORD(units);
+    }
+    if (dc != nullptr) {
+        ReleaseDC(nullptr, dc);
+    }
+    return ScaleDialogUnits(h, v, baseX, baseY);
+}
+
+void EnableMainControls(HWND window)
+{
+    static const int kCommandControls[] = {IDC_URL_COMBO,    IDC_BROWSER_COMBO, IDC_STARTUP_ALL, IDC_AUTO_CONNECT,
+                                           IDC_AUTO_BROWSER, IDC_GET_LOCATION,  IDC_LOCATE_EASY, IDC_CONNECT,
+                                           IDC_SEND,         IDC_GET_AND_SEND};
+    for (int id : kCommandControls) {
+        EnableWindow(GetDlgItem(window, id), TRUE);
+    }
+    SetWindowTextW(GetDlgItem(window, IDC_GET_LOCATION), L"位置情報取得");
+}
+
+void CreateMainWindowControls(HWND window)
+{
+    CDialogTemplate dialogTemplate;
+    if (dialogTemplate.CreateControls(g_hInstance, window, IDD_MAIN, &g_controlList)) {
+        EnableMainControls(window);
+    }
+    for (ControlEntry& entry : g_controlList) {
+        if (!IsFocusable(entry.windowClass)) {
+            continue;
+        }
+        HWND target = entry.window;
+        if (entry.windowClass == 0x85 && (GetWindowLongPtrW(entry.window, GWL_STYLE) & 3) == 0) {
+            target = entry.innerWindow;
+        }
+        if (target == nullptr) {
+            continue;
+        }
+        entry.previousProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(target, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlSubclassProc)));
+    }
+    SetFocus(GetDlgItem(window, IDC_URL_COMBO));
+}
+
+LRESULT CALLBACK ControlSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    size_t count = g_controlList.size();
+    size_t found = count;
+    for (size_t i = 0; i < count && found == count; ++i) {
+        if (g_controlList[i].window == window) {
+            found = i;
+        }
+    }
+    for (size_t i = 0; i < count && found == count; ++i) {
+        if (g_controlList[i].innerWindow == window) {
+            found = i;
+        }
+    }
+    if (found == count) {
+        return 0;
+    }
+    if (message == WM_CHAR && wParam == 9) {
+        if (IsPushButton(g_controlList[found])) {
+            SendMessageW(g_controlList[found].window, BM_SETSTATE, 0, 0);
+        }
+        size_t next = found;
+        do {
+            next = (next + 1) % count;
+        } while (!IsFocusable(g_controlList[next].windowClass) && g_controlList[next].window != window);
+        if (IsPushButton(g_controlList[next])) {
+            SendMessageW(g_controlList[next].window, BM_SETSTATE, 1, 0);
+        }
+        SetFocus(g_controlList[next].window);
+        return 0;
+    }
+    return CallWindowProcW(g_controlList[found].previousProc, window, message, wParam, lParam);
+}

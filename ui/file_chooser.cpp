@@ -1,0 +1,76 @@
+#include "ui/file_chooser.h"
+
+#include "settings/split_path.h"
+
+#include <cstring>
+
+namespace {
+
+using ChooserFunction = int(WINAPI*)(OPENFILENAMEW*);
+
+class Library
+{
+public:
+    explicit Library(const wchar_t* name) : m_module(LoadLibraryW(name)) {}
+    ~Library()
+    {
+        if (m_module != nullptr) {
+            FreeLibrary(m_module);
+        }
+    }
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+
+    ChooserFunction Find(const char* name) const
+    {
+        return m_module ? reinterpret_cast<ChooserFunction>(reinterpret_cast<void*>(GetProcAddress(m_module, name)))
+                        : nullptr;
+    }
+
+private:
+    HMODULE m_module;
+};
+
+// The optional chooser library is loaded around each call only.
+int RunChooser(OPENFILENAMEW* request, const char* exportName, BOOL(WINAPI* platform)(OPENFILENAMEW*))
+{
+    {
+        Library library(L"gsgetfile.dll");
+        if (ChooserFunction chooser = library.Find(exportName)) {
+            return chooser(request);
+        }
+    }
+    return platform(request) ? 1 : 0;
+}
+
+} // namespace
+
+int ShowOpenFileDialog(OPENFILENAMEW* request)
+{
+    return RunChooser(request, "gsGetOpenFileName", GetOpenFileNameW);
+}
+
+int ShowSaveFileDialog(OPENFILENAMEW* request)
+{
+    return RunChooser(request, "gsGetSaveFileName", GetSaveFileNameW);
+}
+
+const wchar_t kSettingsFileFilter[] = L"設定ファイル (*.ini)\0*.ini\0全てのファイル (*.*)\0*.*\0";
+const wchar_t kProgramFileFilter[] = L"実行ファイル (*.exe)\0*.exe\0全てのファイル (*.*)\0*.*\0";
+
+void PrepareFileRequest(FileRequest* request, HWND owner, const wchar_t* currentPath, const wchar_t* title,
+                        const wchar_t* filter, DWORD flags)
+{
+    std::memset(request, 0, sizeof(*request));
+    SplitPath(currentPath, request->folder, request->file);
+    OPENFILENAMEW& record = request->record;
+    record.lStructSize = sizeof(OPENFILENAMEW);
+    record.hwndOwner = owner;
+    record.lpstrFilter = filter;
+    record.nFilterIndex = 1;
+    record.lpstrFile = request->file;
+    record.nMaxFile = 260;
+    record.lpstrInitialDir = request->folder;
+    record.lpstrTitle = title;
+    record.Flags = flags;
+}

@@ -1,0 +1,205 @@
+#include "ui/main_window.h"
+
+#include "resources/resource.h"
+#include "settings/settings.h"
+#include "ui/app_state.h"
+#include "ui/commands.h"
+#include "ui/dialog_frame.h"
+#include "ui/dialog_template.h"
+#include "ui/file_chooser.h"
+
+HWND g_hWndMenuBar = nullptr;
+SHACTIVATEINFO g_activateInfo{};
+
+namespace {
+
+const UINT_PTR kCaptionTimer = 100;
+HWND g_mainWindow = nullptr;
+
+void ShowAboutBox(HWND window)
+{
+    HRSRC found = FindResourceW(g_hInstance, MAKEINTRESOURCEW(IDD_ABOUT), MAKEINTRESOURCEW(5)); // RT_DIALOG
+    HGLOBAL loaded = found ? LoadResource(g_hInstance, found) : nullptr;
+    auto* dialogTemplate = loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
+    if (dialogTemplate != nullptr) {
+        DialogBoxIndirectParamW(g_hInstance, dialogTemplate, window, AboutDlgProc, 0);
+    }
+}
+
+} // namespace
+
+HWND MainWindow()
+{
+    return g_mainWindow;
+}
+
+ATOM RegisterMainClass(HINSTANCE instance, const wchar_t* className)
+{
+    WNDCLASSW wc{};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TAVRIN));
+    // The handset shows no pointer; a desktop mouse needs one.
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = className;
+    return static_cast<ATOM>(RegisterClassW(&wc) & 0xFFFF);
+}
+
+BOOL InitInstance(HINSTANCE instance, int showCommand)
+{
+    g_hInstance = instance;
+    SHInitExtraControls();
+
+    wchar_t title[100] = {};
+    wchar_t className[100] = {};
+    LoadStringW(instance, IDS_APP_TITLE, title, 100);
+    LoadStringW(instance, IDS_WINDOW_CLASS, className, 100);
+
+    if (HWND running = FindWindowW(className, title)) {
+        // Its open dialog, if any, comes forward with it.
+        SetForegroundWindow(GetLastActivePopup(running));
+        return FALSE;
+    }
+    if (RegisterMainClass(instance, className) == 0) {
+        return FALSE;
+    }
+    HWND window = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        return FALSE;
+    }
+    g_mainWindow = window;
+    // The handset gives a default-sized window the whole screen; the desktop must be told.
+    SHMoveToWorkArea(window);
+    if (g_hWndMenuBar != nullptr) {
+        RECT rect, bar;
+        GetWindowRect(window, &rect);
+        GetWindowRect(g_hWndMenuBar, &bar);
+        rect.bottom -= bar.bottom - bar.top;
+        MoveWindow(window, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, FALSE);
+    }
+    CreateMainWindowControls(window);
+    g_settings.m_hInstance = instance;
+    g_settings.m_hWnd = window;
+    g_settings.LoadDefault();
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+    g_settings.Exchange(false);
+    if (g_settings.m_bStartupAll) {
+        PostMessageW(window, WM_COMMAND, IDC_GET_AND_SEND, 0);
+    }
+    return TRUE;
+}
+
+int RunMessageLoop(HACCEL accelerators)
+{
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0)) {
+        // Keys go to the focused control; the accelerators' commands belong to the main window.
+        HWND target = g_mainWindow != nullptr ? g_mainWindow : msg.hwnd;
+        if (accelerators == nullptr || !TranslateAcceleratorW(target, accelerators, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+LRESULT OnOpenSettings(HWND window)
+{
+    FileRequest request;
+    PrepareFileRequest(&request, window, g_settings.m_szIniPath, L"設定ファイルの選択", kSettingsFileFilter,
+                       kOpenFileFlags);
+    if (ShowOpenFileDialog(&request.record)) {
+        g_settings.Load(request.record.lpstrFile);
+    }
+    return 0;
+}
+
+LRESULT OnSaveSettings(HWND window)
+{
+    FileRequest request;
+    PrepareFileRequest(&request, window, g_settings.m_szIniPath, L"設定ファイルの保存", kSettingsFileFilter,
+                       kSaveFileFlags);
+    if (ShowSaveFileDialog(&request.record)) {
+        g_settings.Save(request.record.lpstrFile);
+    }
+    return 0;
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE: {
+        SHMENUBARINFO info{};
+        info.cbSize = sizeof(info);
+        info.hwndParent = window;
+        info.nToolBarId = IDR_MENUBAR;
+        info.hInstRes = g_hInstance;
+        g_hWndMenuBar = SHCreateMenuBar(&info) ? info.hwndMB : nullptr;
+        g_activateInfo = SHACTIVATEINFO{};
+        g_activateInfo.cbSize = sizeof(g_activateInfo);
+        SetTimer(window, kCaptionTimer, 1000, nullptr);
+        return 0;
+    }
+    case WM_DESTROY:
+        if (g_hWndMenuBar != nullptr) {
+            DestroyWindow(g_hWndMenuBar);
+            g_hWndMenuBar = nullptr;
+        }
+        if (window == g_mainWindow) {
+            g_mainWindow = nullptr;
+        }
+        PostQuitMessage(0);
+        return 0;
+    case WM_ACTIVATE:
+        SHHandleWMActivate(window, wParam, lParam, &g_activateInfo, 0);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(window, &ps);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_CLOSE:
+        KillTimer(window, kCaptionTimer);
+        break;
+    case WM_SETTINGCHANGE:
+        SHHandleWMSettingChange(window, wParam, lParam, &g_activateInfo);
+        return 0;
+    case WM_KEYDOWN:
+        return 0;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDM_OPEN:
+            return OnOpenSettings(window);
+        case IDM_SAVE:
+            return OnSaveSettings(window);
+        case IDM_EXIT:
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            return 0;
+        case IDM_ABOUT:
+            ShowAboutBox(window);
+            return 0;
+        default: {
+            LRESULT result = OnControlCommand(window, wParam, lParam);
+            if (result < 0) {
+                break;
+            }
+            return result;
+        }
+        }
+        break;
+    case WM_TIMER:
+        return OnTimer(window, wParam);
+    case WM_CTLCOLORSTATIC:
+        // Labels and check boxes on the window's own colour, as the handset draws them.
+        SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}

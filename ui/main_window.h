@@ -1,0 +1,24 @@
+// Start-up and the one top-level window.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/aygshell.h"
+
+extern HWND g_hWndMenuBar;
+extern SHACTIVATEINFO g_activateInfo;
+
+// Creates the main window with its soft-key bar and controls and loads default.ini.
+// False when another instance runs (it is brought to the front) or the window cannot be made.
+BOOL InitInstance(HINSTANCE instance, int showCommand);
+ATOM RegisterMainClass(HINSTANCE instance, const wchar_t* className);
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT OnOpenSettings(HWND window);
+LRESULT OnSaveSettings(HWND window);
+
+// Runs the thread's message loop until WM_QUIT and returns its code. Accelerators act for
+// the main window whichever of its controls has the focus.
+int RunMessageLoop(HACCEL accelerators);
+
+// The main window of this process, once made.
+HWND MainWindow();
