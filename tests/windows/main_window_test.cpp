@@ -228,3 +228,21 @@ TEST_F(MainWindowTest, LeftSoftKeyQuitsWithoutWritingTheSettings)
     EXPECT_FALSE(IsWindow(g_hWndMenuBar));
     EXPECT_FALSE(Exists(DefaultIni()));
 }
+
+TEST_F(MainWindowTest, TabKeyThroughTheMessageLoopMovesTheFocus)
+{
+    HACCEL accelerators = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDA_MAIN));
+    const struct
+    {
+        int from;
+        int to;
+    } steps[] = {{IDC_URL_COMBO, IDC_URL_EDIT}, {IDC_CONNECT_WAIT, IDC_CONNECT}, {IDC_LOG, IDC_URL_COMBO}};
+    for (const auto& step : steps) {
+        SetFocus(Item(step.from));
+        PostMessageW(Item(step.from), WM_KEYDOWN, VK_TAB, 1);
+        PostQuitMessage(7);
+        EXPECT_EQ(7, RunMessageLoop(accelerators));
+        EXPECT_EQ(Item(step.to), GetFocus()) << "from " << step.from;
+    }
+    EXPECT_EQ(L"", TextOf(Item(IDC_LOG))) << "the Tab character is not typed into the log";
+}
