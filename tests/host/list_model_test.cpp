@@ -108,19 +108,6 @@ TEST(ListModel, EditsMoveRowsAndSelection)
     }
 }
 
-TEST(ListModel, MovesCarryAllFieldsAndSelectionOutsideRowsIsNone)
-{
-    CListEditorModel model = Loaded(2);
-    model.SetSelection(1);
-    ASSERT_TRUE(model.MoveUp());
-    EXPECT_EQ((ListRow{L"t1", L"u1", L"f1"}), model.Rows()[0]);
-    EXPECT_EQ((ListRow{L"t0", L"u0", L"f0"}), model.Rows()[1]);
-    model.SetSelection(5);
-    EXPECT_EQ(-1, model.Selection());
-    EXPECT_FALSE(model.Remove());
-    EXPECT_EQ(ListRow{}, model.TextsFor(5));
-}
-
 TEST(ListModel, EditsRefillOnlyWhenTheShownSelectionChanges)
 {
     CListEditorModel model = Loaded(2);
@@ -131,15 +118,6 @@ TEST(ListModel, EditsRefillOnlyWhenTheShownSelectionChanges)
     EXPECT_TRUE(model.NoteSelection(0));
     model.InvalidateShownSelection(); // after a delete even "none" refills the edits
     EXPECT_TRUE(model.NoteSelection(-1));
-}
-
-TEST(ListModel, DelimiterCheckLooksAtEveryField)
-{
-    EXPECT_FALSE(ContainsListDelimiter({L"a", L"http://x/?a=1&b=2", L""}));
-    EXPECT_TRUE(ContainsListDelimiter({L"a;", L"", L""}));
-    EXPECT_TRUE(ContainsListDelimiter({L"", L";", L""}));
-    EXPECT_TRUE(ContainsListDelimiter({L"", L"", L"x;y"}));
-    EXPECT_EQ(L"; は区切り文字として使用するので利用できません。", ListDelimiterWarning());
 }
 
 TEST(ListModel, EntriesRebuiltWithTheNamesOfTheirKind)

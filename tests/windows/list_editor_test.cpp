@@ -8,6 +8,8 @@
 
 #include <commctrl.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -89,6 +91,13 @@ public:
         SendMessageW(m_list, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(&state));
     }
     void Press(int id) { PressButton(m_dialog, id); }
+    // The screen turns: the dialog gets a new size.
+    void Turn()
+    {
+        RECT rect{};
+        GetClientRect(m_dialog, &rect);
+        SendMessageW(m_dialog, WM_SIZE, SIZE_RESTORED, MAKELPARAM(rect.bottom, rect.right));
+    }
     // Enabled states of delete, replace, up, down as "1100".
     std::string Buttons() const
     {
@@ -128,6 +137,32 @@ private:
     HWND m_list;
 };
 
+std::wstring ExeFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+std::wstring ReadUtf16(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::wstring text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    }
+    return text;
+}
+
+void WriteUtf16(const std::wstring& path, const std::wstring& text)
+{
+    std::ofstream out(path.c_str(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(text.data()), static_cast<std::streamsize>(text.size() * sizeof(wchar_t)));
+}
+
 INT_PTR RunWith(const std::vector<CListEntry>& list, int kind, int index, std::function<void(Editor&)> script)
 {
     ResetListEditor();
@@ -157,6 +192,13 @@ TEST(ListEditor, UrlListEditsMovesAndRefusesTheDelimiter)
         EXPECT_EQ(1, e.Selected());
         EXPECT_EQ(L"B|b|fb", e.Edits());
         EXPECT_EQ("1111", e.Buttons());
+
+        // A re-layout from the template keeps what was prepared for the kind.
+        e.Turn();
+        EXPECT_EQ(L"Title", e.Text(IDC_LIST_LABEL0));
+        EXPECT_EQ(L"Format", e.Text(IDC_LIST_LABEL2));
+        EXPECT_EQ(e.Width(IDC_LIST_FIELD2), e.Width(IDC_LIST_FIELD1));
+        EXPECT_FALSE(e.Visible(IDC_LIST_BROWSE));
 
         // The ends cannot move further out.
         e.Select(0);
@@ -227,6 +269,9 @@ TEST(ListEditor, BrowserListHasTwoColumnsAndKeepsItsNewNames)
         EXPECT_FALSE(e.Visible(IDC_LIST_FIELD2));
         EXPECT_LT(e.Width(IDC_LIST_FIELD1), e.Width(IDC_LIST_FIELD0));
         EXPECT_EQ("1100", e.Buttons());
+        e.Turn();
+        EXPECT_TRUE(e.Visible(IDC_LIST_BROWSE));
+        EXPECT_FALSE(e.Visible(IDC_LIST_FIELD2));
         e.Type(L"Opera", L"\\opera.exe");
         e.Press(IDC_LIST_ADD);
         e.Press(IDOK);
@@ -310,4 +355,50 @@ TEST(ListEditor, InitialIndexAndEmptyList)
 
     ResetListEditor();
     EXPECT_EQ(0, g_nEditorSelection);
+}
+
+TEST(ListEditor, BrowseFillsThePathFromTheChooserAndKeepsTheEditedList)
+{
+    // A copy of the tests' chooser library of our own, so no other test reads its answer.
+    std::wstring dir = ExeFolder() + L"\\list_editor_chooser";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    if (!CopyFileW((ExeFolder() + L"\\chooser\\gsgetfile.dll").c_str(), (dir + L"\\gsgetfile.dll").c_str(), FALSE)) {
+        GTEST_SKIP() << "the tests' chooser library is not built";
+    }
+    const std::wstring log = dir + L"\\gsgetfile.log";
+    const std::wstring answer = dir + L"\\gsgetfile.answer";
+    DeleteFileW(log.c_str());
+    WriteUtf16(answer, L"C:\\Program Files\\Opera\\opera.exe");
+    SetDllDirectoryW(dir.c_str());
+
+    std::vector<CListEntry> list{Entry({L"名前", L"URL"}, {L"IE", L"\\Windows\\iexplore.exe"})};
+    INT_PTR result = RunWith(list, 1, 0, [&](Editor& e) {
+        e.Type(L"Opera", L"");
+        e.Press(IDC_LIST_ADD);
+        e.Select(0);
+        e.Press(IDC_LIST_BROWSE);
+        EXPECT_EQ(L"IE|C:\\Program Files\\Opera\\opera.exe|", e.Edits());
+        // The list keeps the entry added before browsing; the chosen path is not yet in it.
+        EXPECT_EQ(L"IE|\\Windows\\iexplore.exe|,Opera||", e.Rows());
+
+        // Cancelled chooser, and a path too long to split: nothing changes.
+        DeleteFileW(answer.c_str());
+        std::wstring longPath = L"C:\\" + std::wstring(300, L'x') + L".exe";
+        e.Type(L"IE", longPath);
+        e.Press(IDC_LIST_BROWSE);
+        EXPECT_EQ(longPath, e.Text(IDC_LIST_FIELD1));
+        e.Press(IDC_LIST_REPLACE);
+        e.Press(IDOK);
+    });
+    SetDllDirectoryW(nullptr);
+    EXPECT_EQ(1, result);
+    ASSERT_EQ(2u, g_editorList.size());
+    EXPECT_EQ(L"C:\\" + std::wstring(300, L'x') + L".exe", g_editorList[0].Value(1));
+
+    std::wstring requests = ReadUtf16(log);
+    const std::wstring common = L"call=open\nsize=" + std::to_wstring(sizeof(OPENFILENAMEW)) +
+                                L"\nowner=1\ntitle=ブラウザの選択\n"
+                                L"filter=実行ファイル (*.exe)|*.exe;全てのファイル (*.*)|*.*\n"
+                                L"index=1\nflags=0x1004\nmax=260\n";
+    EXPECT_EQ(common + L"dir=\\Windows\nfile=iexplore.exe\n" + common + L"dir=\nfile=\n", requests);
 }
