@@ -84,6 +84,28 @@ TEST(DeviceConnection, GetLocationWhileConnectedAsksToDisconnect)
     EXPECT_TRUE(boxes.empty()) << Shown(boxes);
 }
 
+TEST(DeviceConnection, AbortedDisconnectStartsNoAcquisition)
+{
+    // Without destinations the connection object never becomes ready, so the disconnect
+    // dialog hangs up and then waits for the user.
+    auto app = StartWithDevice("destinations = 0\ndialup = connected\n");
+    ASSERT_TRUE(app);
+    auto command = app->Press(IDC_GET_LOCATION);
+    MessageBoxSeen question;
+    ASSERT_TRUE(app->WaitMessageBox(question, 10000));
+    EXPECT_EQ(L"接続中です。切断してもよろしいですか？", question.text);
+    ASSERT_TRUE(TavrinSession::Answer(question.box, IDYES));
+    HWND progress = app->WaitDialogWith(1015, 10000);
+    ASSERT_NE(nullptr, progress);
+    wchar_t caption[64] = {};
+    GetWindowTextW(progress, caption, 64);
+    EXPECT_STREQ(L"切断中…", caption);
+    ASSERT_TRUE(TavrinSession::Answer(progress, IDCANCEL));
+    EXPECT_TRUE(command->Wait(5000));
+    EXPECT_EQ(0, CountOf(WsimCommands(), "AT@K20"));
+    EXPECT_EQ(L"", app->Log());
+}
+
 TEST(DeviceConnection, ConnectButtonConnectsOnlyWhenTheNetworkIsNotAvailable)
 {
     {

@@ -58,6 +58,19 @@ TEST(CsIdSend, WithoutBrowserOrBrowserFileThePositionIsLoggedAndNothingStarts)
     EXPECT_FALSE(app->WaitBrowserCalls(1, 2000));
 }
 
+TEST(CsIdSend, BrowserThatCannotStartShowsNothing)
+{
+    SettingsFile settings = TavrinSession::TestSettings();
+    settings.Set(L"BROWSER0", L"存在しない;Z:\\nonexistent\\browser.exe");
+    auto app = StartSession(settings);
+    ASSERT_TRUE(app);
+    auto boxes = app->PressAndAnswer(IDC_GET_AND_SEND);
+    EXPECT_TRUE(boxes.empty()) << Shown(boxes);
+    EXPECT_EQ(std::wstring(kDefaultCsId) + L"\r\n" + kDefaultPosition + L"\r\n", app->Log());
+    Sleep(1000);
+    EXPECT_TRUE(app->Dialogs().empty());
+}
+
 TEST(SimpleCoordinatesSend, TickedBoxSendsTheModulesCoordinatesWithoutLookup)
 {
     auto app = StartSession();
