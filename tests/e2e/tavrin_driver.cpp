@@ -201,18 +201,20 @@ bool SettingsFile::Write(const std::wstring& path) const
 
 PendingCommand::PendingCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
-    m_thread = std::thread([this, window, wParam, lParam] {
+    m_thread = std::thread([done = m_done, window, wParam, lParam] {
         SendMessageW(window, WM_COMMAND, wParam, lParam);
-        m_done = true;
+        *done = true;
     });
 }
 
 PendingCommand::~PendingCommand()
 {
-    // The owner stops the program before giving up on a command that hangs, which makes
-    // SendMessage return.
-    if (m_thread.joinable()) {
+    // A command that hangs is left to the end of the program, which makes SendMessage return;
+    // the test has failed by then.
+    if (Wait(5000)) {
         m_thread.join();
+    } else {
+        m_thread.detach();
     }
 }
 

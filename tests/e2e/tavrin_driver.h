@@ -53,11 +53,12 @@ public:
     PendingCommand(const PendingCommand&) = delete;
     PendingCommand& operator=(const PendingCommand&) = delete;
 
-    bool Done() const { return m_done; }
+    bool Done() const { return *m_done; }
     bool Wait(DWORD timeoutMs);
 
 private:
-    std::atomic<bool> m_done{false};
+    // Shared with the thread, which outlives a command that never returns.
+    std::shared_ptr<std::atomic<bool>> m_done = std::make_shared<std::atomic<bool>>(false);
     std::thread m_thread;
 };
 
