@@ -34,13 +34,7 @@ INT_PTR RunAcquireDialog(HINSTANCE instance, HWND parent)
 {
     g_hAcquireParent = parent;
     g_hAcquireInstance = instance;
-    HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(IDD_PROGRESS), RT_DIALOG);
-    HGLOBAL loaded = resource != nullptr ? LoadResource(instance, resource) : nullptr;
-    auto dialogTemplate = loaded != nullptr ? static_cast<LPCDLGTEMPLATEW>(LockResource(loaded)) : nullptr;
-    if (dialogTemplate == nullptr) {
-        return 2;
-    }
-    INT_PTR result = DialogBoxIndirectParamW(instance, dialogTemplate, parent, AcquireDlgProc, 0);
+    INT_PTR result = RunDialogFromTemplate(instance, IDD_PROGRESS, parent, AcquireDlgProc);
     return result == -1 ? 2 : result;
 }
 

@@ -142,13 +142,7 @@ INT_PTR CALLBACK ConnectingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 INT_PTR RunProgressDialog()
 {
-    HRSRC resource = FindResourceW(g_hDialogInstance, MAKEINTRESOURCEW(IDD_PROGRESS), MAKEINTRESOURCEW(5));
-    HGLOBAL loaded = resource ? LoadResource(g_hDialogInstance, resource) : nullptr;
-    auto* dialogTemplate = loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
-    if (dialogTemplate == nullptr) {
-        return kFailed;
-    }
-    INT_PTR result = DialogBoxIndirectParamW(g_hDialogInstance, dialogTemplate, g_hParentWnd, ConnectingDlgProc, 0);
+    INT_PTR result = RunDialogFromTemplate(g_hDialogInstance, IDD_PROGRESS, g_hParentWnd, ConnectingDlgProc);
     return result == -1 || result == 0 ? kFailed : result;
 }
 

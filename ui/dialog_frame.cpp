@@ -9,13 +9,9 @@ namespace {
 // Loads dialog template `id` of `instance` and parses it.
 bool ReadTemplate(HINSTANCE instance, WORD id, DialogTemplateData* out)
 {
-    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5)); // RT_DIALOG
-    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (bytes == nullptr) {
-        return false;
-    }
-    return ParseDialogTemplate(static_cast<const uint8_t*>(bytes), SizeofResource(instance, found), out);
+    DWORD size = 0;
+    const void* bytes = FindDialogTemplate(instance, id, &size);
+    return bytes != nullptr && ParseDialogTemplate(static_cast<const uint8_t*>(bytes), size, out);
 }
 
 // Swaps a static's or button's image for a fresh one of `ordinal`, freeing the old one.
@@ -37,6 +33,26 @@ void ReloadImage(HINSTANCE instance, HWND control, WORD ordinal, UINT imageType)
 }
 
 } // namespace
+
+const void* FindDialogTemplate(HINSTANCE instance, WORD id, DWORD* size)
+{
+    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5)); // RT_DIALOG
+    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (size != nullptr) {
+        *size = bytes ? SizeofResource(instance, found) : 0;
+    }
+    return bytes;
+}
+
+INT_PTR RunDialogFromTemplate(HINSTANCE instance, WORD id, HWND owner, DLGPROC proc)
+{
+    auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(FindDialogTemplate(instance, id, nullptr));
+    if (dialogTemplate == nullptr) {
+        return -1;
+    }
+    return DialogBoxIndirectParamW(instance, dialogTemplate, owner, proc, 0);
+}
 
 void ReapplyControlContent(HINSTANCE instance, HWND dialog, const TemplateItem& item)
 {

@@ -16,5 +16,11 @@ bool RelayoutFromTemplate(HINSTANCE instance, HWND dialog, WORD templateId);
 struct TemplateItem;
 void ReapplyControlContent(HINSTANCE instance, HWND dialog, const TemplateItem& item);
 
+// The bytes of dialog template `id` of `instance`, or null; `size` receives their count.
+const void* FindDialogTemplate(HINSTANCE instance, WORD id, DWORD* size);
+
+// Runs dialog template `id` of `instance` modally; -1 when it is missing or cannot run.
+INT_PTR RunDialogFromTemplate(HINSTANCE instance, WORD id, HWND owner, DLGPROC proc);
+
 // The about box (templates 105 and 106).
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -2,6 +2,7 @@
 
 #include "resources/resource.h"
 #include "ui/app_state.h"
+#include "ui/dialog_frame.h"
 
 #include <cstring>
 
@@ -23,13 +24,8 @@ bool IsPushButton(const ControlEntry& entry)
 
 bool CDialogTemplate::LoadTemplate(HINSTANCE instance, WORD id)
 {
-    HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5)); // RT_DIALOG
-    if (found == nullptr) {
-        return false;
-    }
-    HGLOBAL loaded = LoadResource(instance, found);
-    const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    DWORD size = SizeofResource(instance, found);
+    DWORD size = 0;
+    const void* bytes = FindDialogTemplate(instance, id, &size);
     if (bytes == nullptr) {
         return false;
     }

@@ -290,13 +290,7 @@ INT_PTR RunListEditor(HINSTANCE instance, HWND owner, const std::vector<CListEnt
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(IDD_LIST_EDITOR), RT_DIALOG);
-    HGLOBAL loaded = resource != nullptr ? LoadResource(instance, resource) : nullptr;
-    auto dialogTemplate = loaded != nullptr ? static_cast<LPCDLGTEMPLATEW>(LockResource(loaded)) : nullptr;
-    if (dialogTemplate == nullptr) {
-        return 2;
-    }
-    INT_PTR result = DialogBoxIndirectParamW(instance, dialogTemplate, owner, ListEditorDlgProc, 0);
+    INT_PTR result = RunDialogFromTemplate(instance, IDD_LIST_EDITOR, owner, ListEditorDlgProc);
     return result == -1 ? 2 : result;
 }
 

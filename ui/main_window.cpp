@@ -18,12 +18,7 @@ HWND g_mainWindow = nullptr;
 
 void ShowAboutBox(HWND window)
 {
-    HRSRC found = FindResourceW(g_hInstance, MAKEINTRESOURCEW(IDD_ABOUT), MAKEINTRESOURCEW(5)); // RT_DIALOG
-    HGLOBAL loaded = found ? LoadResource(g_hInstance, found) : nullptr;
-    auto* dialogTemplate = loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
-    if (dialogTemplate != nullptr) {
-        DialogBoxIndirectParamW(g_hInstance, dialogTemplate, window, AboutDlgProc, 0);
-    }
+    RunDialogFromTemplate(g_hInstance, IDD_ABOUT, window, AboutDlgProc);
 }
 
 } // namespace

@@ -53,33 +53,6 @@ protected:
     }
 };
 
-DWORD ThreadCount()
-{
-    DWORD count = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
-    }
-    CloseHandle(snapshot);
-    return count;
-}
-
-// Wine answers GetProcessHandleCount with 0, so handles are counted by probing the values.
-DWORD HandleCount()
-{
-    DWORD n = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &n) && n != 0) {
-        return n;
-    }
-    for (uintptr_t value = 4; value < 0x10000; value += 4) {
-        DWORD flags = 0;
-        n += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
-    }
-    return n;
-}
-
 } // namespace
 
 TEST_F(AcquireDialogTest, SuccessRenewsTheTextAndClosesThePort)

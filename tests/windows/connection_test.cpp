@@ -338,34 +338,6 @@ TEST_F(ConnectionTest, DestroyingTheObjectStopsItsWorker)
     EXPECT_GE(sink.Count(kEnded), 1);
 }
 
-int ThreadCount()
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int n = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        n += entry.th32OwnerProcessID == GetCurrentProcessId();
-    }
-    CloseHandle(snapshot);
-    return n;
-}
-
-// Wine answers GetProcessHandleCount with 0, so open handles are also counted by probing
-// the handle values.
-DWORD HandleCount()
-{
-    DWORD n = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &n) && n != 0) {
-        return n;
-    }
-    for (uintptr_t value = 4; value < 0x10000; value += 4) {
-        DWORD flags = 0;
-        n += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
-    }
-    return n;
-}
-
 TEST_F(ConnectionTest, FiveHundredConnectAbortCyclesLeaveNoThreadOrHandle)
 {
     const DeviceProfile immediate;

@@ -10,35 +10,6 @@
 
 namespace {
 
-std::wstring ExeFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-std::wstring ReadUtf16(const std::wstring& path)
-{
-    std::wstring text;
-    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
-        wchar_t unit;
-        while (fread(&unit, sizeof(unit), 1, f) == 1) {
-            text += unit;
-        }
-        fclose(f);
-    }
-    return text;
-}
-
-void WriteUtf16(const std::wstring& path, const std::wstring& text)
-{
-    FILE* f = _wfopen(path.c_str(), L"wb");
-    ASSERT_NE(nullptr, f);
-    fwrite(text.data(), sizeof(wchar_t), text.size(), f);
-    fclose(f);
-}
-
 // The tests' chooser library answers from files beside it.
 class ChooserLibrary : public ::testing::Test
 {

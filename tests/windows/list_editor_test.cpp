@@ -137,32 +137,6 @@ private:
     HWND m_list;
 };
 
-std::wstring ExeFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-std::wstring ReadUtf16(const std::wstring& path)
-{
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::wstring text;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
-                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
-    }
-    return text;
-}
-
-void WriteUtf16(const std::wstring& path, const std::wstring& text)
-{
-    std::ofstream out(path.c_str(), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(text.data()), static_cast<std::streamsize>(text.size() * sizeof(wchar_t)));
-}
-
 INT_PTR RunWith(const std::vector<CListEntry>& list, int kind, int index, std::function<void(Editor&)> script)
 {
     ResetListEditor();

@@ -41,14 +41,6 @@ std::string ReadBytes(const std::wstring& path)
     return bytes;
 }
 
-void WriteUtf16(const std::wstring& path, const std::wstring& text)
-{
-    if (FILE* f = _wfopen(path.c_str(), L"wb")) {
-        fwrite(text.data(), sizeof(wchar_t), text.size(), f);
-        fclose(f);
-    }
-}
-
 // A settings file as the program writes it, from the presets with a few changes.
 void WriteSettings(const std::wstring& path, int autoConnect, int locateEasy, int autoBrowser, int wait, int url)
 {

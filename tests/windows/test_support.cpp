@@ -2,6 +2,10 @@
 
 #include "common/message_box.h"
 
+#include <tlhelp32.h>
+
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 std::wstring WinePathFromEnv(const char* variable)
@@ -15,6 +19,61 @@ std::wstring WinePathFromEnv(const char* variable)
         path += (*p == '/') ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p));
     }
     return path;
+}
+
+std::wstring ExeFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+std::wstring ReadUtf16(const std::wstring& path)
+{
+    std::wstring text;
+    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+        unsigned char unit[2];
+        while (fread(unit, 1, 2, f) == 2) {
+            text += static_cast<wchar_t>(unit[0] | (unit[1] << 8));
+        }
+        fclose(f);
+    }
+    return text;
+}
+
+void WriteUtf16(const std::wstring& path, const std::wstring& text)
+{
+    if (FILE* f = _wfopen(path.c_str(), L"wb")) {
+        fwrite(text.data(), sizeof(wchar_t), text.size(), f);
+        fclose(f);
+    }
+}
+
+DWORD ThreadCount()
+{
+    DWORD count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+DWORD HandleCount()
+{
+    DWORD n = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &n) && n != 0) {
+        return n;
+    }
+    for (uintptr_t value = 4; value < 0x10000; value += 4) {
+        DWORD flags = 0;
+        n += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
+    }
+    return n;
 }
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)

@@ -11,6 +11,17 @@
 // Windows path Wine maps it to (Z:\...). Empty when the variable is unset.
 std::wstring WinePathFromEnv(const char* variable);
 
+// The folder of the running program.
+std::wstring ExeFolder();
+
+// A file's UTF-16LE code units as stored (empty when it cannot be read), and the reverse.
+std::wstring ReadUtf16(const std::wstring& path);
+void WriteUtf16(const std::wstring& path, const std::wstring& text);
+
+// The threads of this process, and its open handles (probed where Wine answers 0).
+DWORD ThreadCount();
+DWORD HandleCount();
+
 // Runs the calling thread's message loop until `done` holds or `timeoutMs` passes.
 // Returns whether `done` held.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
