@@ -117,6 +117,9 @@ bool ParseLine(const std::string& key, const std::string& value, DeviceProfile& 
     if (key == "map") {
         return ParseFlag(value, profile.mappingFails);
     }
+    if (key == "dialup_follows") {
+        return ParseFlag(value, profile.dialupFollowsConnection);
+    }
     if (key == "query") {
         return ParseFlag(value, profile.statusQueryFails);
     }

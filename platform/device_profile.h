@@ -43,8 +43,11 @@ struct DeviceProfile
     // The n-th real request uses attempts[n]; the last one repeats.
     std::vector<Attempt> attempts{Attempt{false, {Step{0, 0x10}}}};
     std::vector<Dialup> dialups;
+    // A real request that reaches "connected" also shows as a connected dial-up connection
+    // until it is released; hanging that one up disconnects the request.
+    bool dialupFollowsConnection = false;
 };
 
-// Reads a profile from its text form (see notes/connection.md). Keys not given keep their
+// Reads a profile from its text form (see docs/connection.md). Keys not given keep their
 // default. False with `error` set on the first malformed line; `profile` is then unspecified.
 bool ParseDeviceProfile(const std::string& text, DeviceProfile& profile, std::string& error);

@@ -24,13 +24,16 @@ struct Request
     std::vector<DeviceProfile::Step> steps; // timed steps still to come
     HANDLE stop = nullptr;
     HANDLE driver = nullptr;
+    bool real = false;
+    ce::HRASCONN dialup = nullptr; // the dial-up connection it shows as, if any
 };
 
 struct Dialup
 {
     ce::HRASCONN handle;
     DWORD state;
-    int pollsLeft; // -1 while not hung up
+    int pollsLeft;          // -1 while not hung up
+    HANDLE owner = nullptr; // the request it stands for, if any
 };
 
 class Simulation
@@ -56,11 +59,17 @@ public:
         for (const DeviceProfile::Dialup& d : profile.dialups) {
             ce::HRASCONN handle = nullptr;
             if (d.hasHandle) {
-                handle = reinterpret_cast<ce::HRASCONN>(static_cast<uintptr_t>(m_nextDialup));
-                m_nextDialup += 4;
+                handle = NewDialupHandle();
             }
             m_dialups.push_back(Dialup{handle, d.state, -1});
         }
+    }
+
+    ce::HRASCONN NewDialupHandle()
+    {
+        auto handle = reinterpret_cast<ce::HRASCONN>(static_cast<uintptr_t>(m_nextDialup));
+        m_nextDialup += 4;
+        return handle;
     }
 
     void LoadFromEnvironment()
@@ -124,6 +133,20 @@ public:
     Guard& operator=(const Guard&) = delete;
 };
 
+// Sets a request's status and signals its handle; with the profile's option a connected
+// real request also appears in the dial-up list. Called with the lock held.
+void SetStatus(Request& request, DWORD status)
+{
+    request.status = status;
+    SetEvent(request.event);
+    Simulation& sim = Sim();
+    if (request.real && status == CONNMGR_STATUS_CONNECTED && request.dialup == nullptr &&
+        sim.m_profile.dialupFollowsConnection) {
+        request.dialup = sim.NewDialupHandle();
+        sim.m_dialups.push_back(Dialup{request.dialup, ce::RASCS_Connected, -1, request.event});
+    }
+}
+
 // Plays a request's timed steps, each after its delay, until told to stop.
 DWORD WINAPI DriveRequest(void* param)
 {
@@ -141,8 +164,10 @@ DWORD WINAPI DriveRequest(void* param)
             return 0;
         }
         Guard guard;
-        request->status = request->steps[i].status;
-        SetEvent(request->event);
+        if (i >= request->steps.size()) { // cut short by a hang-up meanwhile
+            return 0;
+        }
+        SetStatus(*request, request->steps[i].status);
     }
 }
 
@@ -267,6 +292,7 @@ HRESULT ConnMgrEstablishConnection(CONNMGR_CONNECTIONINFO* pConnInfo, HANDLE* ph
             request->steps = attempt.steps;
         }
         request->status = CONNMGR_STATUS_WAITINGCONNECTION;
+        request->real = true;
     }
     request->event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (request->event == nullptr) {
@@ -275,8 +301,7 @@ HRESULT ConnMgrEstablishConnection(CONNMGR_CONNECTIONINFO* pConnInfo, HANDLE* ph
     // Steps due at once are applied before the caller gets the handle.
     size_t due = 0;
     while (due < request->steps.size() && request->steps[due].delayMs == 0) {
-        request->status = request->steps[due].status;
-        SetEvent(request->event);
+        SetStatus(*request, request->steps[due].status);
         ++due;
     }
     request->steps.erase(request->steps.begin(), request->steps.begin() + due);
@@ -327,6 +352,11 @@ HRESULT ConnMgrReleaseConnection(HANDLE hConnection, LONG lCache)
         request = std::move(it->second);
         Sim().m_requests.erase(it);
         Sim().m_counters.releases.push_back(lCache);
+        // The connection it stood for ends with it.
+        std::vector<Dialup>& list = Sim().m_dialups;
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [&](const Dialup& d) { return d.owner == hConnection && d.pollsLeft < 0; }),
+                   list.end());
     }
     // The driver takes the lock itself, so it is stopped outside it.
     if (request->driver != nullptr) {
@@ -404,6 +434,12 @@ DWORD RasHangUp(HRASCONN hrasconn)
     if (dialup->pollsLeft < 0) {
         dialup->state = RASCS_Disconnected;
         dialup->pollsLeft = kPollsAfterHangUp;
+        // Hanging up the line a request holds disconnects that request.
+        auto owner = Sim().m_requests.find(dialup->owner);
+        if (dialup->owner != nullptr && owner != Sim().m_requests.end()) {
+            owner->second->steps.clear();
+            SetStatus(*owner->second, CONNMGR_STATUS_DISCONNECTED);
+        }
     }
     return 0;
 }

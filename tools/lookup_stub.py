@@ -11,7 +11,7 @@ trailing "&pos=$location", taken raw, so it may hold its own "?" and "&".
 
 Every request line and its header lines go to DIR/requests.log (one block per request,
 ended by an empty line) before anything is answered. DIR/config.json is read again for
-every request; see notes/location.md for its keys.
+every request; see docs/location.md for its keys.
 """
 import argparse
 import json

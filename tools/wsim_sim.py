@@ -8,7 +8,7 @@ that link) and answers the AT commands the program sends, the way the module doe
 echo of the command line with its extra CR, CR LF-terminated lines, a final "OK\\r\\n".
 
 DIR/config.json is read again for every command (a missing or unreadable file means the
-defaults); the keys are described in notes/serial.md and in DEFAULTS below. Every command
+defaults); the keys are described in docs/serial.md and in DEFAULTS below. Every command
 received is appended to DIR/commands.log (one line, without CR LF) at once, and every byte
 received to DIR/received.bin.
 """

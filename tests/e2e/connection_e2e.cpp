@@ -134,6 +134,26 @@ TEST(DeviceConnection, ConnectButtonConnectsOnlyWhenTheNetworkIsNotAvailable)
     }
 }
 
+TEST(DeviceConnection, ConnectButtonBringsTheConnectionUpAndTheCaptionFollows)
+{
+    // Not connected; the request connects after 0.3 s and then shows as a dial-up connection.
+    auto app = StartWithDevice("test = 0x20\nconnect = 0x10@300\ndialup_follows = yes\n");
+    ASSERT_TRUE(app);
+    EXPECT_EQ(L"接続", app->Text(IDC_CONNECT));
+    std::wstring caption;
+    EXPECT_TRUE(ShowsProgress(*app, IDC_CONNECT, caption));
+    EXPECT_EQ(L"接続中…", caption);
+    EXPECT_TRUE(app->Dialogs().empty());
+    const DWORD connected = GetTickCount();
+    EXPECT_TRUE(CaptionBecomes(*app, L"切断"));
+    EXPECT_LE(GetTickCount() - connected, 2000u);
+
+    // "切断" hangs it up again.
+    auto boxes = app->PressAndAnswer(IDC_CONNECT);
+    EXPECT_TRUE(boxes.empty()) << Shown(boxes);
+    EXPECT_TRUE(CaptionBecomes(*app, L"接続"));
+}
+
 TEST(DeviceConnection, FailedAutomaticConnectionSendsNothing)
 {
     SettingsFile settings = TavrinSession::TestSettings();

@@ -27,13 +27,15 @@ TEST(DeviceProfile, ReadsEveryKey)
                        "query=1\n"
                        "test=0x23\n"
                        "connect=0x40@100, 0x21@50 ; fail; 16\n"
-                       "dialup=connected, listed, nohandle, 2*0x1000\n";
+                       "dialup=connected, listed, nohandle, 2*0x1000\n"
+                       "dialup_follows=yes\n";
     DeviceProfile profile;
     std::string error;
     ASSERT_TRUE(ParseDeviceProfile(text, profile, error)) << error;
     EXPECT_EQ(profile.destinations, 3);
     EXPECT_TRUE(profile.mappingFails);
     EXPECT_TRUE(profile.statusQueryFails);
+    EXPECT_TRUE(profile.dialupFollowsConnection);
     EXPECT_EQ(profile.testStatus, 0x23u);
     ASSERT_EQ(profile.attempts.size(), 3u);
     ASSERT_EQ(profile.attempts[0].steps.size(), 2u);

@@ -5,7 +5,7 @@
 
 // Control of the W-SIM simulator that the harness runs on COM1: (tools/wsim_sim.py),
 // through its state folder %TAVRIN_WSIM_DIR%. The simulator reads config.json again for
-// every command; the format is in notes/serial.md.
+// every command; the format is in docs/serial.md.
 
 // Replaces config.json with `json` (written whole, then moved into place, so the
 // simulator never reads half a file). Returns false when the folder is unknown or the
