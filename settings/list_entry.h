@@ -20,10 +20,7 @@ public:
         return position < m_values.size() ? m_values[position] : std::wstring();
     }
 
-    bool operator==(const CListEntry& other) const
-    {
-        return m_names == other.m_names && m_values == other.m_values;
-    }
+    bool operator==(const CListEntry& other) const { return m_names == other.m_names && m_values == other.m_values; }
 
     std::vector<std::wstring> m_names;
     std::vector<std::wstring> m_values;

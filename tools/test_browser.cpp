@@ -47,7 +47,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     std::wstring params = SkipProgramName(GetCommandLineW());
     params += L"\n";
-    int n = WideCharToMultiByte(CP_UTF8, 0, params.c_str(), static_cast<int>(params.size()), nullptr, 0, nullptr, nullptr);
+    int n =
+        WideCharToMultiByte(CP_UTF8, 0, params.c_str(), static_cast<int>(params.size()), nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, params.c_str(), static_cast<int>(params.size()), &utf8[0], n, nullptr, nullptr);
     HANDLE file = CreateFileW(LogPath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

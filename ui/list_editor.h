@@ -12,7 +12,6 @@ extern std::vector<CListEntry> g_editorList;
 
 void ResetListEditor();
 // 1 when closed with OK, 2 on cancel.
-INT_PTR RunListEditor(HINSTANCE instance, HWND owner, const std::vector<CListEntry>& list, int kind,
-                      int initialIndex);
+INT_PTR RunListEditor(HINSTANCE instance, HWND owner, const std::vector<CListEntry>& list, int kind, int initialIndex);
 bool GetEditedList(std::vector<CListEntry>& list);
 INT_PTR CALLBACK ListEditorDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
