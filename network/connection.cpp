@@ -367,6 +367,16 @@ CConnection::ListResult CConnection::ListDialups(std::vector<ce::RASCONN>& list)
     }
 }
 
+bool CConnection::QueryDialupState(ce::HRASCONN connection, ce::RASCONNSTATUS& state)
+{
+    state.dwSize = sizeof state;
+    if (ce::RasGetConnectStatus(connection, &state) != 0) {
+        SetLastMessage(L"CConnection::IsConnectionExists(). RasGetConnectStatus(): Failed.");
+        return false;
+    }
+    return true;
+}
+
 int CConnection::IsConnectionExists()
 {
     std::vector<ce::RASCONN> list;
@@ -378,9 +388,7 @@ int CConnection::IsConnectionExists()
             continue;
         }
         ce::RASCONNSTATUS state{};
-        state.dwSize = sizeof state;
-        if (ce::RasGetConnectStatus(entry.hrasconn, &state) != 0) {
-            SetLastMessage(L"CConnection::IsConnectionExists(). RasGetConnectStatus(): Failed.");
+        if (!QueryDialupState(entry.hrasconn, state)) {
             break;
         }
         if (state.rasconnstate == ce::RASCS_Connected) {
@@ -401,9 +409,7 @@ void CConnection::Disconnect()
             continue;
         }
         ce::RASCONNSTATUS state{};
-        state.dwSize = sizeof state;
-        if (ce::RasGetConnectStatus(entry.hrasconn, &state) != 0) {
-            SetLastMessage(L"CConnection::IsConnectionExists(). RasGetConnectStatus(): Failed.");
+        if (!QueryDialupState(entry.hrasconn, state)) {
             break;
         }
         if (state.rasconnstate != ce::RASCS_Connected) {

@@ -50,6 +50,8 @@ private:
         NoMemory,
     };
     ListResult ListDialups(std::vector<ce::RASCONN>& list);
+    // The state of a listed dial-up connection; false (with the message set) when it cannot be read.
+    bool QueryDialupState(ce::HRASCONN connection, ce::RASCONNSTATUS& state);
 
     BOOL m_bInit;
     HWND m_hNotifyWnd;
