@@ -3,6 +3,7 @@
 #include "common/ansi_text.h"
 #include "common/message_box.h"
 #include "common/text_format.h"
+#include "common/unique_handle.h"
 #include "network/location_service.h"
 
 #include <windows.h>
@@ -25,28 +26,14 @@ constexpr size_t kComponentChars = 256;
 constexpr DWORD kLocationBytes = 1024;
 constexpr DWORD kReadBytes = 1024;
 
-// Owns one WinINet handle.
-class CInternetHandle
+struct CInternetHandleTraits
 {
-public:
-    CInternetHandle() = default;
-    ~CInternetHandle() { Reset(); }
-    CInternetHandle(const CInternetHandle&) = delete;
-    CInternetHandle& operator=(const CInternetHandle&) = delete;
-
-    void Reset(HINTERNET handle = nullptr)
-    {
-        if (m_handle != nullptr) {
-            InternetCloseHandle(m_handle);
-        }
-        m_handle = handle;
-    }
-    HINTERNET Get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-
-private:
-    HINTERNET m_handle = nullptr;
+    using Type = HINTERNET;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool IsValid(Type handle) noexcept { return handle != nullptr; }
+    static bool Close(Type handle) noexcept { return InternetCloseHandle(handle) != FALSE; }
 };
+using CInternetHandle = CUniqueHandle<CInternetHandleTraits>;
 
 std::wstring FailureText(const wchar_t* call)
 {

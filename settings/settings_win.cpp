@@ -1,5 +1,6 @@
 #include "settings/settings_win.h"
 
+#include "common/win_handle.h"
 #include "settings/split_path.h"
 
 #include <windows.h>
@@ -8,29 +9,6 @@
 #include <vector>
 
 namespace {
-
-class CFileHandle
-{
-public:
-    explicit CFileHandle(HANDLE handle) : m_handle(handle) {}
-    ~CFileHandle() { Close(); }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    bool Valid() const { return m_handle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_handle; }
-    bool Close()
-    {
-        bool ok = true;
-        if (Valid()) {
-            ok = CloseHandle(m_handle) != FALSE;
-            m_handle = INVALID_HANDLE_VALUE;
-        }
-        return ok;
-    }
-
-private:
-    HANDLE m_handle;
-};
 
 class CWin32FileStore : public IFileStore
 {
@@ -41,9 +19,9 @@ public:
             return false;
         }
         // Read access only, so read-only files load too.
-        CFileHandle file(
+        CHandle file(
             CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.Valid()) {
+        if (!file.IsValid()) {
             return false;
         }
         LARGE_INTEGER size;
@@ -95,9 +73,9 @@ public:
 private:
     static bool WriteTemp(const wchar_t* temp, const std::vector<unsigned char>& bytes)
     {
-        CFileHandle file(CreateFileW(temp, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.Valid()) {
+        CHandle file(CreateFileW(temp, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.IsValid()) {
             return false;
         }
         size_t done = 0;
