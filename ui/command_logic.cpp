@@ -22,11 +22,6 @@ std::uint32_t ConnectWaitMilliseconds(bool autoConnect, long wait)
     return static_cast<std::uint32_t>(wait);
 }
 
-bool StillWaiting(std::uint32_t start, std::uint32_t now, std::uint32_t wait)
-{
-    return static_cast<std::uint32_t>(now - start) < wait;
-}
-
 ControlCommand ControlCommandFromId(unsigned id)
 {
     switch (id & 0xFFFFu) {

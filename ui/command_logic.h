@@ -18,10 +18,6 @@ void AppendToLog(std::wstring& log, const std::wstring& text);
 // wait rather than an unsigned count of almost 50 days.
 std::uint32_t ConnectWaitMilliseconds(bool autoConnect, long wait);
 
-// Whether a wait of `wait` ms begun at tick `start` is still running at tick `now`. The
-// difference is taken unsigned, so the tick counter's wrap-around does not end it early.
-bool StillWaiting(std::uint32_t start, std::uint32_t now, std::uint32_t wait);
-
 // What a control's WM_COMMAND asks for (by the low 16 bits of its first parameter).
 enum class ControlCommand
 {

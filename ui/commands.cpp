@@ -1,6 +1,7 @@
 #include "ui/commands.h"
 
 #include "acquisition/acquire_dialog.h"
+#include "common/deadline.h"
 #include "common/message_box.h"
 #include "network/connecting_dialog.h"
 #include "network/location_service.h"

@@ -59,16 +59,6 @@ TEST(ConnectWait, OnlyAutomaticConnectionWaitsAndNegativeIsNoWait)
     EXPECT_EQ(999999999u, ConnectWaitMilliseconds(true, 999999999));
 }
 
-TEST(ConnectWait, SurvivesTheTickCounterWrapping)
-{
-    EXPECT_TRUE(StillWaiting(100, 100, 1));
-    EXPECT_FALSE(StillWaiting(100, 101, 1));
-    EXPECT_FALSE(StillWaiting(100, 200, 0));
-    const std::uint32_t nearEnd = 0xFFFFFF00u;
-    EXPECT_TRUE(StillWaiting(nearEnd, 0x00000010u, 0x200)); // wrapped, 0x110 ms in
-    EXPECT_FALSE(StillWaiting(nearEnd, 0x00000100u, 0x200));
-}
-
 TEST(ControlCommandFromId, FollowsTheMainWindowTable)
 {
     struct Case
