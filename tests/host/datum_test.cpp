@@ -1,9 +1,12 @@
 #include "network/datum.h"
 #include "network/location_service.h"
+#include "settings/memory_settings_host.h"
+#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -68,6 +71,36 @@ TEST(DecimalPlaceholders, MatchedWholeBesideTheOldOnesAndEmptyWhenUnreadable)
               url);
     ASSERT_TRUE(service.ExpandFromSimpleCoordinates(L"u", L"$dlat,$dlon,$wlat,$wlon", L"N1.2.3.4E5.6/", url, position));
     EXPECT_EQ(L"u?1.034278,,,", url);
+}
+
+std::vector<unsigned char> ReadBytes(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(TodayMapsFile, ThreeMapsOnWgs84ThenTheFactorySet)
+{
+    CMemorySettingsHost host;
+    host.m_files.m_files[L"maps.ini"] = ReadBytes(TAVRIN_SOURCE_DIR "/settings/today_maps.ini");
+    CSettings maps(&host);
+    ASSERT_TRUE(maps.Load(L"maps.ini"));
+    const wchar_t* expected[] = {
+        L"https://www.openstreetmap.org/?mlat=35.689904&mlon=139.746767#map=16/35.689904/139.746767",
+        L"https://maps.gsi.go.jp/?#16/35.689904/139.746767/",
+        L"https://www.google.com/maps/search/?api=1&query=35.689904,139.746767",
+    };
+    for (size_t i = 0; i < 3; ++i) {
+        const std::vector<std::wstring>& entry = maps.m_urlList.at(i).m_values;
+        CLocationService service;
+        std::wstring url, position;
+        ASSERT_TRUE(service.ExpandFromSimpleCoordinates(entry[1].c_str(), entry[2].c_str(),
+                                                        L"N35.41.12.000E139.45.00.000/", url, position));
+        EXPECT_EQ(expected[i], url);
+    }
+    maps.m_urlList.erase(maps.m_urlList.begin(), maps.m_urlList.begin() + 3);
+    ASSERT_TRUE(maps.Save(L"rest.ini"));
+    EXPECT_EQ(ReadBytes(TAVRIN_TEST_DATA_DIR "/factory_settings.ini"), host.m_files.m_files[L"rest.ini"]);
 }
 
 } // namespace
