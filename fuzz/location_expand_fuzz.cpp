@@ -51,6 +51,30 @@ void CheckSubstitution(const std::wstring& tmpl, const std::wstring& url)
     }
 }
 
+// Each decimal form is nothing or digits, a dot and six decimals; the WGS 84 pair comes
+// both or neither.
+void CheckDecimalForms(const std::wstring& coords)
+{
+    CLocationService service;
+    std::wstring url, position;
+    if (!service.ExpandFromSimpleCoordinates(L"u", L"$dlat,$dlon,$wlat,$wlon,", coords, url, position)) {
+        return;
+    }
+    std::vector<std::wstring> forms;
+    for (size_t start = 2, comma; (comma = url.find(L',', start)) != std::wstring::npos; start = comma + 1) {
+        const std::wstring form = url.substr(start, comma - start);
+        const size_t dot = form.size() - 7;
+        if (!form.empty() && (form.size() < 8 || form.find_first_not_of(L"0123456789") != dot || form[dot] != L'.' ||
+                              form.find_first_not_of(L"0123456789", dot + 1) != std::wstring::npos)) {
+            std::abort();
+        }
+        forms.push_back(form);
+    }
+    if (forms.size() != 4 || forms[2].empty() != forms[3].empty()) {
+        std::abort();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -69,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         CheckSubstitution(tmpl, url);
     }
+    CheckDecimalForms(coords);
 
     CLocationService remote(L"http://svc/loc1/location",
                             [&](const std::wstring&, const std::wstring&, std::wstring& body, std::wstring& out) {

@@ -1,6 +1,7 @@
 #include "network/location_service.h"
 
 #include "acquisition/replace_all.h"
+#include "network/datum.h"
 
 #include "common/text_format.h"
 
@@ -175,9 +176,19 @@ bool CLocationService::BuildUrl(const wchar_t* url, std::wstring& out) const
         const wchar_t* name;
         const std::wstring* value;
     };
+    // The decimal forms follow the dotted ones; no name is the start of another, so each
+    // is found whatever the order.
+    const DecimalPosition decimal = ToDecimalPosition(m_strLatitude, m_strLongitude);
     const Placeholder placeholders[] = {
-        {L"$nl", &m_strLatitude},        {L"$el", &m_strLongitude}, {L"$nml", &m_strLatitudeSlash},
-        {L"$eml", &m_strLongitudeSlash}, {L"$pc", &m_strExtra},
+        {L"$nl", &m_strLatitude},
+        {L"$el", &m_strLongitude},
+        {L"$nml", &m_strLatitudeSlash},
+        {L"$eml", &m_strLongitudeSlash},
+        {L"$pc", &m_strExtra},
+        {L"$dlat", &decimal.latitude},
+        {L"$dlon", &decimal.longitude},
+        {L"$wlat", &decimal.wgsLatitude},
+        {L"$wlon", &decimal.wgsLongitude},
     };
     size_t i = 0;
     while (i < tmpl.size()) {

@@ -1,0 +1,106 @@
+#include "network/datum.h"
+#include "network/location_service.h"
+#include "settings/memory_settings_host.h"
+#include "settings/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+TEST(DottedDegrees, OnlyTheFourGroupFormWithinItsLimitsRoundedExactly)
+{
+    const std::vector<std::tuple<std::wstring, unsigned, std::wstring>> cases = {
+        {L"035.41.12.0", 90, L"35.686667"},
+        {L"180.00.00.000", 180, L"180.000000"},
+        // half a millionth of a degree is 0.0018 s: a tie rounds up, just below it down
+        {L"0.00.00.0018", 90, L"0.000001"},
+        {L"0.00.00.00179999999", 90, L"0.000000"},
+        {L"90.00.00.0000001", 90, L""},
+        {L"99999999999999999999999.00.00.000", 180, L""},
+        {L"35.99.12.000", 90, L""},
+        {L"35.41.60.000", 90, L""},
+    };
+    for (const auto& [text, max, expected] : cases) {
+        double degrees = 0;
+        std::wstring decimal;
+        EXPECT_EQ(!expected.empty(), ReadDottedDegrees(text, max, degrees, decimal)) << text.c_str();
+        EXPECT_EQ(expected, decimal) << text.c_str();
+    }
+    double degrees = 0;
+    std::wstring decimal;
+    for (const wchar_t* form :
+         {L"35.41.12", L"35.41.12.", L"35.41.12.0.0", L".41.12.0", L"-35.41.12.0", L"35.41.1a.0"}) {
+        EXPECT_FALSE(ReadDottedDegrees(form, 90, degrees, decimal)) << form;
+    }
+}
+
+TEST(TokyoToWgs84, AgreesWithCs2csOverTheCheckedInGrid)
+{
+    std::ifstream table(TAVRIN_TEST_DATA_DIR "/tokyo_to_wgs84.txt");
+    std::string line;
+    int points = 0;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        double lat, lon, refLat, refLon, wgsLat, wgsLon;
+        if (line[0] != '#' && fields >> lat >> lon >> refLat >> refLon) {
+            TokyoToWgs84(lat, lon, wgsLat, wgsLon);
+            EXPECT_NEAR(refLat, wgsLat, 1e-6) << line;
+            EXPECT_NEAR(refLon, wgsLon, 1e-6) << line;
+            ++points;
+        }
+    }
+    EXPECT_EQ(27 * 33, points);
+}
+
+TEST(DecimalPlaceholders, MatchedWholeBesideTheOldOnesAndEmptyWhenUnreadable)
+{
+    CLocationService service;
+    std::wstring url, position;
+    ASSERT_TRUE(
+        service.ExpandFromSimpleCoordinates(L"u", L"$dlat$nl$dlo$$wlat$d", L"N1.2.3.4E5.6.7.8/", url, position));
+    EXPECT_EQ(L"u?1.034278"
+              L"1.2.3.4"
+              L"dlo$wlatd",
+              url);
+    ASSERT_TRUE(service.ExpandFromSimpleCoordinates(L"u", L"$dlat,$dlon,$wlat,$wlon", L"N1.2.3.4E5.6/", url, position));
+    EXPECT_EQ(L"u?1.034278,,,", url);
+}
+
+std::vector<unsigned char> ReadBytes(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(TodayMapsFile, ThreeMapsOnWgs84ThenTheFactorySet)
+{
+    CMemorySettingsHost host;
+    host.m_files.m_files[L"maps.ini"] = ReadBytes(TAVRIN_SOURCE_DIR "/settings/today_maps.ini");
+    CSettings maps(&host);
+    ASSERT_TRUE(maps.Load(L"maps.ini"));
+    const wchar_t* expected[] = {
+        L"https://www.openstreetmap.org/?mlat=35.689904&mlon=139.746767#map=16/35.689904/139.746767",
+        L"https://maps.gsi.go.jp/?#16/35.689904/139.746767/",
+        L"https://www.google.com/maps/search/?api=1&query=35.689904,139.746767",
+    };
+    for (size_t i = 0; i < 3; ++i) {
+        const std::vector<std::wstring>& entry = maps.m_urlList.at(i).m_values;
+        CLocationService service;
+        std::wstring url, position;
+        ASSERT_TRUE(service.ExpandFromSimpleCoordinates(entry[1].c_str(), entry[2].c_str(),
+                                                        L"N35.41.12.000E139.45.00.000/", url, position));
+        EXPECT_EQ(expected[i], url);
+    }
+    maps.m_urlList.erase(maps.m_urlList.begin(), maps.m_urlList.begin() + 3);
+    ASSERT_TRUE(maps.Save(L"rest.ini"));
+    EXPECT_EQ(ReadBytes(TAVRIN_TEST_DATA_DIR "/factory_settings.ini"), host.m_files.m_files[L"rest.ini"]);
+}
+
+} // namespace
