@@ -3,6 +3,7 @@
 #include "common/message_box.h"
 #include "common/text_format.h"
 #include "network/connection.h"
+#include "network/connection_rules.h"
 #include "resources/resource.h"
 #include "ui/dialog_frame.h"
 
@@ -42,48 +43,45 @@ void ShowCheckFailure(HWND dialog, DWORD status)
     ShowMessageBox(dialog, text, L"Error", MB_OK | MB_ICONSTOP);
 }
 
-void StartConnect(HWND dialog)
+void EndAs(HWND dialog, DialogAction action)
 {
-    if (ConnectionExists()) {
+    if (action == DialogAction::EndDone) {
         EndWith(dialog, kDone);
-        return;
-    }
-    DWORD status = 0;
-    switch (g_connection.CheckAvailable(g_szConnectionName, &status)) {
-    case 1:
-        EndWith(dialog, kDone);
-        break;
-    case 0:
-        if (!g_connection.Connect(dialog, g_szConnectionName, WM_TAVRIN_CONNECTED, WM_TAVRIN_CONNECT_ENDED)) {
-            ShowMessageBox(dialog, L"接続に失敗しました。", L"Error", MB_OK | MB_ICONSTOP);
-            EndWith(dialog, kFailed);
-        }
-        break;
-    default:
-        ShowCheckFailure(dialog, status);
+    } else if (action == DialogAction::EndFailed) {
         EndWith(dialog, kFailed);
-        break;
     }
 }
 
-void StartDisconnect(HWND dialog)
+void StartDialog(HWND dialog)
 {
-    if (!ConnectionExists()) {
-        DWORD status = 0;
-        int verdict = g_connection.CheckAvailable(g_szConnectionName, &status);
-        if (verdict == 0) {
-            EndWith(dialog, kDone); // nothing to disconnect
-            return;
+    DWORD status = 0;
+    const bool exists = ConnectionExists();
+    const int verdict = exists ? 0 : g_connection.CheckAvailable(g_szConnectionName, &status);
+    DialogAction action = DecideDialogStart(g_bDisconnectMode, exists, verdict);
+    switch (action) {
+    case DialogAction::ReportCheckFailure:
+        ShowCheckFailure(dialog, status);
+        action = DialogAction::EndFailed;
+        break;
+    case DialogAction::Connect:
+        if (g_connection.Connect(dialog, g_szConnectionName, WM_TAVRIN_CONNECTED, WM_TAVRIN_CONNECT_ENDED)) {
+            action = DialogAction::AwaitEnd;
+        } else {
+            ShowMessageBox(dialog, L"接続に失敗しました。", L"Error", MB_OK | MB_ICONSTOP);
+            action = DialogAction::EndFailed;
         }
-        if (verdict < 0) {
-            ShowCheckFailure(dialog, status);
-            EndWith(dialog, kFailed);
-            return;
-        }
+        break;
+    case DialogAction::HangUp: {
+        // The stop's end message closes the dialog once the hang-ups are done.
+        bool posted = g_connection.Abort(dialog, WM_TAVRIN_CONNECT_ENDED);
+        g_connection.Disconnect();
+        action = DecideAfterHangUp(posted);
+        break;
     }
-    // Abort posts the end message that closes the dialog once the hang-ups are done.
-    g_connection.Abort(dialog, WM_TAVRIN_CONNECT_ENDED);
-    g_connection.Disconnect();
+    default:
+        break;
+    }
+    EndAs(dialog, action);
 }
 
 void InitDialog(HWND dialog)
@@ -101,11 +99,7 @@ void InitDialog(HWND dialog)
     WPARAM caret = text.empty() ? 0 : static_cast<WPARAM>(text.size() - 1);
     SendDlgItemMessageW(dialog, IDC_PROGRESS_TEXT, EM_SETSEL, caret, static_cast<LPARAM>(caret));
     SendDlgItemMessageW(dialog, IDC_PROGRESS_TEXT, EM_SCROLLCARET, 0, 0);
-    if (g_bDisconnectMode) {
-        StartDisconnect(dialog);
-    } else {
-        StartConnect(dialog);
-    }
+    StartDialog(dialog);
 }
 
 INT_PTR CALLBACK ConnectingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -130,10 +124,8 @@ INT_PTR CALLBACK ConnectingDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
         }
         return FALSE;
     case WM_TAVRIN_CONNECTED:
-        EndWith(dialog, kDone);
-        return TRUE;
     case WM_TAVRIN_CONNECT_ENDED:
-        EndWith(dialog, g_bDisconnectMode ? kDone : kFailed);
+        EndAs(dialog, DecideOnWorkerMessage(g_bDisconnectMode, message == WM_TAVRIN_CONNECTED));
         return TRUE;
     default:
         return FALSE;

@@ -1,6 +1,7 @@
 #include "network/connection.h"
 
 #include "common/text_format.h"
+#include "common/win_handle.h"
 #include "network/connection_rules.h"
 
 #include <algorithm>
@@ -12,7 +13,6 @@ namespace {
 constexpr DWORD kTestWaitMs = 400;
 constexpr DWORD kStopWaitMs = 3000;
 constexpr ULONG kTestLatencyMs = 4000;
-constexpr DWORD kRasStatusGone = ERROR_INVALID_HANDLE;
 
 } // namespace
 
@@ -28,23 +28,38 @@ private:
     CRITICAL_SECTION& m_cs;
 };
 
+// One run of the connect worker: what it asks for, whom it tells, and its own stop request,
+// so that no other run can take or miss it.
+struct CConnection::Worker
+{
+    CConnection* owner = nullptr;
+    CONNMGR_CONNECTIONINFO request{};
+    DWORD retryLimit = 0;
+    DWORD retryPause = 0;
+    HWND window = nullptr;
+    int connectedMsg = -1;
+    int endMsg = -1;
+    CHandle stop; // manual-reset, never reset: a stop request cannot be lost
+    CHandle thread;
+    bool late = false; // outlived its stop wait; guarded by the owner's lock
+};
+
 CConnection::CConnection()
-    : m_bInit(FALSE), m_hNotifyWnd(nullptr), m_nConnectedMsg(0), m_nEndMsg(0), m_hAbortEvent(nullptr),
-      m_hThread(nullptr), m_hConnection(nullptr), m_dwStatus(0), m_dwRetryLimit(0), m_dwRetryPause(100),
+    : m_bInit(FALSE), m_hNotifyWnd(nullptr), m_nConnectedMsg(0), m_nEndMsg(0), m_dwRetryLimit(0), m_dwRetryPause(100),
       m_guidDestNet(), m_bProxy(FALSE)
 {
     InitializeCriticalSection(&m_lock);
-    m_hAbortEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     IsInit();
 }
 
 CConnection::~CConnection()
 {
-    // The worker uses this object, so it must be gone before the object is.
-    AbortWorker(m_hNotifyWnd, m_nEndMsg, true);
-    if (m_hAbortEvent != nullptr) {
-        CloseHandle(m_hAbortEvent);
+    Abort(m_hNotifyWnd, m_nEndMsg);
+    // Every worker uses this object, so each must be gone before the object is.
+    for (const std::unique_ptr<Worker>& worker : m_lateWorkers) {
+        WaitForSingleObject(worker->thread.Get(), INFINITE);
     }
+    m_lateWorkers.clear();
     DeleteCriticalSection(&m_lock);
 }
 
@@ -71,15 +86,7 @@ HRESULT CConnection::GetNetworkFromPath(const wchar_t* path)
     if (path != nullptr) {
         m_strPath = path;
     }
-    GUID network;
-    {
-        Lock lock(m_lock);
-        network = m_guidDestNet;
-    }
-    HRESULT hr = ConnMgrMapURL(m_strPath.c_str(), &network, nullptr);
-    Lock lock(m_lock);
-    m_guidDestNet = network;
-    return hr;
+    return ConnMgrMapURL(m_strPath.c_str(), &m_guidDestNet, nullptr);
 }
 
 HRESULT CConnection::IsAvailable(DWORD* status, const wchar_t* path, BOOL proxy)
@@ -87,12 +94,7 @@ HRESULT CConnection::IsAvailable(DWORD* status, const wchar_t* path, BOOL proxy)
     DWORD ignored = 0;
     DWORD& out = status != nullptr ? *status : ignored;
     HRESULT hr = GetNetworkFromPath(path);
-    CONNMGR_CONNECTIONINFO info{};
-    {
-        Lock lock(m_lock);
-        m_bProxy = proxy;
-        info.guidDestNet = m_guidDestNet;
-    }
+    m_bProxy = proxy;
     out = 0;
     if (FAILED(hr)) {
         SetLastMessage(L"CConnection::IsAvailable(). GetNetworkFromPath(): Failed.");
@@ -100,7 +102,9 @@ HRESULT CConnection::IsAvailable(DWORD* status, const wchar_t* path, BOOL proxy)
     }
 
     // Only asks whether the network could be reached; nothing is connected.
+    CONNMGR_CONNECTIONINFO info{};
     info.cbSize = sizeof info;
+    info.guidDestNet = m_guidDestNet;
     info.dwParams = CONNMGR_PARAM_GUIDDESTNET | CONNMGR_PARAM_MAXCONNLATENCY;
     info.dwFlags = proxy ? CONNMGR_FLAG_PROXY_HTTP : 0;
     info.dwPriority = CONNMGR_PRIORITY_USERINTERACTIVE;
@@ -155,151 +159,132 @@ BOOL CConnection::Connect(HWND window, const wchar_t* path, int connectedMessage
         SetLastMessage(L"CConnection::Connect(). IsInit(): Failed.");
         return FALSE;
     }
+    m_nEndMsg = endMessage;
+    m_hNotifyWnd = window;
+    m_nConnectedMsg = connectedMessage;
     HRESULT hr = GetNetworkFromPath(path);
-    {
-        Lock lock(m_lock);
-        m_bProxy = TRUE;
-    }
-    if (m_hAbortEvent == nullptr || FAILED(hr)) {
-        Lock lock(m_lock);
-        m_nEndMsg = endMessage;
-        m_hNotifyWnd = window;
-        m_nConnectedMsg = connectedMessage;
+    m_bProxy = TRUE;
+    if (FAILED(hr)) {
         return FALSE;
     }
-    // The old worker is stopped before the new window is stored, so its end message goes to
-    // the window that started it and cannot end the new caller's wait.
-    StopWorker(false);
-    {
-        Lock lock(m_lock);
-        m_nEndMsg = endMessage;
-        m_hNotifyWnd = window;
-        m_nConnectedMsg = connectedMessage;
-    }
-    // Drops a stop request meant for an earlier worker; one made from now on is kept.
-    ResetEvent(m_hAbortEvent);
-    m_hThread = CreateThread(nullptr, 0, WorkerEntry, this, 0, nullptr);
-    return m_hThread != nullptr;
-}
+    StopWorker();
 
-void CConnection::Abort(HWND window, int endMessage)
-{
-    AbortWorker(window, endMessage, false);
-}
-
-void CConnection::AbortWorker(HWND window, int endMessage, bool untilEnded)
-{
-    if (!m_bInit) {
-        return;
-    }
-    StopWorker(untilEnded);
-    {
-        Lock lock(m_lock);
-        m_hNotifyWnd = window;
-        m_nEndMsg = endMessage;
-    }
-    if (window != nullptr && endMessage >= 0) {
-        PostMessageW(window, static_cast<UINT>(endMessage), 0, 0);
-    }
-}
-
-void CConnection::StopWorker(bool untilEnded)
-{
-    if (m_hThread == nullptr) {
-        return;
-    }
-    SetEvent(m_hAbortEvent);
-    if (WaitForSingleObject(m_hThread, kStopWaitMs) == WAIT_TIMEOUT && untilEnded) {
-        WaitForSingleObject(m_hThread, INFINITE);
-    }
-    CloseHandle(m_hThread);
-    m_hThread = nullptr;
-}
-
-DWORD WINAPI CConnection::WorkerEntry(void* self)
-{
-    return static_cast<CConnection*>(self)->Worker();
-}
-
-DWORD CConnection::Worker()
-{
-    CONNMGR_CONNECTIONINFO info{};
+    auto worker = std::make_unique<Worker>();
+    worker->owner = this;
+    CONNMGR_CONNECTIONINFO& info = worker->request;
     info.cbSize = sizeof info;
     info.dwParams = CONNMGR_PARAM_GUIDDESTNET;
+    info.dwFlags = m_bProxy ? CONNMGR_FLAG_PROXY_HTTP : 0;
     info.dwPriority = CONNMGR_PRIORITY_USERINTERACTIVE;
     info.bExclusive = FALSE;
     info.bDisabled = FALSE;
-    DWORD retryLimit;
-    DWORD retryPause;
-    {
-        Lock lock(m_lock);
-        info.dwFlags = m_bProxy ? CONNMGR_FLAG_PROXY_HTTP : 0;
-        info.guidDestNet = m_guidDestNet;
-        retryLimit = m_dwRetryLimit;
-        retryPause = m_dwRetryPause;
-        m_dwStatus = 0;
+    info.guidDestNet = m_guidDestNet;
+    worker->retryLimit = m_dwRetryLimit;
+    worker->retryPause = m_dwRetryPause;
+    worker->window = window;
+    worker->connectedMsg = connectedMessage;
+    worker->endMsg = endMessage;
+    worker->stop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!worker->stop) {
+        return FALSE;
     }
+    worker->thread.Reset(CreateThread(nullptr, 0, WorkerEntry, worker.get(), 0, nullptr));
+    if (!worker->thread) {
+        return FALSE;
+    }
+    m_worker = std::move(worker);
+    return TRUE;
+}
+
+bool CConnection::Abort(HWND window, int endMessage)
+{
+    if (!m_bInit) {
+        return false;
+    }
+    StopWorker();
+    m_hNotifyWnd = window;
+    m_nEndMsg = endMessage;
+    return window != nullptr && endMessage >= 0 && PostMessageW(window, static_cast<UINT>(endMessage), 0, 0);
+}
+
+void CConnection::StopWorker()
+{
+    ForgetEndedWorkers();
+    if (!m_worker) {
+        return;
+    }
+    SetEvent(m_worker->stop.Get());
+    if (WaitForSingleObject(m_worker->thread.Get(), kStopWaitMs) != WAIT_OBJECT_0) {
+        // Still inside a platform call: from now on it tells nobody anything.
+        Lock lock(m_lock);
+        m_worker->late = true;
+        m_lateWorkers.push_back(std::move(m_worker));
+    }
+    m_worker.reset();
+}
+
+void CConnection::ForgetEndedWorkers()
+{
+    auto ended = [](const std::unique_ptr<Worker>& worker) {
+        return WaitForSingleObject(worker->thread.Get(), 0) == WAIT_OBJECT_0;
+    };
+    m_lateWorkers.erase(std::remove_if(m_lateWorkers.begin(), m_lateWorkers.end(), ended), m_lateWorkers.end());
+}
+
+DWORD WINAPI CConnection::WorkerEntry(void* worker)
+{
+    Worker* self = static_cast<Worker*>(worker);
+    return self->owner->RunWorker(*self);
+}
+
+DWORD CConnection::RunWorker(Worker& worker)
+{
     DWORD retries = 0;
     LONG cache = 1;
     DWORD status = 0;
-    // Kept locally as well: a worker that outlived its stop must not touch a successor's handle.
     HANDLE connection = nullptr;
 
     for (bool requesting = true; requesting;) {
         requesting = false;
-        HRESULT hr = ConnMgrEstablishConnection(&info, &connection);
-        if (FAILED(hr)) {
+        if (FAILED(ConnMgrEstablishConnection(&worker.request, &connection))) {
             connection = nullptr;
-            SetLastMessage(L"ConnMgrEstablishConnection() Failed.");
+            Report(worker, L"ConnMgrEstablishConnection() Failed.");
             cache = 0;
             break;
         }
-        {
-            Lock lock(m_lock);
-            m_hConnection = connection;
-        }
         for (;;) {
-            HANDLE handles[2] = {connection, m_hAbortEvent};
+            HANDLE handles[2] = {connection, worker.stop.Get()};
             if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
-                ResetEvent(m_hAbortEvent);
                 break;
             }
             DWORD value = 0;
             HRESULT query = ConnMgrConnectionStatus(connection, &value);
             if (FAILED(query)) {
-                SetLastMessage(L"ConnMgrConnectionStatus() Failed.");
+                Report(worker, L"ConnMgrConnectionStatus() Failed.");
                 status = static_cast<DWORD>(query);
                 break;
             }
             status = value;
-            {
-                Lock lock(m_lock);
-                m_dwStatus = status;
-            }
-            WorkerDecision decision = DecideWorkerStatus(status, retries, retryLimit);
+            WorkerDecision decision = DecideWorkerStatus(status, retries, worker.retryLimit);
             if (decision.action == WorkerDecision::Action::Retry) {
                 // The failed request is given back before a new one replaces it, and a stop
                 // request during the pause is honoured.
                 ConnMgrReleaseConnection(connection, 0);
                 connection = nullptr;
-                {
-                    Lock lock(m_lock);
-                    m_hConnection = nullptr;
-                }
-                if (WaitForSingleObject(m_hAbortEvent, retryPause) != WAIT_TIMEOUT) {
+                if (WaitForSingleObject(worker.stop.Get(), worker.retryPause) != WAIT_TIMEOUT) {
                     break;
                 }
                 ++retries;
                 requesting = true;
                 break;
             }
-            SetLastMessage(decision.message);
+            Report(worker, decision.message);
             if (decision.action == WorkerDecision::Action::End) {
                 cache = decision.cache;
                 break;
             }
             if (decision.action == WorkerDecision::Action::Connected) {
-                PostToNotifyWindow(true);
+                Post(worker, true);
             }
         }
     }
@@ -307,28 +292,25 @@ DWORD CConnection::Worker()
     if (connection != nullptr) {
         ConnMgrReleaseConnection(connection, cache);
     }
-    {
-        Lock lock(m_lock);
-        if (m_hConnection == connection) {
-            m_hConnection = nullptr;
-        }
-        m_dwStatus = status;
-    }
-    PostToNotifyWindow(false);
+    Post(worker, false);
     return status;
 }
 
-void CConnection::PostToNotifyWindow(bool connected)
+void CConnection::Report(const Worker& worker, const std::wstring& text)
 {
-    HWND window;
-    int message;
-    {
-        Lock lock(m_lock);
-        window = m_hNotifyWnd;
-        message = connected ? m_nConnectedMsg : m_nEndMsg;
+    Lock lock(m_lock);
+    if (!worker.late) {
+        m_strLastMessage = text;
     }
-    if (window != nullptr && message >= 0) {
-        PostMessageW(window, static_cast<UINT>(message), 0, 0);
+}
+
+void CConnection::Post(const Worker& worker, bool connected)
+{
+    int message = connected ? worker.connectedMsg : worker.endMsg;
+    // Under the lock, so a stop that gives up on this worker cannot cross the post.
+    Lock lock(m_lock);
+    if (!worker.late && worker.window != nullptr && message >= 0) {
+        PostMessageW(worker.window, static_cast<UINT>(message), 0, 0);
     }
 }
 
@@ -404,6 +386,7 @@ void CConnection::Disconnect()
     if (ListDialups(list) == ListResult::NoMemory) {
         return;
     }
+    const DWORD start = GetTickCount();
     for (const ce::RASCONN& entry : list) {
         if (entry.hrasconn == nullptr) {
             continue;
@@ -415,16 +398,14 @@ void CConnection::Disconnect()
         if (state.rasconnstate != ce::RASCS_Connected) {
             continue;
         }
-        ce::RasHangUp(entry.hrasconn);
-        // Gone once the query answers "invalid handle"; any other failure also ends the
-        // wait, since such a connection can no longer be watched.
-        for (;;) {
-            Sleep(0);
-            DWORD answer = ce::RasGetConnectStatus(entry.hrasconn, &state);
-            if (answer == kRasStatusGone || answer != 0) {
-                break;
-            }
+        if (ce::RasHangUp(entry.hrasconn) != 0) {
+            continue; // nothing to wait for
         }
+        DWORD answer;
+        do {
+            Sleep(0);
+            answer = ce::RasGetConnectStatus(entry.hrasconn, &state);
+        } while (KeepWaitingForHangUp(answer, start, GetTickCount()));
     }
 }
 
@@ -442,7 +423,6 @@ void CConnection::SetLastMessage(const std::wstring& text)
 
 void CConnection::SetRetry(DWORD limit, DWORD pauseMs)
 {
-    Lock lock(m_lock);
     m_dwRetryLimit = limit;
     m_dwRetryPause = pauseMs;
 }

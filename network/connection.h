@@ -3,6 +3,7 @@
 #include "platform/connmgr.h"
 #include "platform/ras.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,12 +24,16 @@ public:
     HRESULT IsAvailable(DWORD* status, const wchar_t* path, BOOL proxy);
     // -1 check failed, 1 connected or connectable, 0 otherwise. `status` may be null.
     int CheckAvailable(const wchar_t* path, DWORD* status);
-    // Starts the connect worker (stopping an earlier one); 1 when it was started.
+    // Starts the connect worker (stopping an earlier one); 1 when it was started. The worker
+    // reports to `window` only: never to a later caller.
     BOOL Connect(HWND window, const wchar_t* path, int connectedMessage, int endMessage);
-    void Abort(HWND window, int endMessage);
+    // Stops the worker and posts the end message; true when it was posted (never while the
+    // object is not initialised).
+    bool Abort(HWND window, int endMessage);
     // Number of dial-up connections listed.
     int IsConnectionExists();
-    // Hangs up every connected dial-up connection and returns once they are gone.
+    // Hangs up every connected dial-up connection and returns once they are gone, a hang-up
+    // failed, or the shared wait of kHangUpWaitMs is over.
     void Disconnect();
 
     // Safe to call while a worker runs.
@@ -37,13 +42,17 @@ public:
 
 private:
     class Lock;
-    static DWORD WINAPI WorkerEntry(void* self);
-    DWORD Worker();
+    struct Worker;
+    static DWORD WINAPI WorkerEntry(void* worker);
+    DWORD RunWorker(Worker& worker);
     void SetLastMessage(const std::wstring& text);
-    // Sets the abort event and waits for the worker; closes its handle afterwards.
-    void StopWorker(bool untilEnded);
-    void AbortWorker(HWND window, int endMessage, bool untilEnded);
-    void PostToNotifyWindow(bool connected);
+    // What a worker records and posts; nothing once it has outlived its stop wait.
+    void Report(const Worker& worker, const std::wstring& text);
+    void Post(const Worker& worker, bool connected);
+    // Asks the current worker to stop and waits up to the stop limit. One that outlives it is
+    // kept, silenced, until it ends: the destructor waits for it.
+    void StopWorker();
+    void ForgetEndedWorkers();
     enum class ListResult
     {
         Listed,
@@ -54,23 +63,21 @@ private:
     bool QueryDialupState(ce::HRASCONN connection, ce::RASCONNSTATUS& state);
 
     BOOL m_bInit;
+    // The last caller's window and messages, for the destructor's stop.
     HWND m_hNotifyWnd;
     int m_nConnectedMsg;
     int m_nEndMsg;
     std::vector<CONNMGR_DESTINATION_INFO> m_destinations;
     std::wstring m_strLastMessage;
-    HANDLE m_hAbortEvent;
-    // Owned by this object, never by the worker: closed once, after the wait that forgets it.
-    HANDLE m_hThread;
-    HANDLE m_hConnection;
-    DWORD m_dwStatus;
+    std::unique_ptr<Worker> m_worker;
+    // Workers that outlived their stop wait, until they end.
+    std::vector<std::unique_ptr<Worker>> m_lateWorkers;
     DWORD m_dwRetryLimit;
     DWORD m_dwRetryPause;
     GUID m_guidDestNet;
     std::wstring m_strPath;
     BOOL m_bProxy;
 
-    // Guards what the worker shares with the caller: the last message, the notify window
-    // and messages, the destination network, the proxy flag, the handle and status.
+    // Guards what workers share with the caller: the last message and each worker's silence.
     mutable CRITICAL_SECTION m_lock;
 };

@@ -1,5 +1,6 @@
 #include "network/connection_rules.h"
 
+#include "common/deadline.h"
 #include "common/text_format.h"
 
 WorkerDecision DecideWorkerStatus(uint32_t status, uint32_t retryCount, uint32_t retryLimit)
@@ -41,4 +42,35 @@ uint32_t NextDialupCapacity(uint32_t records)
 {
     uint32_t next = records + kFirstDialupCapacity;
     return next <= kMaxDialupCapacity ? next : 0;
+}
+
+bool KeepWaitingForHangUp(uint32_t answer, uint32_t start, uint32_t now)
+{
+    // "Invalid handle" means gone; any other failure leaves nothing to watch.
+    return answer == 0 && StillWaiting(start, now, kHangUpWaitMs);
+}
+
+DialogAction DecideDialogStart(bool disconnectMode, bool dialupExists, int verdict)
+{
+    if (dialupExists) {
+        return disconnectMode ? DialogAction::HangUp : DialogAction::EndDone;
+    }
+    if (verdict < 0) {
+        return DialogAction::ReportCheckFailure;
+    }
+    if (disconnectMode) {
+        // Usable means connected through the Connection Manager: there is something to cut.
+        return verdict == 1 ? DialogAction::HangUp : DialogAction::EndDone;
+    }
+    return verdict == 1 ? DialogAction::EndDone : DialogAction::Connect;
+}
+
+DialogAction DecideAfterHangUp(bool endPosted)
+{
+    return endPosted ? DialogAction::AwaitEnd : DialogAction::EndDone;
+}
+
+DialogAction DecideOnWorkerMessage(bool disconnectMode, bool connected)
+{
+    return connected || disconnectMode ? DialogAction::EndDone : DialogAction::EndFailed;
 }

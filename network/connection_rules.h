@@ -47,3 +47,31 @@ int AvailabilityVerdict(int32_t checkResult, uint32_t status);
 uint32_t NextDialupCapacity(uint32_t records);
 constexpr uint32_t kFirstDialupCapacity = 10;
 constexpr uint32_t kMaxDialupCapacity = 100;
+
+// All the hang-ups of one disconnect share one wait of this length: a dial-up connection that
+// is never gone must not freeze the caller.
+constexpr uint32_t kHangUpWaitMs = 3000;
+
+// Whether the wait for a hung-up dial-up connection goes on after its status query answered
+// `answer` (0: still there) at tick `now`, the disconnect having begun at tick `start`.
+bool KeepWaitingForHangUp(uint32_t answer, uint32_t start, uint32_t now);
+
+// What the connecting dialog does next.
+enum class DialogAction
+{
+    EndDone,            // end with 1
+    EndFailed,          // end with 2
+    ReportCheckFailure, // show why the availability check failed, then end with 2
+    Connect,            // start the connect worker
+    HangUp,             // stop the worker and hang up the dial-up connections
+    AwaitEnd,           // stay open until the connect worker's or the stop's message arrives
+};
+
+// At the start: whether a dial-up connection exists and, only when none does, the
+// availability verdict (-1 failed, 0 not usable, 1 usable).
+DialogAction DecideDialogStart(bool disconnectMode, bool dialupExists, int verdict);
+// After the hang-ups: the end message posted by the stop closes the dialog; when none was
+// posted (the connection object never initialised) nothing else would, so it ends now.
+DialogAction DecideAfterHangUp(bool endPosted);
+// On the connect worker's connected message (`connected`) or its end message.
+DialogAction DecideOnWorkerMessage(bool disconnectMode, bool connected);

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -65,6 +66,19 @@ bool ParseFlag(const std::string& text, bool& value)
     return false;
 }
 
+// One of the names of a small table.
+template <typename T, size_t N>
+bool ParseName(const std::string& text, const std::pair<const char*, T> (&names)[N], T& value)
+{
+    for (const auto& name : names) {
+        if (text == name.first) {
+            value = name.second;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ParseAttempt(const std::string& text, DeviceProfile::Attempt& attempt)
 {
     if (text == "fail") {
@@ -119,6 +133,31 @@ bool ParseLine(const std::string& key, const std::string& value, DeviceProfile& 
     }
     if (key == "dialup_follows") {
         return ParseFlag(value, profile.dialupFollowsConnection);
+    }
+    if (key == "cache_time") {
+        return ParseNumber(value, profile.cacheTimeMs);
+    }
+    if (key == "hangup") {
+        static const std::pair<const char*, DeviceProfile::HangUp> kNames[] = {
+            {"ok", DeviceProfile::HangUp::Completes},
+            {"fail", DeviceProfile::HangUp::Fails},
+            {"never", DeviceProfile::HangUp::Never},
+        };
+        return ParseName(value, kNames, profile.hangUp);
+    }
+    if (key == "block") {
+        static const std::pair<const char*, DeviceProfile::Call> kCalls[] = {
+            {"establish", DeviceProfile::Call::Establish},
+            {"release", DeviceProfile::Call::Release},
+        };
+        profile.blockMs = 0;
+        if (value == "none") {
+            profile.blockingCall = DeviceProfile::Call::None;
+            return true;
+        }
+        size_t at = value.find('@');
+        return at != std::string::npos && ParseName(Trim(value.substr(0, at)), kCalls, profile.blockingCall) &&
+               ParseNumber(Trim(value.substr(at + 1)), profile.blockMs);
     }
     if (key == "query") {
         return ParseFlag(value, profile.statusQueryFails);

@@ -46,6 +46,28 @@ struct DeviceProfile
     // A real request that reaches "connected" also shows as a connected dial-up connection
     // until it is released; hanging that one up disconnects the request.
     bool dialupFollowsConnection = false;
+    // How long such a connection stays up after a release with a non-zero cache value.
+    uint32_t cacheTimeMs = 0;
+
+    // What a dial-up hang-up does: the connection goes after a few status queries, or the
+    // call fails and the connection stays, or the call succeeds and the connection never goes.
+    enum class HangUp
+    {
+        Completes,
+        Fails,
+        Never,
+    };
+    HangUp hangUp = HangUp::Completes;
+
+    // A Connection Manager call on a real request that keeps its caller waiting `blockMs`.
+    enum class Call
+    {
+        None,
+        Establish,
+        Release,
+    };
+    Call blockingCall = Call::None;
+    uint32_t blockMs = 0;
 };
 
 // Reads a profile from its text form (see docs/connection.md). Keys not given keep their

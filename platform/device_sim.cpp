@@ -1,5 +1,6 @@
 #include "platform/device_sim.h"
 
+#include "common/deadline.h"
 #include "platform/ras.h"
 
 #include <algorithm>
@@ -34,6 +35,8 @@ struct Dialup
     DWORD state;
     int pollsLeft;          // -1 while not hung up
     HANDLE owner = nullptr; // the request it stands for, if any
+    DWORD releasedAt = 0;   // with cachedMs: when its request was released
+    DWORD cachedMs = 0;     // non-zero while it stays up after that release
 };
 
 class Simulation
@@ -171,14 +174,42 @@ DWORD WINAPI DriveRequest(void* param)
     }
 }
 
+// Connections held on after their release go once their time has run out. Called with the
+// lock held.
+void DropExpiredDialups()
+{
+    std::vector<Dialup>& list = Sim().m_dialups;
+    const DWORD now = GetTickCount();
+    list.erase(std::remove_if(
+                   list.begin(), list.end(),
+                   [&](const Dialup& d) { return d.cachedMs != 0 && !StillWaiting(d.releasedAt, now, d.cachedMs); }),
+               list.end());
+}
+
 Dialup* FindDialup(ce::HRASCONN handle)
 {
+    DropExpiredDialups();
     for (Dialup& d : Sim().m_dialups) {
         if (handle != nullptr && d.handle == handle) {
             return &d;
         }
     }
     return nullptr;
+}
+
+// Keeps the caller of a Connection Manager call waiting when the profile says so; called
+// without the lock, so the rest of the simulation goes on meanwhile.
+void BlockIf(DeviceProfile::Call call, bool real)
+{
+    DWORD ms = 0;
+    {
+        Guard guard;
+        const DeviceProfile& profile = Sim().m_profile;
+        ms = real && profile.blockingCall == call ? profile.blockMs : 0;
+    }
+    if (ms != 0) {
+        Sleep(ms);
+    }
 }
 
 } // namespace
@@ -265,6 +296,7 @@ HRESULT ConnMgrEstablishConnection(CONNMGR_CONNECTIONINFO* pConnInfo, HANDLE* ph
     if (pConnInfo->cbSize != sizeof(CONNMGR_CONNECTIONINFO) || !(pConnInfo->dwParams & CONNMGR_PARAM_GUIDDESTNET)) {
         return E_INVALIDARG;
     }
+    BlockIf(DeviceProfile::Call::Establish, !pConnInfo->bDisabled);
     Guard guard;
     Simulation& sim = Sim();
     const DeviceProfile& profile = sim.m_profile;
@@ -342,6 +374,16 @@ HRESULT ConnMgrConnectionStatus(HANDLE hConnection, DWORD* pdwStatus)
 
 HRESULT ConnMgrReleaseConnection(HANDLE hConnection, LONG lCache)
 {
+    bool real = false;
+    {
+        Guard guard;
+        auto it = Sim().m_requests.find(hConnection);
+        if (it == Sim().m_requests.end()) {
+            return E_INVALIDARG;
+        }
+        real = it->second->real;
+    }
+    BlockIf(DeviceProfile::Call::Release, real);
     std::unique_ptr<Request> request;
     {
         Guard guard;
@@ -352,11 +394,21 @@ HRESULT ConnMgrReleaseConnection(HANDLE hConnection, LONG lCache)
         request = std::move(it->second);
         Sim().m_requests.erase(it);
         Sim().m_counters.releases.push_back(lCache);
-        // The connection it stood for ends with it.
+        // The connection it stood for ends with it, unless it is cached for a while.
+        const DWORD cachedMs = lCache != 0 ? Sim().m_profile.cacheTimeMs : 0;
         std::vector<Dialup>& list = Sim().m_dialups;
-        list.erase(std::remove_if(list.begin(), list.end(),
-                                  [&](const Dialup& d) { return d.owner == hConnection && d.pollsLeft < 0; }),
-                   list.end());
+        if (cachedMs == 0) {
+            list.erase(std::remove_if(list.begin(), list.end(),
+                                      [&](const Dialup& d) { return d.owner == hConnection && d.pollsLeft < 0; }),
+                       list.end());
+        }
+        for (Dialup& d : list) {
+            if (d.owner == hConnection) {
+                d.owner = nullptr;
+                d.releasedAt = GetTickCount();
+                d.cachedMs = d.pollsLeft < 0 ? cachedMs : 0;
+            }
+        }
     }
     // The driver takes the lock itself, so it is stopped outside it.
     if (request->driver != nullptr) {
@@ -380,6 +432,7 @@ DWORD RasEnumConnections(RASCONN* lprasconn, DWORD* lpcb, DWORD* lpcConnections)
         return 632; // ERROR_INVALID_SIZE
     }
     Guard guard;
+    DropExpiredDialups();
     const std::vector<Dialup>& list = Sim().m_dialups;
     DWORD needed = static_cast<DWORD>(list.size() * sizeof(RASCONN));
     if (lprasconn == nullptr || *lpcb < needed) {
@@ -430,6 +483,14 @@ DWORD RasHangUp(HRASCONN hrasconn)
     Dialup* dialup = FindDialup(hrasconn);
     if (dialup == nullptr) {
         return ERROR_INVALID_HANDLE;
+    }
+    switch (Sim().m_profile.hangUp) {
+    case DeviceProfile::HangUp::Fails:
+        return ERROR_GEN_FAILURE;
+    case DeviceProfile::HangUp::Never:
+        return 0; // accepted, and the connection stays as it is
+    case DeviceProfile::HangUp::Completes:
+        break;
     }
     if (dialup->pollsLeft < 0) {
         dialup->state = RASCS_Disconnected;

@@ -7,21 +7,44 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
-// A session for the running test, in a folder named after it, started on `settings`.
-inline std::unique_ptr<TavrinSession> StartSession(const SettingsFile& settings = TavrinSession::TestSettings())
+// A session for the running test, in a folder named after it, started on `settings`; with a
+// device profile, the device simulation follows that profile.
+inline std::unique_ptr<TavrinSession> StartSession(const SettingsFile& settings = TavrinSession::TestSettings(),
+                                                   const char* deviceProfile = nullptr)
 {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "_" + info->name();
     ResetStandIns();
     auto session = std::make_unique<TavrinSession>(std::wstring(name.begin(), name.end()));
+    if (deviceProfile != nullptr) {
+        const std::wstring path = session->Folder() + L"\\device.txt";
+        {
+            std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+            out << deviceProfile;
+        }
+        session->SetEnvironment(L"TAVRIN_DEVICE_SIM", path);
+    }
     if (!session->WriteSettings(settings) || !session->Start()) {
         ADD_FAILURE() << "tavrin.exe did not start";
         return nullptr;
     }
     return session;
+}
+
+inline std::unique_ptr<TavrinSession> StartWithDevice(const std::string& profile,
+                                                      const SettingsFile& settings = TavrinSession::TestSettings())
+{
+    return StartSession(settings, profile.c_str());
+}
+
+// The caption of "接続" / "切断" follows the connection once a second.
+inline bool CaptionBecomes(TavrinSession& app, const wchar_t* caption)
+{
+    return WaitFor([&] { return app.Text(IDC_CONNECT) == caption; }, 3000);
 }
 
 inline int CountOf(const std::vector<std::string>& lines, const std::string& line)

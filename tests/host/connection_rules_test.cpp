@@ -46,4 +46,42 @@ TEST(WorkerStatus, EachStatusLeadsToItsStepMessageAndCache)
     }
 }
 
+TEST(ConnectingDialog, StartHangUpAndWorkerMessagesLeadToTheirAction)
+{
+    using D = DialogAction;
+    struct Case
+    {
+        bool disconnect;
+        bool exists;
+        int verdict;
+        D action;
+    };
+    const Case cases[] = {
+        {false, true, 0, D::EndDone},  {false, false, -1, D::ReportCheckFailure},
+        {false, false, 0, D::Connect}, {false, false, 1, D::EndDone},
+        {true, true, 0, D::HangUp},    {true, false, -1, D::ReportCheckFailure},
+        {true, false, 0, D::EndDone},  {true, false, 1, D::HangUp},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.disconnect << c.exists << c.verdict);
+        EXPECT_EQ(DecideDialogStart(c.disconnect, c.exists, c.verdict), c.action);
+    }
+    // Without a posted end message nothing would close the dialog after the hang-ups.
+    EXPECT_EQ(DecideAfterHangUp(true), D::AwaitEnd);
+    EXPECT_EQ(DecideAfterHangUp(false), D::EndDone);
+    EXPECT_EQ(DecideOnWorkerMessage(false, true), D::EndDone);
+    EXPECT_EQ(DecideOnWorkerMessage(false, false), D::EndFailed);
+    EXPECT_EQ(DecideOnWorkerMessage(true, false), D::EndDone);
+}
+
+TEST(HangUpWait, EndsWhenGoneOnFailureAndAtTheDeadline)
+{
+    const uint32_t start = 0xFFFFF000u; // the tick counter wraps during the wait
+    EXPECT_TRUE(KeepWaitingForHangUp(0, start, start + 10));
+    EXPECT_TRUE(KeepWaitingForHangUp(0, start, start + kHangUpWaitMs - 1));
+    EXPECT_FALSE(KeepWaitingForHangUp(0, start, start + kHangUpWaitMs));
+    EXPECT_FALSE(KeepWaitingForHangUp(6, start, start + 10));   // gone
+    EXPECT_FALSE(KeepWaitingForHangUp(632, start, start + 10)); // cannot be watched
+}
+
 } // namespace

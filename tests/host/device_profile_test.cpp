@@ -81,4 +81,18 @@ TEST(DeviceProfile, MalformedLinesAreRejectedWithTheirNumber)
     }
 }
 
+TEST(DeviceProfile, FailingPeerKeys)
+{
+    DeviceProfile profile;
+    std::string error;
+    ASSERT_TRUE(ParseDeviceProfile("hangup=never\nblock = establish @ 5\ncache_time=300", profile, error)) << error;
+    EXPECT_EQ(profile.hangUp, DeviceProfile::HangUp::Never);
+    EXPECT_EQ(profile.blockingCall, DeviceProfile::Call::Establish);
+    EXPECT_EQ(profile.blockMs, 5u);
+    EXPECT_EQ(profile.cacheTimeMs, 300u);
+    for (const char* bad : {"hangup=later", "block=status@5", "block=release", "block=release@", "cache_time=-1"}) {
+        EXPECT_FALSE(ParseDeviceProfile(bad, profile, error)) << bad;
+    }
+}
+
 } // namespace

@@ -372,4 +372,55 @@ TEST_F(ConnectionTest, FiveHundredConnectAbortCyclesLeaveNoThreadOrHandle)
     EXPECT_EQ(devicesim::OpenRequests(), 0);
 }
 
+TEST_F(ConnectionTest, AWorkerThatOutlivesItsStopReachesNoLaterCallerAndIsWaitedForAtTheEnd)
+{
+    Sink first;
+    Sink second;
+    {
+        CConnection connection;
+        ASSERT_TRUE(connection.Connect(first.hwnd(), Url(), kConnected, kEnded));
+        ASSERT_TRUE(first.WaitFor(kConnected));
+        // Giving the connection back takes longer than the stop limit; the next request waits.
+        devicesim::SetProfile(Profile("block=release@4000\nconnect=0x40@0"));
+        ASSERT_TRUE(connection.Connect(second.hwnd(), Url(), kConnected, kEnded));
+        devicesim::SetProfile(Profile("connect=0x40@0"));
+        // The late worker takes no stop request of the new one: it ends within the wait.
+        EXPECT_TRUE(connection.Abort(second.hwnd(), kEnded + 1));
+        PumpFor(30);
+        EXPECT_EQ(second.Count(kEnded), 1);
+        EXPECT_EQ(second.Count(kEnded + 1), 1);
+    }
+    // The destructor waited for the late worker, which posted nothing to anyone.
+    EXPECT_EQ(devicesim::OpenRequests(), 0);
+    EXPECT_EQ(devicesim::GetCounters().releases, (std::vector<LONG>{1, 1}));
+    PumpFor(50);
+    EXPECT_EQ(first.Count(kEnded), 0);
+    EXPECT_EQ(second.Count(kEnded), 1);
+}
+
+TEST_F(ConnectionTest, DisconnectEndsWhenAHangUpFailsOrNeverCompletes)
+{
+    for (const char* hangUp : {"hangup=fail", "hangup=never"}) {
+        SCOPED_TRACE(hangUp);
+        devicesim::SetProfile(Profile((std::string("dialup=3*connected\n") + hangUp).c_str()));
+        devicesim::ResetCounters();
+        CConnection connection;
+        connection.Disconnect();
+        EXPECT_EQ(devicesim::GetCounters().hangUps, 3);
+        EXPECT_EQ(connection.IsConnectionExists(), 3);
+    }
+}
+
+TEST_F(ConnectionTest, AConnectionReleasedWithCacheStaysUpUntilItsTimeRunsOut)
+{
+    devicesim::SetProfile(Profile("dialup_follows=yes\ncache_time=1500"));
+    CConnection connection;
+    Sink sink;
+    ASSERT_TRUE(connection.Connect(sink.hwnd(), Url(), kConnected, kEnded));
+    ASSERT_TRUE(sink.WaitFor(kConnected));
+    connection.Abort(nullptr, kEnded); // released with cache 1
+    EXPECT_EQ(connection.IsConnectionExists(), 1);
+    EXPECT_TRUE(PumpUntil([&] { return connection.IsConnectionExists() == 0; }, 10000));
+}
+
 } // namespace
