@@ -15,13 +15,11 @@ HWND g_hAcquireParent = nullptr;
 HINSTANCE g_hAcquireInstance = nullptr;
 int g_nRetryLimit = kAcquireRetryLimit;
 int g_nRetryCount = 0;
-// Set once the dialog has asked to close: an answer still queued behind the request
-// must neither renew the result nor show a box.
-bool g_bClosing = false;
+CAnswerWait g_answerWait;
 
 void PostClose(HWND dialog, WPARAM code, LPARAM lParam = 0)
 {
-    g_bClosing = true;
+    g_answerWait.Stop();
     PostMessageW(dialog, WM_CLOSE, code, lParam);
 }
 
@@ -40,7 +38,7 @@ INT_PTR RunAcquireDialog(HINSTANCE instance, HWND parent)
 
 void OnInitDialog(HWND dialog)
 {
-    g_bClosing = false;
+    g_answerWait.Stop();
     SetUpFullScreenDialog(dialog);
     SetWindowTextW(dialog, L"取得中…");
     HWND edit = GetDlgItem(dialog, IDC_PROGRESS_TEXT);
@@ -51,7 +49,9 @@ void OnInitDialog(HWND dialog)
 
     g_csId.SetNotify(dialog, WM_TAVRIN_ANSWER);
     bool sent = g_nAcquireMode == ACQUIRE_SIMPLE_COORDINATES ? g_csId.SendAtLbc1() : g_csId.SendAtK20();
-    if (!sent) {
+    if (sent) {
+        g_answerWait.CommandSent();
+    } else {
         ShowFailure(dialog, AcquireSendFailure(g_nAcquireMode));
         PostClose(dialog, 2);
     }
@@ -84,15 +84,19 @@ bool HandleAnswer(HWND dialog)
         parsed = CCsId::ParseSimpleCoordinates(answer, result);
     }
 
-    AnswerDecision decision = DecideAnswer(kind, parsed, g_nRetryCount, g_nRetryLimit);
+    AnswerDecision decision = g_answerWait.Decide(kind, parsed, g_nRetryCount, g_nRetryLimit);
     switch (decision.action) {
+    case AnswerAction::Ignore:
+        return true;
     case AnswerAction::SendQuery:
         if (g_csId.SendAtLbcQuery()) {
+            g_answerWait.CommandSent();
             return true;
         }
         break;
     case AnswerAction::RepeatFix:
         if (g_csId.SendAtLbc1()) {
+            g_answerWait.CommandSent();
             return true;
         }
         break;
@@ -128,7 +132,7 @@ INT_PTR CALLBACK AcquireDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         EndDialog(dialog, LOWORD(wParam));
         return TRUE;
     case WM_TAVRIN_ANSWER:
-        if (!g_bClosing && !HandleAnswer(dialog)) {
+        if (!HandleAnswer(dialog)) {
             PostClose(dialog, 2);
         }
         return FALSE;

@@ -48,3 +48,12 @@ AnswerDecision DecideAnswer(int kind, bool parsed, int& retryCount, int retryLim
         return AnswerDecision{AnswerAction::Fail, kUnknownAnswer, kNoticeCaption, kNoticeStyle};
     }
 }
+
+AnswerDecision CAnswerWait::Decide(int kind, bool parsed, int& retryCount, int retryLimit)
+{
+    if (!m_bAwaiting) {
+        return AnswerDecision{AnswerAction::Ignore, nullptr, nullptr, 0};
+    }
+    m_bAwaiting = false;
+    return DecideAnswer(kind, parsed, retryCount, retryLimit);
+}

@@ -24,6 +24,7 @@ enum class AnswerAction
     RepeatFix, // no coordinates yet: send the fix again (retry count already raised)
     Succeed,   // the parsed text is the result
     Fail,      // show the failure box and end with 2
+    Ignore,    // no answer awaited: the dialog is closing or already deciding
 };
 
 struct AnswerDecision
@@ -46,3 +47,23 @@ AnswerDecision AcquireSendFailure(int mode);
 // for RESP_K20, simple coordinates for RESP_LBCQ) accepted it; it is ignored for the
 // other kinds. A repeat raises `retryCount`.
 AnswerDecision DecideAnswer(int kind, bool parsed, int& retryCount, int retryLimit = kAcquireRetryLimit);
+
+// Whether the progress dialog handles an answer that arrives. An answer is awaited from each
+// command sent until a decision is taken on it; deciding stops the wait before any box is
+// shown or command sent, so an answer that arrives while a box is open, or one queued behind
+// the close request, is not handled again.
+class CAnswerWait
+{
+public:
+    // A command went out: its answer is awaited.
+    void CommandSent() { m_bAwaiting = true; }
+    // The dialog is closing: nothing more is handled.
+    void Stop() { m_bAwaiting = false; }
+
+    // Ignore when no answer is awaited; otherwise DecideAnswer, and nothing more is awaited
+    // until the next command is sent.
+    AnswerDecision Decide(int kind, bool parsed, int& retryCount, int retryLimit = kAcquireRetryLimit);
+
+private:
+    bool m_bAwaiting = false;
+};

@@ -54,6 +54,11 @@ bool IsAnswerComplete(const std::wstring& received)
     return received.size() >= kOk.size() && received.compare(received.size() - kOk.size(), kOk.size(), kOk) == 0;
 }
 
+bool ChunkCompletesAnswer(const std::wstring& received, size_t added)
+{
+    return added != 0 && IsAnswerComplete(received);
+}
+
 int ClassifyAnswer(const std::wstring& answer)
 {
     static const struct

@@ -19,6 +19,11 @@ enum
 // Whether the text received so far is a complete answer: it ends in "OK\r\n".
 bool IsAnswerComplete(const std::wstring& received);
 
+// Whether the chunk of `added` characters just appended to `received` completes an answer,
+// to be announced once. A chunk that added nothing (it began with a NUL) completes nothing,
+// or the answer before it would be announced again.
+bool ChunkCompletesAnswer(const std::wstring& received, size_t added);
+
 // The kind of an answer by the echo it begins with; RESP_OTHER for anything else.
 int ClassifyAnswer(const std::wstring& answer);
 

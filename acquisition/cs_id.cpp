@@ -82,10 +82,11 @@ void CCsId::OnReceive(const wchar_t* text)
     {
         // The reader thread may deliver while the dialog takes an answer.
         std::lock_guard<std::mutex> lock(m_bufferMutex);
+        const size_t before = m_strBuffer.size();
         if (text != nullptr) {
             m_strBuffer += text;
         }
-        complete = IsAnswerComplete(m_strBuffer);
+        complete = ChunkCompletesAnswer(m_strBuffer, m_strBuffer.size() - before);
         window = m_hNotifyWindow;
         message = m_uNotifyMessage;
     }

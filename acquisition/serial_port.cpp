@@ -1,10 +1,14 @@
 #include "acquisition/serial_port.h"
 
+#include "acquisition/serial_rules.h"
 #include "common/ansi_text.h"
+#include "common/deadline.h"
 #include "common/message_box.h"
 #include "common/text_format.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -13,6 +17,7 @@ constexpr DWORD kPollMs = 10;
 constexpr DWORD kStopWaitMs = 1000;
 // Handheld-only extended function: infrared mode off. Desktop drivers reject it.
 constexpr DWORD kClrIr = 11;
+const wchar_t kWriteFailed[] = L"Reading of serial communication has problem.";
 
 void ShowError(const std::wstring& text)
 {
@@ -22,8 +27,8 @@ void ShowError(const std::wstring& text)
 } // namespace
 
 CSerialPort::CSerialPort()
-    : m_dwReadThreadId(0), m_hReadThread(nullptr), m_dwPreReadPause(0), m_pListener(nullptr), m_dwOpenAttempts(30),
-      m_dwAttemptInterval(100), m_dwOpen(0), m_hDevice(INVALID_HANDLE_VALUE), m_dcb()
+    : m_dwReadThreadId(0), m_dwPreReadPause(0), m_pListener(nullptr), m_dwOpenAttempts(30), m_dwAttemptInterval(100),
+      m_dwOpen(0), m_hDevice(INVALID_HANDLE_VALUE), m_dcb()
 {
     m_dcb.DCBlength = sizeof(DCB);
     m_dcb.BaudRate = CBR_9600;
@@ -35,11 +40,8 @@ CSerialPort::CSerialPort()
 CSerialPort::~CSerialPort()
 {
     // Tell a reader that may still run to end before its handle goes away.
-    HANDLE device = m_hDevice.exchange(INVALID_HANDLE_VALUE);
+    CHandle device(m_hDevice.exchange(INVALID_HANDLE_VALUE));
     StopReadThread();
-    if (device != INVALID_HANDLE_VALUE) {
-        CloseHandle(device);
-    }
 }
 
 bool CSerialPort::Open(DCB settings, const wchar_t* deviceName)
@@ -49,40 +51,36 @@ bool CSerialPort::Open(DCB settings, const wchar_t* deviceName)
     }
     const std::wstring name = deviceName != nullptr ? deviceName : L"";
 
-    HANDLE device = INVALID_HANDLE_VALUE;
+    // A device that cannot be set up is closed again at once: it is opened without
+    // sharing, so keeping it would make every later attempt fail.
+    CHandle device;
     for (DWORD attempt = 0; attempt < m_dwOpenAttempts; ++attempt) {
-        device = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (device != INVALID_HANDLE_VALUE) {
+        device.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (device) {
             break;
         }
         Sleep(m_dwAttemptInterval);
     }
-    if (device == INVALID_HANDLE_VALUE) {
+    if (!device) {
         ShowError(Format(L"CreateFile failed: %ls", name.c_str()));
         return false;
     }
-
-    // A device that cannot be set up is closed again at once: it is opened without
-    // sharing, so keeping it would make every later attempt fail.
-    auto fail = [device](const wchar_t* text) {
-        ShowError(text);
-        CloseHandle(device);
-        return false;
-    };
 
     COMMTIMEOUTS timeouts = {};
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = 0;
-    timeouts.WriteTotalTimeoutMultiplier = 10;
-    timeouts.WriteTotalTimeoutConstant = 1000;
-    if (!SetCommTimeouts(device, &timeouts)) {
-        return fail(L"SetCommTimeouts failed.");
+    timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
+    timeouts.WriteTotalTimeoutConstant = kWriteTimeoutConstantMs;
+    if (!SetCommTimeouts(device.Get(), &timeouts)) {
+        ShowError(L"SetCommTimeouts failed.");
+        return false;
     }
 
     m_dcb.DCBlength = sizeof(DCB);
-    if (!GetCommState(device, &m_dcb)) {
-        return fail(L"Get configuration port has problem.");
+    if (!GetCommState(device.Get(), &m_dcb)) {
+        ShowError(L"Get configuration port has problem.");
+        return false;
     }
     m_dcb.fOutxCtsFlow = TRUE;
     m_dcb.fOutxDsrFlow = FALSE;
@@ -94,14 +92,15 @@ bool CSerialPort::Open(DCB settings, const wchar_t* deviceName)
     m_dcb.ByteSize = settings.ByteSize;
     m_dcb.Parity = settings.Parity;
     m_dcb.StopBits = settings.StopBits;
-    if (!SetCommState(device, &m_dcb)) {
-        return fail(L"Set configuration port has problem.");
+    if (!SetCommState(device.Get(), &m_dcb)) {
+        ShowError(L"Set configuration port has problem.");
+        return false;
     }
 
-    EscapeCommFunction(device, kClrIr);
-    PurgeComm(device, PURGE_RXABORT | PURGE_RXCLEAR);
+    EscapeCommFunction(device.Get(), kClrIr);
+    PurgeComm(device.Get(), PURGE_RXABORT | PURGE_RXCLEAR);
 
-    m_hDevice = device;
+    m_hDevice = device.Detach();
     if (!StartReadThread()) {
         return false;
     }
@@ -112,35 +111,31 @@ bool CSerialPort::Open(DCB settings, const wchar_t* deviceName)
 bool CSerialPort::StartReadThread()
 {
     DWORD id = 0;
-    HANDLE thread = CreateThread(nullptr, 0, ReadThreadProc, this, 0, &id);
-    if (thread == nullptr) {
-        HANDLE device = m_hDevice.exchange(INVALID_HANDLE_VALUE);
-        if (device != INVALID_HANDLE_VALUE) {
-            CloseHandle(device);
-        }
+    CHandle thread(CreateThread(nullptr, 0, ReadThreadProc, this, 0, &id));
+    if (!thread) {
+        CHandle(m_hDevice.exchange(INVALID_HANDLE_VALUE)).Close();
         m_dwOpen = 0;
         return false;
     }
     m_dwReadThreadId = id;
-    m_hReadThread = thread;
+    m_hReadThread = std::move(thread);
     return true;
 }
 
 void CSerialPort::StopReadThread()
 {
-    if (m_hReadThread == nullptr) {
+    if (!m_hReadThread) {
         return;
     }
-    DWORD wait = WaitForSingleObject(m_hReadThread, kStopWaitMs);
+    DWORD wait = WaitForSingleObject(m_hReadThread.Get(), kStopWaitMs);
     if (wait == WAIT_FAILED) {
-        TerminateThread(m_hReadThread, 10);
+        TerminateThread(m_hReadThread.Get(), 10);
     } else if (wait == WAIT_TIMEOUT) {
-        TerminateThread(m_hReadThread, 20);
+        TerminateThread(m_hReadThread.Get(), 20);
     }
     DWORD exitCode = 0;
-    GetExitCodeThread(m_hReadThread, &exitCode);
-    CloseHandle(m_hReadThread);
-    m_hReadThread = nullptr;
+    GetExitCodeThread(m_hReadThread.Get(), &exitCode);
+    m_hReadThread.Close();
 }
 
 DWORD WINAPI CSerialPort::ReadThreadProc(LPVOID param)
@@ -194,6 +189,8 @@ bool CSerialPort::write_scc(const BYTE* bytes, const DWORD* count, DWORD* writte
         return false;
     }
     HANDLE device = m_hDevice.load();
+    // A module that holds CTS low keeps the queue full: the wait ends with the write time-out.
+    const DWORD start = GetTickCount();
     for (;;) {
         DWORD errors = 0;
         COMSTAT status = {};
@@ -203,18 +200,24 @@ bool CSerialPort::write_scc(const BYTE* bytes, const DWORD* count, DWORD* writte
                              lastError));
             return false;
         }
-        if (status.cbOutQue == 0) {
+        const DWORD now = GetTickCount();
+        DrainStep step = NextDrainStep(status.cbOutQue, *count, start, now);
+        if (step == DrainStep::Write) {
             break;
         }
-        Sleep(kPollMs);
+        if (step == DrainStep::Fail) {
+            ShowError(kWriteFailed);
+            return false;
+        }
+        Sleep(std::min<DWORD>(kPollMs, RemainingWait(start, now, WriteTimeoutMs(*count))));
     }
     DWORD done = 0;
     BOOL ok = WriteFile(device, bytes, *count, &done, nullptr);
     if (written != nullptr) {
         *written = done;
     }
-    if (!ok) {
-        ShowError(L"Reading of serial communication has problem.");
+    if (!IsWholeWrite(ok != FALSE, *count, done)) {
+        ShowError(kWriteFailed);
         return false;
     }
     return true;
@@ -225,12 +228,11 @@ bool CSerialPort::Close()
     if (m_dwOpen != 1) {
         return false;
     }
-    HANDLE device = m_hDevice.load();
     m_dwOpen = 0;
-    m_hDevice = INVALID_HANDLE_VALUE;
+    CHandle device(m_hDevice.exchange(INVALID_HANDLE_VALUE));
     StopReadThread();
-    EscapeCommFunction(device, CLRDTR);
-    if (!CloseHandle(device)) {
+    EscapeCommFunction(device.Get(), CLRDTR);
+    if (!device.Close()) {
         ShowError(L"Port Closeing isn't successed.");
         return false;
     }

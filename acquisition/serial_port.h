@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/win_handle.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -37,7 +39,7 @@ private:
     static DWORD WINAPI ReadThreadProc(LPVOID param);
 
     DWORD m_dwReadThreadId;
-    HANDLE m_hReadThread;
+    CHandle m_hReadThread;
     // Shared with the reader thread.
     std::atomic<DWORD> m_dwPreReadPause;
     std::atomic<IReceiveEvent*> m_pListener;

@@ -53,6 +53,13 @@ DEFAULTS = {
     # ordinary file, which opens but takes no serial settings. (A missing link would not
     # do: Wine then falls back to /dev/ttyS0.)
     "offline": False,
+    # The module vanishes in the middle of its next answer, once per config file written:
+    # after this many bytes and a pause of chunk_gap_ms the pseudo-terminal hangs up, and a
+    # new one takes the link's place for the next open (-1: never).
+    "vanish_at": -1,
+    # The module reads nothing (checked every 0.1 s): what the program writes stays queued
+    # until the pseudo-terminal's buffer is full, and further writes wait.
+    "deaf": False,
     # Append "<command> <first byte ns> <last byte ns> <bytes>" (Unix clock) per answer
     # to DIR/answers.log.
     "stamp": False,
@@ -64,6 +71,7 @@ class Simulator:
         self.state_dir = state_dir
         self.config_key = None
         self.lbcq_count = 0
+        self.vanished = False
 
     def path(self, name):
         return os.path.join(self.state_dir, name)
@@ -83,6 +91,7 @@ class Simulator:
         if key != self.config_key:
             self.config_key = key
             self.lbcq_count = 0
+            self.vanished = False
         if data:
             try:
                 loaded = json.loads(data.decode("utf-8"))
@@ -174,9 +183,17 @@ class Simulator:
                 time.sleep(max(0.0, start + sent * per_byte - time.monotonic()))
 
     def send(self, fd, command, data, config):
+        """Writes the answer; False when the module vanished in the middle of it."""
         delay = float(config["delay_ms"]) / 1000.0
         if delay > 0:
             time.sleep(delay)
+        gap = float(config["chunk_gap_ms"]) / 1000.0
+        vanish_at = int(config["vanish_at"])
+        if 0 <= vanish_at < len(data) and not self.vanished:
+            self.vanished = True
+            self.write_paced(fd, data[:vanish_at], int(config["baud"]))
+            time.sleep(gap)
+            return False
         sizes = [int(s) for s in config["chunks"] if int(s) > 0]
         pieces = []
         rest = data
@@ -187,7 +204,6 @@ class Simulator:
             rest = rest[size:]
         if rest:
             pieces.append(rest)
-        gap = float(config["chunk_gap_ms"]) / 1000.0
         baud = int(config["baud"])
         first_ns = time.time_ns()
         for i, piece in enumerate(pieces):
@@ -198,13 +214,14 @@ class Simulator:
         if config["stamp"]:
             with open(self.path("answers.log"), "a") as f:
                 f.write(f"{command} {first_ns} {last_ns} {len(data)}\n")
+        return True
 
     def handle(self, fd, command):
+        """Answers one command; False when the module vanished."""
         self.log_command(command)
         config = self.load_config()
         data = self.answer(command, config)
-        if data is not None:
-            self.send(fd, command, data, config)
+        return data is None or self.send(fd, command, data, config)
 
 
 def make_link(link, target):
@@ -225,8 +242,8 @@ def open_pty(link):
     return master, slave
 
 
-def follow_offline(sim, link, tty_name):
-    offline = sim.load_config().get("offline")
+def follow_offline(config, sim, link, tty_name):
+    offline = config.get("offline")
     if offline == "plain-file":
         target = sim.path("plain-file")
         if not os.path.isfile(target):
@@ -254,16 +271,20 @@ def main():
     # The slave stays open here too, so the master never reads EIO when the program
     # closes the port.
     master, slave = open_pty(args.link)
+    tty_name = os.ttyname(slave)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
-    print(f"wsim: {args.link} -> {os.ttyname(slave)}", flush=True)
+    print(f"wsim: {args.link} -> {tty_name}", flush=True)
 
     sim = Simulator(args.state_dir)
     pending = b""
+    deaf = False
     try:
         while True:
-            ready, _, _ = select.select([master], [], [], 0.1)
-            follow_offline(sim, args.link, os.ttyname(slave))
-            if not ready:
+            ready, _, _ = select.select([] if deaf else [master], [], [], 0.1)
+            config = sim.load_config()
+            follow_offline(config, sim, args.link, tty_name)
+            deaf = bool(config.get("deaf"))
+            if not ready or deaf:
                 continue
             try:
                 chunk = os.read(master, 4096)
@@ -276,11 +297,19 @@ def main():
             while b"\r" in pending:
                 line, pending = pending.split(b"\r", 1)
                 command = line.lstrip(b"\n").decode("latin-1")
-                sim.handle(master, command)
+                if not sim.handle(master, command):
+                    # Closing the master hangs up the program's handle; the link leads to a new pair.
+                    os.close(master)
+                    os.close(slave)
+                    master, slave = open_pty(args.link)
+                    tty_name = os.ttyname(slave)
+                    print(f"wsim: vanished; {args.link} -> {tty_name}", flush=True)
+                    pending = b""
+                    break
             pending = pending.lstrip(b"\n")
     finally:
         try:
-            if os.path.islink(args.link) and os.readlink(args.link) == os.ttyname(slave):
+            if os.path.islink(args.link) and os.readlink(args.link) == tty_name:
                 os.unlink(args.link)
         except OSError:
             pass

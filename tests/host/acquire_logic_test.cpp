@@ -47,3 +47,17 @@ TEST(AcquireLogic, FixIsRepeatedFiftyTimesThenFails)
     EXPECT_EQ(50, retries);
     EXPECT_EQ(AnswerAction::Succeed, DecideAnswer(RESP_LBCQ, true, retries).action);
 }
+
+TEST(AcquireLogic, OnlyAnAwaitedAnswerIsHandled)
+{
+    CAnswerWait wait;
+    int retries = 0;
+    EXPECT_EQ(AnswerAction::Ignore, wait.Decide(RESP_LBCQ, false, retries).action); // nothing sent yet
+    wait.CommandSent();
+    EXPECT_EQ(AnswerAction::RepeatFix, wait.Decide(RESP_LBCQ, false, retries).action);
+    wait.CommandSent();
+    // A failure stops the wait before its box: an answer that arrives while it is open is ignored.
+    EXPECT_EQ(AnswerAction::Fail, wait.Decide(RESP_OTHER, false, retries).action);
+    EXPECT_EQ(AnswerAction::Ignore, wait.Decide(RESP_LBCQ, false, retries).action);
+    EXPECT_EQ(1, retries);
+}

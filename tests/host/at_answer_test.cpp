@@ -131,3 +131,10 @@ TEST(AtAnswer, SimpleCoordinatesFailures)
         EXPECT_EQ(L"old", out);
     }
 }
+
+TEST(AtAnswer, EachCompleteAnswerAnnouncedOnce)
+{
+    const std::wstring answer = L"AT@LBC1\r\r\n\r\nOK\r\n";
+    EXPECT_TRUE(ChunkCompletesAnswer(answer, 1));  // the LF of "OK\r\n" came last
+    EXPECT_FALSE(ChunkCompletesAnswer(answer, 0)); // a chunk that began with a NUL adds nothing
+}

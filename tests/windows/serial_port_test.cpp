@@ -14,7 +14,7 @@ class SerialPortTestAccess
 {
 public:
     static HANDLE Device(CSerialPort& port) { return port.m_hDevice; }
-    static HANDLE ReaderThread(CSerialPort& port) { return port.m_hReadThread; }
+    static HANDLE ReaderThread(CSerialPort& port) { return port.m_hReadThread.Get(); }
 };
 
 namespace {
@@ -169,6 +169,23 @@ TEST_F(SerialPortTest, WritesBytesAsGivenAndDeliversTheAnswer)
     PumpFor(200);
     EXPECT_EQ("AT@K20\r\n", WsimReceivedBytes());
     EXPECT_EQ(0u, boxes.Count());
+}
+
+TEST_F(SerialPortTest, WriteCutShortByTheTimeoutFails)
+{
+    // A module that reads nothing: the pseudo-terminal's buffer fills and the write times out.
+    ASSERT_TRUE(WsimConfigure(R"({"deaf": true})"));
+    PumpFor(300);
+    ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+    COMMTIMEOUTS shortened = {MAXDWORD, 0, 0, 0, 300}; // not to wait out the real time-out
+    ASSERT_TRUE(SetCommTimeouts(SerialPortTestAccess::Device(port), &shortened));
+    // Line feeds: the module skips them once it reads again (the next test's reset).
+    const std::string bytes(300000, '\n');
+    DWORD written = 0;
+    EXPECT_FALSE(Send(port, bytes, &written));
+    EXPECT_LT(written, bytes.size());
+    ASSERT_EQ(1u, boxes.Count());
+    EXPECT_EQ(L"Reading of serial communication has problem.", boxes.Boxes()[0].text);
 }
 
 TEST_F(SerialPortTest, LongAnswerArrivesInChunksOfAtMost999)
