@@ -75,6 +75,16 @@ void CheckDecimalForms(const std::wstring& coords)
     }
 }
 
+bool StartsWithWebScheme(const std::wstring& url)
+{
+    std::wstring scheme;
+    for (size_t i = 0; i < url.size() && i < 8; ++i) {
+        wchar_t c = url[i];
+        scheme += (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    }
+    return scheme.compare(0, 7, L"http://") == 0 || scheme == L"https://";
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -104,10 +114,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::wstring body;
     url.clear();
     position.clear();
-    if (!remote.ExpandFromCsId(dest, tmpl.c_str(), L"1234/5", body, url, position)) {
-        std::abort(); // the request itself always succeeds here
+    if (remote.ExpandFromCsId(dest, tmpl.c_str(), L"1234/5", body, url, position)) {
+        // the expansion of the destination, or a Location passed on as a web address
+        if (url.compare(0, 21, L"http://map.example/m?") != 0 && !StartsWithWebScheme(url)) {
+            std::abort();
+        }
+        CheckSubstitution(tmpl, url);
+    } else if (!url.empty()) {
+        std::abort(); // a refused Location must not reach the caller
     }
-    CheckSubstitution(tmpl, url);
     if (!remote.m_strExtra.empty()) {
         std::abort();
     }

@@ -1,6 +1,7 @@
 #include "network/location_request.h"
 
 #include "common/ansi_text.h"
+#include "common/deadline.h"
 #include "common/message_box.h"
 #include "common/text_format.h"
 #include "common/unique_handle.h"
@@ -9,6 +10,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 const wchar_t kHandsetAgent[] = L"Mozilla/3.0(DDIPOCKET;JRC/AH-J3001V,AH-J3002V/1.0/0100/c50)CNF/2.0";
@@ -38,6 +41,39 @@ using CInternetHandle = CUniqueHandle<CInternetHandleTraits>;
 std::wstring FailureText(const wchar_t* call)
 {
     return Format(L"%ls Failed. (0x%08x)", call, static_cast<unsigned>(GetLastError()));
+}
+
+// Reads the body within its share of bytes and time. A read returns only with its buffer
+// full or the body ended, so each asks for no more than has arrived; the wait for more
+// ends with the time that is left.
+void ReadBody(HINTERNET request, std::wstring& outBody)
+{
+    outBody.clear();
+    const std::uint32_t start = GetTickCount();
+    std::size_t total = 0;
+    char buffer[kReadBytes + 1];
+    for (;;) {
+        const std::uint32_t now = GetTickCount();
+        const std::size_t allowed = CLocationService::BodyBytesAllowed(total, start, now);
+        if (allowed == 0) {
+            break;
+        }
+        DWORD timeout = RemainingWait(start, now, CLocationService::kBodyWaitMs);
+        InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+        InternetSetOptionW(request, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0) || available == 0) {
+            break;
+        }
+        std::memset(buffer, 0, sizeof(buffer));
+        DWORD read = 0;
+        const DWORD ask = static_cast<DWORD>(std::min<std::size_t>({kReadBytes, available, allowed}));
+        if (!InternetReadFile(request, buffer, ask, &read) || read == 0) {
+            break;
+        }
+        outBody += AnsiToWide(buffer, read);
+        total += read;
+    }
 }
 
 // The request itself; error stays empty when the request succeeded. The handles close
@@ -80,6 +116,11 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
     }
 
     std::wstring object = path + extraInfo;
+    if (!CLocationService::IsHeaderValueSafe(object)) {
+        // Decoded escapes (%0D%0A) would end the request line and start headers of their own.
+        error = L"RequestLocation() Failed. (request path holds CR or LF)";
+        return false;
+    }
     CInternetHandle httpRequest;
     httpRequest.Reset(
         HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), L"HTTP/1.1", nullptr, nullptr, kRequestFlags, 0));
@@ -112,17 +153,7 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
         error = FailureText(L"HttpQueryInfo()");
     }
 
-    // The body plays no part in the result but is read in full either way.
-    outBody.clear();
-    char buffer[kReadBytes + 1];
-    for (;;) {
-        std::memset(buffer, 0, sizeof(buffer));
-        DWORD read = 0;
-        if (!InternetReadFile(httpRequest.Get(), buffer, kReadBytes, &read) || read == 0) {
-            break;
-        }
-        outBody += AnsiToWide(buffer, read);
-    }
+    ReadBody(httpRequest.Get(), outBody);
     return ok;
 }
 

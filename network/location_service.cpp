@@ -3,8 +3,10 @@
 #include "acquisition/replace_all.h"
 #include "network/datum.h"
 
+#include "common/deadline.h"
 #include "common/text_format.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -42,6 +44,26 @@ void AppendUtf8Percent(std::wstring& out, uint32_t cp)
         AppendPercent(out, 0x80 | ((cp >> 6) & 0x3F));
         AppendPercent(out, 0x80 | (cp & 0x3F));
     }
+}
+
+// An absolute http or https URL with a host: what a browser opens as a web page, never as a
+// script, a file or a switch of its own.
+bool IsWebUrl(const std::wstring& url)
+{
+    size_t colon = url.find(L"://");
+    std::wstring scheme = url.substr(0, colon);
+    for (wchar_t& c : scheme) {
+        c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    }
+    if (colon == std::wstring::npos || (scheme != L"http" && scheme != L"https")) {
+        return false;
+    }
+    size_t authority = colon + 3;
+    size_t end = std::min(url.find_first_of(L"/?#", authority), url.size());
+    // the host follows any user name and comes before any port
+    size_t at = url.rfind(L'@', end - 1);
+    size_t host = (at == std::wstring::npos || at < authority) ? authority : at + 1;
+    return host < end && url[host] != L':';
 }
 
 // The code point at text[i] (joining a UTF-16 surrogate pair); advances i past it.
@@ -141,19 +163,24 @@ bool CLocationService::ExpandFromCsId(const wchar_t* url, const wchar_t* format,
         return false;
     }
     std::wstring request = LookupRequestUrl(url);
-    if (!m_request(request, csid, outBody, outUrl)) {
+    std::wstring location;
+    if (!m_request(request, csid, outBody, location)) {
         return false;
     }
-    size_t k = outUrl.find(L"pos=");
-    if (k == std::wstring::npos) {
-        outUrl = EscapeForCommandLine(outUrl);
+    size_t k = location.find(L"pos=");
+    std::wstring position = k == std::wstring::npos ? std::wstring() : location.substr(k + 4);
+    if (position.find(L'E') == std::wstring::npos) {
+        // Passed on whole: over plain HTTP anyone on the path may have written it.
+        if (!IsWebUrl(location)) {
+            return false;
+        }
+        outUrl = EscapeForCommandLine(location);
+        if (k != std::wstring::npos) {
+            outPosition = position;
+        }
         return true;
     }
-    outPosition = outUrl.substr(k + 4);
-    if (outPosition.find(L'E') == std::wstring::npos) {
-        outUrl = EscapeForCommandLine(outUrl);
-        return true;
-    }
+    outPosition = position;
     SplitPosition(outPosition);
     TakeFormat(format);
     return BuildUrl(url, outUrl);
@@ -269,4 +296,12 @@ std::wstring CLocationService::EscapeForCommandLine(const std::wstring& url)
 bool CLocationService::IsHeaderValueSafe(const std::wstring& text)
 {
     return text.find_first_of(L"\r\n") == std::wstring::npos;
+}
+
+std::size_t CLocationService::BodyBytesAllowed(std::size_t bytesSoFar, std::uint32_t start, std::uint32_t now)
+{
+    if (bytesSoFar >= kBodyLimitBytes || !StillWaiting(start, now, kBodyWaitMs)) {
+        return 0;
+    }
+    return kBodyLimitBytes - bytesSoFar;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -27,6 +29,8 @@ public:
     // url and format may be null.
     bool ExpandFromSimpleCoordinates(const wchar_t* url, const wchar_t* format, const std::wstring& coords,
                                      std::wstring& outUrl, std::wstring& outPosition);
+    // A Location without a usable position becomes the URL itself only when it is an
+    // absolute http or https URL; anything else (a script, a file, a switch) fails the lookup.
     bool ExpandFromCsId(const wchar_t* url, const wchar_t* format, const std::wstring& csid, std::wstring& outBody,
                         std::wstring& outUrl, std::wstring& outPosition);
     bool BuildUrl(const wchar_t* url, std::wstring& out) const;
@@ -42,8 +46,17 @@ public:
     // A URL passed on whole: only the characters that would split or quote a command-line
     // argument (controls, space, DEL, double quote) percent-encoded.
     static std::wstring EscapeForCommandLine(const std::wstring& url);
-    // Whether text may go out as an HTTP header value (no CR or LF).
+    // Whether text may go into the request's head, as a header value or in the request
+    // line (no CR or LF).
     static bool IsHeaderValueSafe(const std::wstring& text);
+
+    // The body plays no part in the result, so it gets a share of bytes and of time after
+    // the headers: a trickling or endless body cannot hold the window.
+    static constexpr std::size_t kBodyLimitBytes = 64 * 1024;
+    static constexpr std::uint32_t kBodyWaitMs = 10000;
+    // Body bytes that may still be read, given those read so far and the ticks (ms) at which
+    // the body began and now; 0 once the bytes or the time are used up.
+    static std::size_t BodyBytesAllowed(std::size_t bytesSoFar, std::uint32_t start, std::uint32_t now);
 
     void SetRequestFunction(RequestFunction request) { m_request = std::move(request); }
 
@@ -53,7 +66,8 @@ public:
     // csid in X-CS-INFO. An empty proxy means direct access; otherwise the named proxy is
     // used, bypassed for local addresses when bypassLocal is set. outLocation receives the
     // answer's Location value, outBody the answer's body (read whether or not a Location
-    // came). Returns whether a Location was obtained; every failure shows an "Error" box.
+    // came, within BodyBytesAllowed). A request whose path or csid holds CR or LF is never
+    // sent. Returns whether a Location was obtained; every failure shows an "Error" box.
     static bool RequestLocation(const std::wstring& request, const std::wstring& proxy, bool bypassLocal,
                                 const std::wstring& csid, std::wstring& outBody, std::wstring& outLocation);
     // Splits url with InternetCrackUrl (escape sequences decoded); each component may hold

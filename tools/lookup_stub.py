@@ -120,6 +120,10 @@ class Handler(BaseHTTPRequestHandler):
             location = (location + "&pad=" + "x" * n)[:n] if len(location) < n else location[:n]
         elif mode == "fixed_location":
             location = cfg.get("location", "")
+        elif mode == "trickle":
+            self.trickle(int(cfg.get("status", 302)), location, float(cfg.get("trickle_seconds", 600)),
+                         float(cfg.get("trickle_interval", 0.5)))
+            return
         elif mode == "large_body":
             n = int(cfg.get("body_bytes", 300000))
             line = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ\n"
@@ -128,15 +132,29 @@ class Handler(BaseHTTPRequestHandler):
 
     def answer(self, status, location, body):
         data = body.encode("utf-8")
+        self.head(status, location, len(data))
+        self.wfile.write(data)
+
+    def head(self, status, location, length):
         self.send_response(status)
         if location is not None:
             self.send_header("Location", location)
         self.send_header("Content-Type", "text/plain")
-        self.send_header("Content-Length", str(len(data)))
+        self.send_header("Content-Length", str(length))
         self.send_header("Connection", "close")
         self.end_headers()
-        self.wfile.write(data)
         self.close_connection = True
+
+    def trickle(self, status, location, seconds, interval):
+        """Sends the headers at once, then one body byte per interval until the client leaves."""
+        count = max(1, int(seconds / interval))
+        self.head(status, location, count)
+        try:
+            for _ in range(count):
+                self.wfile.write(b".")
+                time.sleep(interval)
+        except OSError:
+            pass
 
     def stall(self, seconds):
         """Answers nothing until the client gives up or the time is over."""

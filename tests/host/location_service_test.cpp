@@ -189,6 +189,41 @@ TEST(CsIdLookup, LocationWithoutUsablePositionIsPassedOnWithoutTemplateChange)
     }
 }
 
+TEST(CsIdLookup, LocationPassedOnWholeMustBeAWebAddress)
+{
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        // Location, URL passed on (null: the lookup fails)
+        {L"HTTP://Elsewhere", L"HTTP://Elsewhere"},
+        {L"hTTpS://h:8443/a?pos=N35", L"hTTpS://h:8443/a?pos=N35"},
+        {L"javascript:alert(1)", nullptr},
+        {L"\\\\host\\share\\x.exe?pos=N1", nullptr},
+        {L"javascript://x/?pos=N1", nullptr},
+        {L" http://x", nullptr},
+        {L"httpx://x", nullptr},
+        {L"https:///x", nullptr},
+        {L"http://user@:80/x", nullptr},
+    };
+    for (const auto& c : cases) {
+        FakeLookup fake;
+        fake.location = c.first;
+        CLocationService service(L"s", fake.Function());
+        std::wstring body, url = L"keep", position;
+        EXPECT_EQ(c.second != nullptr, service.ExpandFromCsId(L"u", nullptr, L"1", body, url, position)) << c.first;
+        EXPECT_EQ(c.second != nullptr ? c.second : L"keep", url);
+    }
+}
+
+TEST(CsIdLookup, BodyGetsItsShareOfBytesAndTime)
+{
+    const std::size_t limit = CLocationService::kBodyLimitBytes;
+    const std::uint32_t wait = CLocationService::kBodyWaitMs;
+    EXPECT_EQ(limit, CLocationService::BodyBytesAllowed(0, 500, 500));
+    EXPECT_EQ(1u, CLocationService::BodyBytesAllowed(limit - 1, 500, 500 + wait - 1));
+    EXPECT_EQ(0u, CLocationService::BodyBytesAllowed(limit, 500, 500));
+    EXPECT_EQ(0u, CLocationService::BodyBytesAllowed(0, 500, 500 + wait));
+    EXPECT_EQ(limit - 10, CLocationService::BodyBytesAllowed(10, 0xFFFFF000u, 0x100u)); // the tick counter wrapped
+}
+
 TEST(CsIdLookup, FailedOrImpossibleLookupReturnsFalseWithPositionCleared)
 {
     FakeLookup fake;

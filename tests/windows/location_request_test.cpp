@@ -138,6 +138,8 @@ TEST(LocationRequest, EachFailureShowsItsBoxAndReturnsFalse)
          L"ParseUrl() Failed. (0x0000007a)", 0},
         {"{}", RequestFor(dest), L"1234/5\r\nX-Injected: 1", L"RequestLocation() Failed. (X-CS-INFO holds CR or LF)",
          0},
+        {"{}", RequestFor(dest + L"%0D%0AX-Injected:%201"), L"1234/5",
+         L"RequestLocation() Failed. (request path holds CR or LF)", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.config);
@@ -180,11 +182,11 @@ TEST(LocationRequest, LimitsThatStillWork)
     EXPECT_TRUE(o.ok);
     EXPECT_EQ(511u, o.location.size());
 
-    // a large body is read in full
+    // a large body is read up to its cap
     stub.Configure(R"({"mode": "large_body", "body_bytes": 300001})");
     o = Lookup(RequestFor(L"http://map.example/m"), L"1234/5");
     EXPECT_TRUE(o.ok);
-    EXPECT_EQ(300001u, o.body.size());
+    EXPECT_EQ(CLocationService::kBodyLimitBytes, o.body.size());
     EXPECT_EQ(L"0123456789", o.body.substr(0, 10));
 }
 
