@@ -48,3 +48,8 @@ AnswerDecision DecideAnswer(int kind, bool parsed, int& retryCount, int retryLim
         return AnswerDecision{AnswerAction::Fail, kUnknownAnswer, kNoticeCaption, kNoticeStyle};
     }
 }
+
+std::wstring ModuleDeviceName(const std::optional<std::wstring>& port)
+{
+    return port && !port->empty() ? *port : std::wstring(L"COM1:");
+}

@@ -2,6 +2,7 @@
 
 #include "acquisition/at_answer.h"
 
+#include <optional>
 #include <string>
 
 // What the acquisition dialog does with each complete W-SIM answer. Kept free of the
@@ -46,3 +47,6 @@ AnswerDecision AcquireSendFailure(int mode);
 // for RESP_K20, simple coordinates for RESP_LBCQ) accepted it; it is ignored for the
 // other kinds. A repeat raises `retryCount`.
 AnswerDecision DecideAnswer(int kind, bool parsed, int& retryCount, int retryLimit = kAcquireRetryLimit);
+
+// The device the module is reached on: the settings file's PORT when it names one, else "COM1:".
+std::wstring ModuleDeviceName(const std::optional<std::wstring>& port);
