@@ -5,6 +5,7 @@
 #include "common/text_format.h"
 #include "common/unique_handle.h"
 #include "network/location_service.h"
+#include "network/service_url.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -80,9 +81,12 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
     }
 
     std::wstring object = path + extraInfo;
+    // An https service is asked over TLS; the platform checks its certificate, and one that
+    // fails the checks fails the send.
+    const DWORD flags = kRequestFlags | (IsSecureUrl(request) ? INTERNET_FLAG_SECURE : 0);
     CInternetHandle httpRequest;
     httpRequest.Reset(
-        HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), L"HTTP/1.1", nullptr, nullptr, kRequestFlags, 0));
+        HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), L"HTTP/1.1", nullptr, nullptr, flags, 0));
     if (!httpRequest) {
         error = FailureText(L"HttpOpenRequest()");
         return false;
