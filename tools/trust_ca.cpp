@@ -1,8 +1,9 @@
 // Trusts a CA certificate inside the Wine prefix it runs in (never the machine's own store):
 //   trust_ca CA.der     adds the DER-encoded certificate to the local machine's Root store
 // The test harness trusts the lookup stand-in's throw-away https CA this way.
-#include <wincrypt.h>
 #include <windows.h>
+
+#include <wincrypt.h>
 
 #include <cstdio>
 #include <vector>
