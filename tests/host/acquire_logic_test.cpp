@@ -47,3 +47,10 @@ TEST(AcquireLogic, FixIsRepeatedFiftyTimesThenFails)
     EXPECT_EQ(50, retries);
     EXPECT_EQ(AnswerAction::Succeed, DecideAnswer(RESP_LBCQ, true, retries).action);
 }
+
+TEST(AcquireLogic, ModuleIsOnThePortTheSettingsNameElseCom1)
+{
+    EXPECT_EQ(L"COM1:", ModuleDeviceName(std::nullopt));
+    EXPECT_EQ(L"COM1:", ModuleDeviceName(std::wstring()));
+    EXPECT_EQ(L"COM3:", ModuleDeviceName(std::wstring(L"COM3:")));
+}

@@ -236,13 +236,4 @@ TEST(ParseUrl, SplitsAndDecodesComponents)
     EXPECT_EQ(before, host);
 }
 
-TEST(ParseUrl, HttpsServiceWithoutPortIsAskedOn443)
-{
-    std::wstring scheme, host, user, password, path, extra;
-    unsigned port = 0;
-    ASSERT_TRUE(CLocationService::ParseUrl(L"https://lookup.example/loc1/location?my=x", scheme, host, user, password,
-                                           path, extra, port));
-    EXPECT_EQ(443u, port);
-}
-
 } // namespace
