@@ -58,12 +58,6 @@ TEST(ServiceSetting, NamedServiceIsAskedAndTheFileSavesAsRead)
     EXPECT_EQ(std::wstring(L"http://map.example.test/show?pos=") + kDefaultPosition, app->BrowserCalls()[0]);
     EXPECT_TRUE(SavesAsRead(*app));
 
-    // Not usable: the built-in service is asked, and the value is kept as written.
-    settings.Set(L"SERVICEURL", L"ftp://localhost/loc1/location");
-    EXPECT_TRUE(GetAndSend(app, settings, host).empty());
-    EXPECT_EQ("Host: 127.0.0.1:" + port, host);
-    EXPECT_TRUE(SavesAsRead(*app));
-
     app->Stop();
     ASSERT_TRUE(app->WriteSettings(TavrinSession::TestSettings()) && app->Start());
     EXPECT_TRUE(SavesAsRead(*app)); // without the keys
