@@ -57,3 +57,8 @@ AnswerDecision CAnswerWait::Decide(int kind, bool parsed, int& retryCount, int r
     m_bAwaiting = false;
     return DecideAnswer(kind, parsed, retryCount, retryLimit);
 }
+
+std::wstring ModuleDeviceName(const std::optional<std::wstring>& port)
+{
+    return port && !port->empty() ? *port : std::wstring(L"COM1:");
+}

@@ -2,6 +2,7 @@
 
 #include "acquisition/at_answer.h"
 
+#include <optional>
 #include <string>
 
 // What the acquisition dialog does with each complete W-SIM answer. Kept free of the
@@ -67,3 +68,6 @@ public:
 private:
     bool m_bAwaiting = false;
 };
+
+// The device the module is reached on: the settings file's PORT when it names one, else "COM1:".
+std::wstring ModuleDeviceName(const std::optional<std::wstring>& port);

@@ -4,7 +4,7 @@
 
 CCsId g_csId;
 
-CCsId::CCsId() : m_bOpenedPort(0), m_hNotifyWindow(nullptr), m_uNotifyMessage(0)
+CCsId::CCsId() : m_bOpenedPort(0), m_hNotifyWindow(nullptr), m_uNotifyMessage(0), m_strDevice(L"COM1:")
 {
     m_port.SetListener(this);
 }
@@ -42,7 +42,7 @@ bool CCsId::SendCommand(const char* command)
         settings.ByteSize = 8;
         settings.Parity = NOPARITY;
         settings.StopBits = ONESTOPBIT;
-        if (!m_port.Open(settings, L"COM1:")) {
+        if (!m_port.Open(settings, m_strDevice.c_str())) {
             return false;
         }
         m_bOpenedPort = 1;

@@ -19,6 +19,8 @@ public:
     CCsId& operator=(const CCsId&) = delete;
 
     void SetNotify(HWND window, UINT message);
+    // The device the next open uses ("COM1:" until set); an open port is not moved.
+    void SetDeviceName(const std::wstring& name) { m_strDevice = name; }
     void ClosePort();
     bool SendCommand(const char* command);
     bool SendAtK20();
@@ -42,6 +44,7 @@ private:
     std::mutex m_bufferMutex;
     std::wstring m_strBuffer;
     CSerialPort m_port;
+    std::wstring m_strDevice;
 };
 
 // The one W-SIM dialogue of the program.

@@ -6,6 +6,7 @@
 #include "common/text_format.h"
 #include "common/unique_handle.h"
 #include "network/location_service.h"
+#include "network/service_url.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -121,9 +122,12 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
         error = L"RequestLocation() Failed. (request path holds CR or LF)";
         return false;
     }
+    // An https service is asked over TLS; the platform checks its certificate, and one that
+    // fails the checks fails the send.
+    const DWORD flags = kRequestFlags | (IsSecureUrl(request) ? INTERNET_FLAG_SECURE : 0);
     CInternetHandle httpRequest;
     httpRequest.Reset(
-        HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), L"HTTP/1.1", nullptr, nullptr, kRequestFlags, 0));
+        HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), L"HTTP/1.1", nullptr, nullptr, flags, 0));
     if (!httpRequest) {
         error = FailureText(L"HttpOpenRequest()");
         return false;

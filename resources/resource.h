@@ -21,6 +21,8 @@
 #define IDS_KEY_BROWSERINDEX 1012
 #define IDS_KEY_FORMAT 1013
 #define IDS_KEY_FORMATINDEX 1014
+#define IDS_KEY_SERVICEURL 1015
+#define IDS_KEY_PORT 1016
 
 // Icon, menu, soft-key bar, accelerators
 #define IDI_TAVRIN 101

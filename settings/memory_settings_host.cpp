@@ -35,6 +35,10 @@ std::wstring CMemorySettingsHost::BuiltInText(unsigned id)
         return L"FORMAT";
     case IDS_KEY_FORMATINDEX:
         return L"FORMATINDEX";
+    case IDS_KEY_SERVICEURL:
+        return L"SERVICEURL";
+    case IDS_KEY_PORT:
+        return L"PORT";
     default:
         return std::wstring();
     }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <utility>
 
 namespace {
 
@@ -225,6 +226,8 @@ bool CSettings::Load(const wchar_t* path)
     value.clear();
     m_ini.GetValue(Text(IDS_KEY_BROWSERWAIT).c_str(), value);
     m_nBrowserWait = ToNumber(value);
+    ReadOptional(IDS_KEY_SERVICEURL, m_serviceUrl);
+    ReadOptional(IDS_KEY_PORT, m_port);
 
     SetIniPath(path);
     Exchange(true);
@@ -247,11 +250,30 @@ bool CSettings::Save(const wchar_t* path)
     m_ini.SetValue(Text(IDS_KEY_AUTOBROWSER).c_str(), (m_bAutoBrowser ? m_strTrue : m_strFalse).c_str());
     m_ini.SetValue(Text(IDS_KEY_CONNECTWAIT).c_str(), std::to_wstring(static_cast<long>(m_nConnectWait)).c_str());
     m_ini.SetValue(Text(IDS_KEY_BROWSERWAIT).c_str(), std::to_wstring(static_cast<long>(m_nBrowserWait)).c_str());
+    WriteOptional(IDS_KEY_SERVICEURL, m_serviceUrl);
+    WriteOptional(IDS_KEY_PORT, m_port);
     if (!m_ini.Write(section.c_str(), path)) {
         return false;
     }
     SetIniPath(path);
     return true;
+}
+
+void CSettings::ReadOptional(unsigned key, std::optional<std::wstring>& value)
+{
+    std::wstring text;
+    if (m_ini.GetValue(Text(key).c_str(), text)) {
+        value = std::move(text);
+    } else {
+        value.reset();
+    }
+}
+
+void CSettings::WriteOptional(unsigned key, const std::optional<std::wstring>& value)
+{
+    if (value) {
+        m_ini.SetValue(Text(key).c_str(), value->c_str());
+    }
 }
 
 void CSettings::ReadList(const std::wstring& prefix, const std::wstring& indexKey,

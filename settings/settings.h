@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,10 @@ public:
     int32_t m_nConnectWait;
     int32_t m_nBrowserWait;
     std::wstring m_strLog;
+    // SERVICEURL and PORT exactly as the file had them; a file without one gives none, and
+    // only a key that was read is saved, so files without them stay as they were.
+    std::optional<std::wstring> m_serviceUrl;
+    std::optional<std::wstring> m_port;
     const std::wstring m_strTrue;
     const std::wstring m_strFalse;
 
@@ -106,6 +111,8 @@ private:
     std::wstring Text(unsigned id);
     bool GetSelectedValue(const std::vector<CListEntry>& list, int index, size_t position, std::wstring& out);
     void SetIniPath(const wchar_t* path);
+    void ReadOptional(unsigned key, std::optional<std::wstring>& value);
+    void WriteOptional(unsigned key, const std::optional<std::wstring>& value);
 
     ISettingsHost* m_host;
 };

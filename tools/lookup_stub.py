@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Stand-in for the carrier's CS-ID lookup service.
 
-    python3 tools/lookup_stub.py --port P --state-dir DIR
+    python3 tools/lookup_stub.py --port P --state-dir DIR [--https-port Q --cert PEM --key PEM]
 
 Listens on 127.0.0.1:P. GET /loc1/location?my=<destination URL>&pos=$location with the
 CS-ID text in the X-CS-INFO header is answered with a 302 whose Location is the
@@ -12,12 +12,16 @@ trailing "&pos=$location", taken raw, so it may hold its own "?" and "&".
 Every request line and its header lines go to DIR/requests.log (one block per request,
 ended by an empty line) before anything is answered. DIR/config.json is read again for
 every request; see docs/location.md for its keys.
+
+With --https-port the same service also answers over TLS on 127.0.0.1:Q (0: any free
+port), with the certificate and key given; the port in use is written to DIR/https_port.
 """
 import argparse
 import json
 import os
 import select
 import socket
+import ssl
 import sys
 import threading
 import time
@@ -170,15 +174,39 @@ class Handler(BaseHTTPRequestHandler):
                     return
 
 
+def serve_https(args, stub):
+    """The same service over TLS, on a thread of its own."""
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(args.cert, args.key)
+    server = ThreadingHTTPServer(("127.0.0.1", args.https_port), Handler)
+    server.daemon_threads = True
+    server.stub = stub
+    # The handshake runs on the request's thread, so a client that never completes one
+    # holds up nobody else.
+    server.socket = context.wrap_socket(server.socket, server_side=True, do_handshake_on_connect=False)
+    port = server.server_address[1]
+    path = os.path.join(args.state_dir, "https_port")
+    with open(path + ".tmp", "w", encoding="ascii") as f:
+        f.write("%d\n" % port)
+    os.replace(path + ".tmp", path)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    print("lookup stub on https 127.0.0.1:%d" % port, flush=True)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--state-dir", required=True)
+    parser.add_argument("--https-port", type=int, help="also serve over TLS here (0: any free port)")
+    parser.add_argument("--cert", help="server certificate (PEM) for --https-port")
+    parser.add_argument("--key", help="its private key (PEM)")
     args = parser.parse_args()
     os.makedirs(args.state_dir, exist_ok=True)
     server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True
     server.stub = Stub(args.state_dir)
+    if args.https_port is not None:
+        serve_https(args, server.stub)
     print("lookup stub on 127.0.0.1:%d, state in %s" % (args.port, args.state_dir), flush=True)
     try:
         server.serve_forever()

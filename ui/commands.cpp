@@ -1,10 +1,13 @@
 #include "ui/commands.h"
 
 #include "acquisition/acquire_dialog.h"
+#include "acquisition/acquire_logic.h"
+#include "acquisition/cs_id.h"
 #include "common/deadline.h"
 #include "common/message_box.h"
 #include "network/connecting_dialog.h"
 #include "network/location_service.h"
+#include "network/service_url.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
 #include "ui/app_state.h"
@@ -44,6 +47,15 @@ void AppendLog(const wchar_t* text)
     g_settings.Exchange(true);
 }
 
+// The lookup service in force: the settings file's when it names a usable one. The lookup,
+// the network check and the connection all follow it.
+const std::wstring& ServiceUrl()
+{
+    static const std::wstring builtIn = TAVRIN_LOOKUP_URL;
+    g_locationService.m_strServiceUrl = ChooseServiceUrl(g_settings.m_serviceUrl, builtIn);
+    return g_locationService.m_strServiceUrl;
+}
+
 void LaunchBrowser(const std::wstring& url)
 {
     std::wstring file;
@@ -74,6 +86,7 @@ bool OnGetLocation(HWND window)
         }
     }
     g_settings.Exchange(false);
+    g_csId.SetDeviceName(ModuleDeviceName(g_settings.m_port));
     const std::wstring* obtained;
     if (g_settings.m_bLocateEasy) {
         if (ShowSimpleCoordinatesDialog(g_hInstance, window) != 1) {
@@ -114,7 +127,7 @@ LRESULT OnSend(HWND window)
     g_settings.Exchange(false);
 
     // Both modes connect for the lookup service's network, as the handset always has.
-    const std::wstring& serviceUrl = g_locationService.m_strServiceUrl;
+    const std::wstring& serviceUrl = ServiceUrl();
     if (g_settings.m_bAutoConnect && !IsNetworkAvailable(serviceUrl.c_str())) {
         if (RunConnectDialog(g_hInstance, window, serviceUrl.c_str()) == 2) {
             return 0;
@@ -177,7 +190,7 @@ LRESULT OnConnect(HWND window)
         RunDisconnectDialog(g_hInstance, window);
         return 0;
     }
-    const std::wstring& serviceUrl = g_locationService.m_strServiceUrl;
+    const std::wstring& serviceUrl = ServiceUrl();
     if (!IsNetworkAvailable(serviceUrl.c_str())) {
         RunConnectDialog(g_hInstance, window, serviceUrl.c_str());
     }

@@ -61,3 +61,10 @@ TEST(AcquireLogic, OnlyAnAwaitedAnswerIsHandled)
     EXPECT_EQ(AnswerAction::Ignore, wait.Decide(RESP_LBCQ, false, retries).action);
     EXPECT_EQ(1, retries);
 }
+
+TEST(AcquireLogic, ModuleIsOnThePortTheSettingsNameElseCom1)
+{
+    EXPECT_EQ(L"COM1:", ModuleDeviceName(std::nullopt));
+    EXPECT_EQ(L"COM1:", ModuleDeviceName(std::wstring()));
+    EXPECT_EQ(L"COM3:", ModuleDeviceName(std::wstring(L"COM3:")));
+}

@@ -146,6 +146,25 @@ TEST_F(SettingsTest, LoadMapsKeysToTheRecord)
     }
 }
 
+TEST_F(SettingsTest, ServiceUrlAndPortAreSavedExactlyAsReadAndOnlyWhenPresent)
+{
+    ASSERT_TRUE(settings.Save(L"\\factory.ini"));
+    const std::vector<unsigned char> factory = host.m_files.m_files[L"\\factory.ini"];
+    // Values the program cannot use (an unusable URL, an empty port) are kept all the same.
+    std::vector<unsigned char> withKeys = factory;
+    const std::vector<unsigned char> keys = Utf16File(L"SERVICEURL=ftp://h /x\r\nPORT=\r\n");
+    withKeys.insert(withKeys.end(), keys.begin() + 2, keys.end()); // without the byte order mark
+    host.m_files.m_files[L"\\keys.ini"] = withKeys;
+    ASSERT_TRUE(settings.Load(L"\\keys.ini"));
+    EXPECT_EQ(settings.m_serviceUrl.value_or(L"none") + L"|" + settings.m_port.value_or(L"none"), L"ftp://h /x|");
+    ASSERT_TRUE(settings.Save(L"\\saved.ini"));
+    EXPECT_EQ(host.m_files.m_files[L"\\saved.ini"], withKeys);
+
+    ASSERT_TRUE(settings.Load(L"\\factory.ini")); // without the keys: dropped, and saved without
+    ASSERT_TRUE(settings.Save(L"\\saved.ini"));
+    EXPECT_EQ(host.m_files.m_files[L"\\saved.ini"], factory);
+}
+
 TEST_F(SettingsTest, UnreadableFilesChangeNothingAndForeignOnesLoadEmpty)
 {
     host.m_files.m_files[L"\\empty.ini"] = {};

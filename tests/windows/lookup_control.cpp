@@ -112,3 +112,22 @@ std::wstring LookupControl::ServiceUrl()
 {
     return L"http://127.0.0.1:" + std::to_wstring(Port()) + L"/loc1/location";
 }
+
+unsigned LookupControl::HttpsPort() const
+{
+    // Written by the stand-in once it listens.
+    std::string port;
+    for (int attempt = 0; attempt < 100 && port.empty(); ++attempt) {
+        port = ReadWholeFile(m_strDir + L"\\https_port");
+        if (port.empty()) {
+            Sleep(100);
+        }
+    }
+    return static_cast<unsigned>(std::atoi(port.c_str()));
+}
+
+std::wstring LookupControl::HttpsServiceUrl() const
+{
+    const unsigned port = HttpsPort();
+    return port != 0 ? L"https://localhost:" + std::to_wstring(port) + L"/loc1/location" : std::wstring();
+}

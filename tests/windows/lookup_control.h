@@ -22,6 +22,10 @@ public:
 
     static unsigned Port();
     static std::wstring ServiceUrl();
+    // The port the stand-in took for https (0: it serves none), and the service there at
+    // "localhost", the name its certificate holds (empty without https).
+    unsigned HttpsPort() const;
+    std::wstring HttpsServiceUrl() const;
 
 private:
     std::wstring m_strDir;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// The lookup service a settings file may name (key SERVICEURL) in place of the built-in one.
+
+// Whether url can be asked: "http://" or "https://" (scheme in any case), a host, at most
+// 255 characters, and no space or control character anywhere.
+bool IsUsableServiceUrl(const std::wstring& url);
+
+// The configured service when there is one and it is usable, otherwise the built-in one.
+// An unusable value is never asked; the settings keep it as it was written.
+const std::wstring& ChooseServiceUrl(const std::optional<std::wstring>& configured, const std::wstring& builtIn);
+
+// Whether url is asked over TLS (scheme "https", in any case).
+bool IsSecureUrl(const std::wstring& url);
