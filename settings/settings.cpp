@@ -90,6 +90,13 @@ int32_t CSettings::ToNumber(const std::wstring& text)
     return static_cast<int32_t>(negative ? -value : value);
 }
 
+void CSettings::KeepNewestLog(std::wstring& log)
+{
+    if (log.size() > kMaxLogChars) {
+        log.erase(0, log.size() - kMaxLogChars);
+    }
+}
+
 void CSettings::FillComboBox(int id, const std::vector<CListEntry>& list, int index)
 {
     ISettingsControls* controls = m_host != nullptr ? m_host->Controls(m_hWnd) : nullptr;
@@ -133,7 +140,9 @@ void CSettings::Exchange(bool toControls)
         m_bAutoConnect = controls->GetCheck(kAutoConnect) == 1;
         m_bAutoBrowser = controls->GetCheck(kAutoBrowser) == 1;
         m_nConnectWait = ToNumber(controls->GetText(kConnectWait, kMaxWaitChars));
-        m_strLog = controls->GetText(kLog, kMaxLogChars);
+        // The whole field, so that text typed at the end of a full log is what stays.
+        m_strLog = controls->GetText(kLog, std::wstring::npos);
+        KeepNewestLog(m_strLog);
     }
 }
 

@@ -21,7 +21,7 @@ public:
     virtual void SetCheck(int id, int state) = 0;                      // BM_SETCHECK
     virtual int GetCheck(int id) = 0;                                  // BM_GETCHECK
     virtual void SetText(int id, const std::wstring& text) = 0;        // WM_SETTEXT
-    virtual std::wstring GetText(int id, size_t maxChars) = 0;         // WM_GETTEXT, at most maxChars
+    virtual std::wstring GetText(int id, size_t maxChars) = 0;         // WM_GETTEXT, at most maxChars (npos: all)
     virtual void SetCaret(int id, int position) = 0;                   // EM_SETSEL + EM_SCROLLCARET
 };
 
@@ -101,6 +101,9 @@ public:
     // Number as the controls and the file hold it: leading white space, optional sign,
     // decimal digits up to the first non-digit; no digits give 0; clamped to 32 bits.
     static int32_t ToNumber(const std::wstring& text);
+
+    // Cuts `log` to its newest kMaxLogChars characters.
+    static void KeepNewestLog(std::wstring& log);
 
 private:
     std::wstring Text(unsigned id);

@@ -222,6 +222,17 @@ TEST_F(SettingsTest, LoadDefaultReadsDefaultIniBesideTheProgramWhenItFits)
     }
 }
 
+TEST_F(SettingsTest, LogReadBackKeepsTheNewestCharacters)
+{
+    const std::wstring full = std::wstring(CSettings::kMaxLogChars - 2, L'x') + L"\r\n";
+    controls.m_texts[1014] = full;
+    settings.Exchange(false);
+    EXPECT_EQ(settings.m_strLog, full);
+    controls.m_texts[1014] = L"old" + full + L"typed"; // typed at the end of a full log
+    settings.Exchange(false);
+    EXPECT_EQ(settings.m_strLog, full.substr(5) + L"typed");
+}
+
 TEST_F(SettingsTest, SelectedValuesFollowTheComboBoxes)
 {
     settings.m_urlList[1].m_values[2] = L""; // no query template
