@@ -68,8 +68,8 @@ public:
     int32_t m_nConnectWait;
     int32_t m_nBrowserWait;
     std::wstring m_strLog;
-    const std::wstring m_strTrue;
-    const std::wstring m_strFalse;
+    static const std::wstring m_strTrue;
+    static const std::wstring m_strFalse;
 
     // true: record to controls; false: controls to record.
     void Exchange(bool toControls);
@@ -86,7 +86,7 @@ public:
 
     // Shows the presets, then reads default.ini from the executable's folder.
     void LoadDefault();
-    // False, with nothing changed, when the file cannot be read.
+    // False, with nothing changed, when the file cannot be read or memory runs out.
     bool Load(const wchar_t* path);
     // Reads the controls and writes the record; m_szIniPath changes only on success.
     bool Save(const wchar_t* path);
@@ -106,6 +106,8 @@ public:
     static void KeepNewestLog(std::wstring& log);
 
 private:
+    // Load's reading part, without showing the result.
+    bool ReadFrom(const wchar_t* path);
     std::wstring Text(unsigned id);
     bool GetSelectedValue(const std::vector<CListEntry>& list, int index, size_t position, std::wstring& out);
     void SetIniPath(const wchar_t* path);
