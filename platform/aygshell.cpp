@@ -166,7 +166,9 @@ LRESULT CALLBACK MenuBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lPara
         if (data != nullptr) {
             POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
             int index = KeyAt(bar, *data, point);
-            if (index >= 0) {
+            // On the handset a box owned by the window covers the bar; here the bar stays
+            // in view, so its keys rest while the owner is disabled under such a box.
+            if (index >= 0 && IsWindowEnabled(data->owner)) {
                 PressKey(bar, *data, index);
             }
             return 0;

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <new>
+#include <type_traits>
 #include <utility>
 
 namespace {
@@ -35,12 +37,14 @@ bool IsSpace(wchar_t c)
 
 } // namespace
 
+const std::wstring CSettings::m_strTrue = L"TRUE";
+const std::wstring CSettings::m_strFalse = L"FALSE";
+
 CSettings::CSettings(ISettingsHost* host)
     : m_ini(host != nullptr ? &host->Files() : nullptr), m_hInstance(nullptr),
       m_hWnd(nullptr), m_szIniPath{}, m_urlColumns{L"名前", L"URL", L"書式"},
       m_nUrlIndex(0), m_browserColumns{L"ブラウザ", L"ファイル"}, m_nBrowserIndex(0), m_bLocateEasy(0),
-      m_bStartupAll(0), m_bAutoConnect(0), m_bAutoBrowser(1), m_nConnectWait(3000), m_nBrowserWait(3000),
-      m_strTrue(L"TRUE"), m_strFalse(L"FALSE"), m_host(host)
+      m_bStartupAll(0), m_bAutoConnect(0), m_bAutoBrowser(1), m_nConnectWait(3000), m_nBrowserWait(3000), m_host(host)
 {
     const std::wstring pos = L"pos=N$nlE$el";
     m_urlList = {
@@ -91,6 +95,13 @@ int32_t CSettings::ToNumber(const std::wstring& text)
     return static_cast<int32_t>(negative ? -value : value);
 }
 
+void CSettings::KeepNewestLog(std::wstring& log)
+{
+    if (log.size() > kMaxLogChars) {
+        log.erase(0, log.size() - kMaxLogChars);
+    }
+}
+
 void CSettings::FillComboBox(int id, const std::vector<CListEntry>& list, int index)
 {
     ISettingsControls* controls = m_host != nullptr ? m_host->Controls(m_hWnd) : nullptr;
@@ -134,7 +145,9 @@ void CSettings::Exchange(bool toControls)
         m_bAutoConnect = controls->GetCheck(kAutoConnect) == 1;
         m_bAutoBrowser = controls->GetCheck(kAutoBrowser) == 1;
         m_nConnectWait = ToNumber(controls->GetText(kConnectWait, kMaxWaitChars));
-        m_strLog = controls->GetText(kLog, kMaxLogChars);
+        // The whole field, so that text typed at the end of a full log is what stays.
+        m_strLog = controls->GetText(kLog, std::wstring::npos);
+        KeepNewestLog(m_strLog);
     }
 }
 
@@ -189,8 +202,13 @@ void CSettings::LoadDefault()
         return;
     }
     SetIniPath(path.c_str());
-    Load(m_szIniPath);
+    Load(path.c_str());
 }
+
+// Load swaps the record whole; a member that could throw while moving would leave it half
+// loaded.
+static_assert(std::is_nothrow_move_constructible<CSettings>::value && std::is_nothrow_move_assignable<CSettings>::value,
+              "the record must move without throwing");
 
 bool CSettings::Load(const wchar_t* path)
 {
@@ -198,6 +216,31 @@ bool CSettings::Load(const wchar_t* path)
     if (path == nullptr || m_host == nullptr || std::wcslen(path) >= kPathChars) {
         return false;
     }
+    // The file is read into a copy that replaces the record only when complete, so memory
+    // running out on the way (a huge file) leaves the record, the controls and the path as
+    // they were.
+    try {
+        CSettings loaded(*this);
+        if (!loaded.ReadFrom(path)) {
+            return false;
+        }
+        std::swap(*this, loaded);
+        try {
+            Exchange(true);
+        } catch (const std::bad_alloc&) {
+            // Half shown: the old record goes back and is shown again.
+            std::swap(*this, loaded);
+            Exchange(true);
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool CSettings::ReadFrom(const wchar_t* path)
+{
     const std::wstring section = Text(IDS_INI_SECTION);
     if (!m_ini.Read(section.c_str(), path)) {
         return false;
@@ -230,7 +273,6 @@ bool CSettings::Load(const wchar_t* path)
     ReadOptional(IDS_KEY_PORT, m_port);
 
     SetIniPath(path);
-    Exchange(true);
     return true;
 }
 

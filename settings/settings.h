@@ -22,7 +22,7 @@ public:
     virtual void SetCheck(int id, int state) = 0;                      // BM_SETCHECK
     virtual int GetCheck(int id) = 0;                                  // BM_GETCHECK
     virtual void SetText(int id, const std::wstring& text) = 0;        // WM_SETTEXT
-    virtual std::wstring GetText(int id, size_t maxChars) = 0;         // WM_GETTEXT, at most maxChars
+    virtual std::wstring GetText(int id, size_t maxChars) = 0;         // WM_GETTEXT, at most maxChars (npos: all)
     virtual void SetCaret(int id, int position) = 0;                   // EM_SETSEL + EM_SCROLLCARET
 };
 
@@ -73,8 +73,8 @@ public:
     // only a key that was read is saved, so files without them stay as they were.
     std::optional<std::wstring> m_serviceUrl;
     std::optional<std::wstring> m_port;
-    const std::wstring m_strTrue;
-    const std::wstring m_strFalse;
+    static const std::wstring m_strTrue;
+    static const std::wstring m_strFalse;
 
     // true: record to controls; false: controls to record.
     void Exchange(bool toControls);
@@ -91,7 +91,7 @@ public:
 
     // Shows the presets, then reads default.ini from the executable's folder.
     void LoadDefault();
-    // False, with nothing changed, when the file cannot be read.
+    // False, with nothing changed, when the file cannot be read or memory runs out.
     bool Load(const wchar_t* path);
     // Reads the controls and writes the record; m_szIniPath changes only on success.
     bool Save(const wchar_t* path);
@@ -107,7 +107,12 @@ public:
     // decimal digits up to the first non-digit; no digits give 0; clamped to 32 bits.
     static int32_t ToNumber(const std::wstring& text);
 
+    // Cuts `log` to its newest kMaxLogChars characters.
+    static void KeepNewestLog(std::wstring& log);
+
 private:
+    // Load's reading part, without showing the result.
+    bool ReadFrom(const wchar_t* path);
     std::wstring Text(unsigned id);
     bool GetSelectedValue(const std::vector<CListEntry>& list, int index, size_t position, std::wstring& out);
     void SetIniPath(const wchar_t* path);

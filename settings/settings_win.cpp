@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -108,9 +109,12 @@ public:
     void SetText(int id, const std::wstring& text) override { SetDlgItemTextW(m_window, id, text.c_str()); }
     std::wstring GetText(int id, size_t maxChars) override
     {
-        std::vector<wchar_t> buffer(maxChars + 1, L'\0');
-        UINT got = GetDlgItemTextW(m_window, id, buffer.data(), static_cast<int>(buffer.size()));
-        return std::wstring(buffer.data(), got < buffer.size() ? got : maxChars);
+        HWND control = GetDlgItem(m_window, id);
+        const int length = GetWindowTextLengthW(control);
+        const size_t wanted = length > 0 ? std::min(static_cast<size_t>(length), maxChars) : 0;
+        std::vector<wchar_t> buffer(wanted + 1, L'\0');
+        const int got = GetWindowTextW(control, buffer.data(), static_cast<int>(buffer.size()));
+        return std::wstring(buffer.data(), got > 0 ? std::min(static_cast<size_t>(got), wanted) : 0);
     }
     void SetCaret(int id, int position) override
     {

@@ -2,16 +2,8 @@
 
 void AppendToLog(std::wstring& log, const std::wstring& text)
 {
-    if (log.size() + text.size() <= kLogLimit) {
-        log += text;
-        return;
-    }
-    if (text.size() >= kLogLimit) {
-        log.assign(text, text.size() - kLogLimit, kLogLimit);
-        return;
-    }
-    log.erase(0, log.size() + text.size() - kLogLimit);
     log += text;
+    CSettings::KeepNewestLog(log);
 }
 
 std::uint32_t ConnectWaitMilliseconds(bool autoConnect, long wait)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/settings.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,7 +9,7 @@
 // Decisions of the main window's commands that need no window system.
 
 // The log never holds more than this many characters.
-constexpr std::size_t kLogLimit = 4096;
+constexpr std::size_t kLogLimit = CSettings::kMaxLogChars;
 
 // Appends `text` to `log`; when the two together are longer than kLogLimit, the oldest
 // characters go so that exactly the newest kLogLimit remain.

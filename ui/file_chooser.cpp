@@ -11,7 +11,14 @@ using ChooserFunction = int(WINAPI*)(OPENFILENAMEW*);
 class Library
 {
 public:
-    explicit Library(const wchar_t* name) : m_module(LoadLibraryW(name)) {}
+    // Searched for beside the program, in folders the process added and in the system
+    // folder; never in the current folder, which may be anyone's download or share.
+    explicit Library(const wchar_t* name)
+        : m_module(LoadLibraryExW(name, nullptr,
+                                  LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS |
+                                      LOAD_LIBRARY_SEARCH_SYSTEM32))
+    {
+    }
     ~Library()
     {
         if (m_module != nullptr) {

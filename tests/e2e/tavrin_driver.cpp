@@ -331,7 +331,7 @@ bool TavrinSession::Start()
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, &block[0],
-                        m_folder.c_str(), &startup, &m_process)) {
+                        (m_startFolder.empty() ? m_folder : m_startFolder).c_str(), &startup, &m_process)) {
         m_process = {};
         return false;
     }

@@ -81,6 +81,8 @@ public:
 
     // Extra environment of the program (the test browser's log is always set).
     void SetEnvironment(const std::wstring& name, const std::wstring& value);
+    // The current folder the program starts in (its own folder unless set).
+    void SetStartFolder(const std::wstring& folder) { m_startFolder = folder; }
 
     // Starts the program and waits for its main window with all controls.
     bool Start();
@@ -131,6 +133,7 @@ public:
 
 private:
     std::wstring m_folder;
+    std::wstring m_startFolder;
     std::vector<std::pair<std::wstring, std::wstring>> m_environment;
     PROCESS_INFORMATION m_process = {};
     HWND m_main = nullptr;

@@ -1,5 +1,6 @@
 #include "settings/memory_settings_host.h"
 #include "settings/settings.h"
+#include "tests/host/settings_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -14,47 +15,6 @@
 namespace {
 
 constexpr int kUrlCombo = 1029, kBrowserCombo = 1030, kWait = 1020, kAutoBrowser = 1005;
-
-// Controls as the main window's behave: unsorted combo boxes, check boxes, edits that hand
-// out at most the characters asked for.
-class CFakeControls : public ISettingsControls
-{
-public:
-    std::map<int, std::vector<std::wstring>> m_items;
-    std::map<int, int> m_selection, m_checks, m_carets;
-    std::map<int, std::wstring> m_texts;
-
-    void ResetCombo(int id) override { m_items[id].clear(), m_selection[id] = -1; }
-    void AddComboString(int id, const std::wstring& text) override { m_items[id].push_back(text); }
-    void SetComboSelection(int id, int index) override
-    {
-        m_selection[id] = index >= 0 && static_cast<size_t>(index) < m_items[id].size() ? index : -1;
-    }
-    int GetComboSelection(int id) override { return m_selection[id]; }
-    void SetCheck(int id, int state) override { m_checks[id] = state; }
-    int GetCheck(int id) override { return m_checks[id]; }
-    void SetText(int id, const std::wstring& text) override { m_texts[id] = text; }
-    std::wstring GetText(int id, size_t maxChars) override { return m_texts[id].substr(0, maxChars); }
-    void SetCaret(int id, int position) override { m_carets[id] = position; }
-};
-
-std::vector<unsigned char> Utf16File(const std::wstring& text)
-{
-    std::vector<unsigned char> out = {0xFF, 0xFE};
-    for (wchar_t c : text) {
-        out.push_back(static_cast<unsigned char>(c & 0xFF));
-        out.push_back(static_cast<unsigned char>((c >> 8) & 0xFF));
-    }
-    return out;
-}
-
-// Everything the record stores or mirrors, for comparing whole records.
-auto Fields(const CSettings& s)
-{
-    return std::make_tuple(s.m_urlList, s.m_browserList, s.m_nUrlIndex, s.m_nBrowserIndex, s.m_bLocateEasy,
-                           s.m_bStartupAll, s.m_bAutoConnect, s.m_bAutoBrowser, s.m_nConnectWait, s.m_nBrowserWait,
-                           s.m_strLog, std::wstring(s.m_szIniPath));
-}
 
 class SettingsTest : public ::testing::Test
 {
@@ -239,6 +199,17 @@ TEST_F(SettingsTest, LoadDefaultReadsDefaultIniBesideTheProgramWhenItFits)
         EXPECT_EQ(s.m_urlList.size(), c.urls);
         EXPECT_EQ(controls.m_items[kUrlCombo].size(), c.urls); // shown with or without a file
     }
+}
+
+TEST_F(SettingsTest, LogReadBackKeepsTheNewestCharacters)
+{
+    const std::wstring full = std::wstring(CSettings::kMaxLogChars - 2, L'x') + L"\r\n";
+    controls.m_texts[1014] = full;
+    settings.Exchange(false);
+    EXPECT_EQ(settings.m_strLog, full);
+    controls.m_texts[1014] = L"old" + full + L"typed"; // typed at the end of a full log
+    settings.Exchange(false);
+    EXPECT_EQ(settings.m_strLog, full.substr(5) + L"typed");
 }
 
 TEST_F(SettingsTest, SelectedValuesFollowTheComboBoxes)

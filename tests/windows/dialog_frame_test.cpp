@@ -274,6 +274,11 @@ TEST(SoftKeyBar, SitsAtTheBottomAndItsKeysSendExitAndDropTheMenu)
     EXPECT_STREQ(L"メニュー", text);
     EXPECT_FALSE(SHMenuBarButtonText(bar, 2, text, 32));
 
+    EnableWindow(owner, FALSE); // as a box the window owns does: the keys rest under it
+    Tap(bar, 0);
+    PumpFor(200);
+    EXPECT_EQ(0, GetWindowLongPtrW(owner, GWLP_USERDATA)) << "終了 acted under a box";
+    EnableWindow(owner, TRUE);
     Tap(bar, 0);
     EXPECT_TRUE(PumpUntil([&] { return GetWindowLongPtrW(owner, GWLP_USERDATA) == IDM_EXIT; }, 3000));
 
