@@ -3,6 +3,7 @@
 #include "acquisition/acquire_dialog.h"
 #include "common/deadline.h"
 #include "common/message_box.h"
+#include "common/system_library_win.h"
 #include "network/connecting_dialog.h"
 #include "network/location_service.h"
 #include "resources/resource.h"
@@ -74,6 +75,9 @@ bool OnGetLocation(HWND window)
         }
     }
     g_settings.Exchange(false);
+    // The send that usually follows finds its libraries loaded while the W-SIM answers:
+    // the dialog's message loop delivers this once the command is on its way.
+    PostMessageW(window, WM_TAVRIN_PRELOAD, LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser), 0);
     const std::wstring* obtained;
     if (g_settings.m_bLocateEasy) {
         if (ShowSimpleCoordinatesDialog(g_hInstance, window) != 1) {
@@ -112,6 +116,9 @@ LRESULT OnSend(HWND window)
     std::wstring format;
     g_settings.GetSelectedFormat(format); // an empty format keeps the template in force
     g_settings.Exchange(false);
+    if (!RequireSystemLibraries(LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser), window)) {
+        return 0;
+    }
 
     // Both modes connect for the lookup service's network, as the handset always has.
     const std::wstring& serviceUrl = g_locationService.m_strServiceUrl;

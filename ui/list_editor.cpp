@@ -1,6 +1,7 @@
 #include "ui/list_editor.h"
 
 #include "common/message_box.h"
+#include "common/system_library_win.h"
 #include "resources/resource.h"
 #include "settings/split_path.h"
 #include "ui/dialog_frame.h"
@@ -282,6 +283,10 @@ void ResetListEditor()
 
 INT_PTR RunListEditor(HINSTANCE instance, HWND owner, const std::vector<CListEntry>& list, int kind, int initialIndex)
 {
+    // The list view's library is loaded here, at the first opening, not at start-up.
+    if (!RequireSystemLibraries(kCommonControlsLibrary, owner)) {
+        return 2;
+    }
     g_hEditorInstance = instance;
     g_hEditorOwner = owner;
     g_editorList = list;
