@@ -99,10 +99,12 @@ void CSettings::FillComboBox(int id, const std::vector<CListEntry>& list, int in
     if (controls == nullptr) {
         return;
     }
-    controls->ResetCombo(id);
+    std::vector<std::wstring> titles;
+    titles.reserve(list.size());
     for (const CListEntry& entry : list) {
-        controls->AddComboString(id, entry.Value(0));
+        titles.push_back(entry.Value(0));
     }
+    controls->SetComboStrings(id, titles);
     // -1 clears the selection; an index past the end leaves none.
     if (static_cast<int64_t>(index) < static_cast<int64_t>(list.size())) {
         controls->SetComboSelection(id, index);

@@ -91,8 +91,11 @@ void FillList(HWND dialog)
 {
     HWND list = ListView(dialog);
     g_bFillingList = true;
+    // A long list goes in with its storage reserved and one redraw at the end.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     const std::vector<ListRow>& rows = g_editorModel.Rows();
+    SendMessageW(list, LVM_SETITEMCOUNT, rows.size(), 0);
     for (size_t i = 0; i < rows.size(); ++i) {
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -106,6 +109,8 @@ void FillList(HWND dialog)
             SendMessageW(list, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&sub));
         }
     }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
     g_bFillingList = false;
 }
 
