@@ -35,13 +35,12 @@ void Warn(HWND window, const wchar_t* text)
 }
 
 // Every log line rewrites all controls from the record, so callers read the controls
-// back first (Exchange(false)) or the user's unsaved changes on screen are lost.
-void AppendLog(const wchar_t* text)
+// back first (Exchange(false)) or the user's unsaved changes on screen are lost. The text
+// and its line end go in with one rewrite: the log field takes milliseconds to refill.
+void AppendLogLine(const std::wstring& text)
 {
-    if (text == nullptr) {
-        return;
-    }
     AppendToLog(g_settings.m_strLog, text);
+    AppendToLog(g_settings.m_strLog, L"\r\n");
     g_settings.Exchange(true);
 }
 
@@ -92,8 +91,7 @@ bool OnGetLocation(HWND window)
         g_strCsId = g_strLocation;
         obtained = &g_strCsId;
     }
-    AppendLog(obtained->c_str());
-    AppendLog(L"\r\n");
+    AppendLogLine(*obtained);
     return true;
 }
 
@@ -143,8 +141,7 @@ LRESULT OnSend(HWND window)
         ShowMessageBox(window, L"位置情報の取得に失敗しました。", kCaptionError, MB_OK | MB_ICONERROR);
         return 0;
     }
-    AppendLog(position.c_str());
-    AppendLog(L"\r\n");
+    AppendLogLine(position);
     g_settings.Exchange(false);
     if (g_settings.m_bAutoBrowser) {
         LaunchBrowser(expandedUrl);
