@@ -68,6 +68,10 @@ BOOL InitInstance(HINSTANCE instance, int showCommand)
         return FALSE;
     }
     g_mainWindow = window;
+    // Nothing is drawn while the window is sized, built and filled: each control would
+    // paint on its own (the log's scroll bar alone takes milliseconds under Wine). The
+    // window is painted once, complete, when it is shown.
+    SendMessageW(window, WM_SETREDRAW, FALSE, 0);
     // The handset gives a default-sized window the whole screen; the desktop must be told.
     SHMoveToWorkArea(window);
     if (g_hWndMenuBar != nullptr) {
@@ -81,6 +85,8 @@ BOOL InitInstance(HINSTANCE instance, int showCommand)
     g_settings.m_hInstance = instance;
     g_settings.m_hWnd = window;
     g_settings.LoadDefault();
+    SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     g_settings.Exchange(false);
