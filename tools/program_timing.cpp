@@ -5,8 +5,8 @@
 //       that many entries, BROWSER the browser list by that one program
 //   program_timing start ROUNDS BARE_EXE TAVRIN_EXE...
 //       from CreateProcess until the window is up and its message loop answers, then the
-//       working set after half a second of idling; the programs take turns in every round:
-//       "start FOLDER MS MB" per program and round
+//       working set after half a second of idling; the programs take turns in every round,
+//       after one round for warming up: "start FOLDER MS MB" per program and round
 //   program_timing job ROUNDS TAVRIN_EXE BROWSER_EXE STAMP_FILE
 //       a bare start of the browser ("browser START_NS STAMP_NS"), then "取得～送信" pressed
 //       twice in a freshly started tavrin ("job first|again PRESS_NS STAMP_NS"); the browser
@@ -173,7 +173,8 @@ int WriteSettings(const std::wstring& file, int urls, const wchar_t* browser)
 
 int TimeStarts(int rounds, int count, wchar_t** programs)
 {
-    for (int round = 0; round < rounds; ++round) {
+    // Round -1 only warms the caches: the very first start pays for them whichever it is.
+    for (int round = -1; round < rounds; ++round) {
         for (int i = 0; i < count; ++i) {
             const bool bare = i == 0;
             CProgram program(programs[i], bare ? L"MinimalWindow" : L"TAVRIN", bare ? 1 : kTavrinQuit);
@@ -182,6 +183,9 @@ int TimeStarts(int rounds, int count, wchar_t** programs)
                 return 1;
             }
             Sleep(kSettleMs);
+            if (round < 0) {
+                continue;
+            }
             std::wstring folder = FolderOf(programs[i]);
             std::printf("start %ls %.1f %.1f\n", folder.substr(folder.find_last_of(L'\\') + 1).c_str(), program.UpMs(),
                         program.WorkingSetMb());
