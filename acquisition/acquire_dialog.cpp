@@ -39,6 +39,12 @@ INT_PTR RunAcquireDialog(HINSTANCE instance, HWND parent)
 void OnInitDialog(HWND dialog)
 {
     g_answerWait.Stop();
+    // The command goes out first: the dialog is dressed while the W-SIM answers.
+    g_csId.SetNotify(dialog, WM_TAVRIN_ANSWER);
+    bool sent = g_nAcquireMode == ACQUIRE_SIMPLE_COORDINATES ? g_csId.SendAtLbc1() : g_csId.SendAtK20();
+    if (sent) {
+        g_answerWait.CommandSent();
+    }
     SetUpFullScreenDialog(dialog);
     SetWindowTextW(dialog, L"取得中…");
     HWND edit = GetDlgItem(dialog, IDC_PROGRESS_TEXT);
@@ -47,11 +53,7 @@ void OnInitDialog(HWND dialog)
     SendMessageW(edit, EM_SETSEL, caret, caret);
     SendMessageW(edit, EM_SCROLLCARET, 0, 0);
 
-    g_csId.SetNotify(dialog, WM_TAVRIN_ANSWER);
-    bool sent = g_nAcquireMode == ACQUIRE_SIMPLE_COORDINATES ? g_csId.SendAtLbc1() : g_csId.SendAtK20();
-    if (sent) {
-        g_answerWait.CommandSent();
-    } else {
+    if (!sent) {
         ShowFailure(dialog, AcquireSendFailure(g_nAcquireMode));
         PostClose(dialog, 2);
     }

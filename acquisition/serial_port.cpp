@@ -24,6 +24,9 @@ void ShowError(const std::wstring& text)
     ShowMessageBox(nullptr, text, L"Error", MB_OK | MB_ICONERROR);
 }
 
+// Queued to the reader when the port closes: it ends the reader's sleep between two polls.
+void CALLBACK WakeReader(ULONG_PTR) {}
+
 } // namespace
 
 CSerialPort::CSerialPort()
@@ -127,6 +130,8 @@ void CSerialPort::StopReadThread()
     if (!m_hReadThread) {
         return;
     }
+    // Woken, the reader sees the closed handle now rather than up to one poll later.
+    QueueUserAPC(WakeReader, m_hReadThread.Get(), 0);
     DWORD wait = WaitForSingleObject(m_hReadThread.Get(), kStopWaitMs);
     if (wait == WAIT_FAILED) {
         TerminateThread(m_hReadThread.Get(), 10);
@@ -157,7 +162,7 @@ DWORD WINAPI CSerialPort::ReadThreadProc(LPVOID param)
             return 0;
         }
         if (status.cbInQue == 0) {
-            Sleep(kPollMs);
+            SleepEx(kPollMs, TRUE);
             continue;
         }
         DWORD wanted = status.cbInQue < kReadChunk ? status.cbInQue : kReadChunk;
@@ -172,7 +177,7 @@ DWORD WINAPI CSerialPort::ReadThreadProc(LPVOID param)
         }
         buffer[read] = '\0';
         if (read == 0) {
-            Sleep(kPollMs);
+            SleepEx(kPollMs, TRUE);
             continue;
         }
         std::wstring text = AnsiToWide(buffer, read);

@@ -7,7 +7,9 @@
 
 namespace {
 
-const UINT_PTR kDoneButtonSubclass = 0x7A6E;
+// The dialog's own procedure while the done button's runs in front of it. Plain window
+// subclassing: the common controls' helpers would load their library for every dialog.
+const wchar_t kDoneButtonPrevious[] = L"tavrin.DoneButton.Previous";
 const WORD kNoMenu = 0xFFFF;
 
 struct SoftKey
@@ -311,8 +313,9 @@ void PaintDone(HWND dialog)
     ReleaseDC(dialog, dc);
 }
 
-LRESULT CALLBACK DoneButtonProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+LRESULT CALLBACK DoneButtonProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    const auto previous = reinterpret_cast<WNDPROC>(GetPropW(dialog, kDoneButtonPrevious));
     switch (message) {
     case WM_NCHITTEST: {
         RECT rect{};
@@ -337,17 +340,18 @@ LRESULT CALLBACK DoneButtonProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_NCPAINT:
     case WM_NCACTIVATE:
     case WM_SETTEXT: {
-        LRESULT result = DefSubclassProc(dialog, message, wParam, lParam);
+        LRESULT result = CallWindowProcW(previous, dialog, message, wParam, lParam);
         PaintDone(dialog);
         return result;
     }
     case WM_NCDESTROY:
-        RemoveWindowSubclass(dialog, DoneButtonProc, kDoneButtonSubclass);
+        SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+        RemovePropW(dialog, kDoneButtonPrevious);
         break;
     default:
         break;
     }
-    return DefSubclassProc(dialog, message, wParam, lParam);
+    return CallWindowProcW(previous, dialog, message, wParam, lParam);
 }
 
 } // namespace
@@ -403,7 +407,10 @@ BOOL SHInitDialog(SHINITDLGINFO* info)
         CreateBar(dialog, new MenuBar);
     }
     if (flags & SHIDIF_DONEBUTTON) {
-        SetWindowSubclass(dialog, DoneButtonProc, kDoneButtonSubclass, 0);
+        if (GetPropW(dialog, kDoneButtonPrevious) == nullptr) {
+            SetPropW(dialog, kDoneButtonPrevious, reinterpret_cast<HANDLE>(GetWindowLongPtrW(dialog, GWLP_WNDPROC)));
+            SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DoneButtonProc));
+        }
         SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     }

@@ -91,3 +91,5 @@
 #define WM_TAVRIN_ANSWER 0x8001
 #define WM_TAVRIN_CONNECTED 0x8002
 #define WM_TAVRIN_CONNECT_ENDED 0x8003
+// To the main window: start loading the libraries of wParam (SystemLibrary flags).
+#define WM_TAVRIN_PRELOAD 0x8004

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cwchar>
+#include <functional>
 
 namespace {
 
@@ -48,9 +48,56 @@ const wchar_t kCrLf[] = L"\r\n";
 
 } // namespace
 
+void CIniPairs::Clear() noexcept
+{
+    m_list.clear();
+    m_slots.clear();
+}
+
+size_t CIniPairs::SlotOf(const std::wstring& key) const
+{
+    const size_t mask = m_slots.size() - 1;
+    size_t slot = std::hash<std::wstring>()(key) & mask;
+    while (m_slots[slot] != 0 && m_list[m_slots[slot] - 1].first != key) {
+        slot = (slot + 1) & mask;
+    }
+    return slot;
+}
+
+void CIniPairs::Append(std::wstring key, std::wstring value)
+{
+    // All that can fail comes first, so that a failure leaves the pairs as they were.
+    if (m_list.size() == m_list.capacity()) {
+        m_list.reserve(m_list.empty() ? 16 : 2 * m_list.size());
+    }
+    if (2 * (m_list.size() + 1) > m_slots.size()) {
+        std::vector<size_t> old(std::max<size_t>(32, 2 * m_slots.size()), 0);
+        old.swap(m_slots);
+        for (size_t entry : old) {
+            if (entry != 0) {
+                m_slots[SlotOf(m_list[entry - 1].first)] = entry;
+            }
+        }
+    }
+    const size_t slot = SlotOf(key);
+    m_list.emplace_back(std::move(key), std::move(value));
+    if (m_slots[slot] == 0) {
+        m_slots[slot] = m_list.size(); // a repeated key keeps its first pair
+    }
+}
+
+const CIniPairs::Pair* CIniPairs::Find(const std::wstring& key) const
+{
+    if (m_slots.empty()) {
+        return nullptr;
+    }
+    const size_t entry = m_slots[SlotOf(key)];
+    return entry != 0 ? &m_list[entry - 1] : nullptr;
+}
+
 void CIniFile::Clear()
 {
-    m_pairs.clear();
+    m_pairs.Clear();
 }
 
 bool CIniFile::SetValue(const wchar_t* key, const wchar_t* value)
@@ -58,23 +105,26 @@ bool CIniFile::SetValue(const wchar_t* key, const wchar_t* value)
     if (key == nullptr || *key == L'\0' || value == nullptr) {
         return false;
     }
-    m_pairs.emplace_back(key, value);
+    m_pairs.Append(key, value);
     return true;
 }
 
 bool CIniFile::GetValue(const wchar_t* key, std::wstring& out) const
 {
-    if (key == nullptr || *key == L'\0') {
+    return key != nullptr && GetValue(std::wstring(key), out);
+}
+
+bool CIniFile::GetValue(const std::wstring& key, std::wstring& out) const
+{
+    if (key.empty()) {
         return false;
     }
-    const size_t length = std::wcslen(key);
-    for (const auto& pair : m_pairs) {
-        if (pair.first.size() == length && pair.first.compare(0, length, key, length) == 0) {
-            out = pair.second;
-            return true;
-        }
+    const CIniPairs::Pair* pair = m_pairs.Find(key);
+    if (pair == nullptr) {
+        return false;
     }
-    return false;
+    out = pair->second;
+    return true;
 }
 
 bool CIniFile::Read(const wchar_t* section, const wchar_t* path)
@@ -82,7 +132,7 @@ bool CIniFile::Read(const wchar_t* section, const wchar_t* path)
     if (section == nullptr || path == nullptr) {
         return false;
     }
-    m_pairs.clear();
+    m_pairs.Clear();
     std::vector<unsigned char> bytes;
     if (m_files == nullptr || !m_files->ReadAll(path, bytes) || bytes.empty()) {
         return false;
@@ -101,7 +151,7 @@ bool CIniFile::Write(const wchar_t* section, const wchar_t* path)
 
 void CIniFile::Parse(const wchar_t* section, const unsigned char* data, size_t size)
 {
-    m_pairs.clear();
+    m_pairs.Clear();
     if (section == nullptr || data == nullptr) {
         return;
     }
@@ -126,7 +176,7 @@ void CIniFile::Parse(const wchar_t* section, const unsigned char* data, size_t s
         auto equals = std::find(text.begin() + static_cast<std::ptrdiff_t>(pos), lineEnd, L'=');
         if (equals != lineEnd) {
             size_t at = static_cast<size_t>(equals - text.begin());
-            m_pairs.emplace_back(text.substr(pos, at - pos), text.substr(at + 1, end - at - 1));
+            m_pairs.Append(text.substr(pos, at - pos), text.substr(at + 1, end - at - 1));
         }
         pos = end + 2;
     }
@@ -140,7 +190,7 @@ std::vector<unsigned char> CIniFile::Serialize(const wchar_t* section) const
         out.push_back(0xFE);
         EncodeUtf16Le(out, std::wstring(L"[") + section + L"]" + kCrLf);
     }
-    for (const auto& pair : m_pairs) {
+    for (const auto& pair : m_pairs.List()) {
         EncodeUtf16Le(out, pair.first);
         EncodeUtf16Le(out, L"=");
         EncodeUtf16Le(out, pair.second);

@@ -7,6 +7,31 @@
 #include <utility>
 #include <vector>
 
+// The pairs in store order, with the first pair of every key indexed beside them, so a
+// lookup takes constant time however many pairs a file has.
+class CIniPairs
+{
+public:
+    using Pair = std::pair<std::wstring, std::wstring>;
+
+    void Clear() noexcept;
+    // Appends the pair; a key already present keeps pointing at its first pair. On failure
+    // (out of memory) nothing has changed.
+    void Append(std::wstring key, std::wstring value);
+    // The first pair stored under `key`, or null.
+    const Pair* Find(const std::wstring& key) const;
+
+    const std::vector<Pair>& List() const { return m_list; }
+
+private:
+    size_t SlotOf(const std::wstring& key) const;
+
+    std::vector<Pair> m_list;
+    // Open addressing: a slot holds 1 + the position of the first pair of one key, or 0.
+    // Never more than half full, so a probe soon meets an empty slot.
+    std::vector<size_t> m_slots;
+};
+
 // Ordered key/value store of the settings file and its codec: UTF-16LE with byte order mark,
 // a "[section]" header line, then "key=value" lines, every line ending in CR LF.
 // Equal keys may repeat; a lookup takes the first. Keys compare code unit by code unit.
@@ -21,6 +46,7 @@ public:
     bool SetValue(const wchar_t* key, const wchar_t* value);
     // Copies the first value stored under `key`; false (and `out` untouched) when there is none.
     bool GetValue(const wchar_t* key, std::wstring& out) const;
+    bool GetValue(const std::wstring& key, std::wstring& out) const;
 
     // Replaces the pairs with those of the file. False when the file cannot be read at all;
     // a file that reads but has no matching header gives true and no pairs.
@@ -33,9 +59,9 @@ public:
     // The file content of the pairs; no byte order mark and header for an empty section name.
     std::vector<unsigned char> Serialize(const wchar_t* section) const;
 
-    const std::vector<std::pair<std::wstring, std::wstring>>& Pairs() const { return m_pairs; }
+    const std::vector<std::pair<std::wstring, std::wstring>>& Pairs() const { return m_pairs.List(); }
 
 private:
     IFileStore* m_files;
-    std::vector<std::pair<std::wstring, std::wstring>> m_pairs;
+    CIniPairs m_pairs;
 };

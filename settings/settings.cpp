@@ -21,11 +21,14 @@ constexpr int kAutoBrowser = IDC_AUTO_BROWSER;
 constexpr int kConnectWait = IDC_CONNECT_WAIT;
 constexpr int kLog = IDC_LOG;
 
-CListEntry MakeEntry(const std::vector<std::wstring>& columns, const std::vector<std::wstring>& values)
+// The values are moved out; the vector keeps its room for the next entry.
+CListEntry MakeEntry(const std::vector<std::wstring>& columns, std::vector<std::wstring>&& values)
 {
     CListEntry entry;
+    entry.m_names = columns;
+    entry.m_values.reserve(columns.size());
     for (size_t i = 0; i < columns.size(); ++i) {
-        entry.Add(columns[i], i < values.size() ? values[i] : std::wstring());
+        entry.m_values.push_back(i < values.size() ? std::move(values[i]) : std::wstring());
     }
     return entry;
 }
@@ -108,10 +111,12 @@ void CSettings::FillComboBox(int id, const std::vector<CListEntry>& list, int in
     if (controls == nullptr) {
         return;
     }
-    controls->ResetCombo(id);
+    std::vector<std::wstring> titles;
+    titles.reserve(list.size());
     for (const CListEntry& entry : list) {
-        controls->AddComboString(id, entry.Value(0));
+        titles.push_back(entry.Value(0));
     }
+    controls->SetComboStrings(id, titles);
     // -1 clears the selection; an index past the end leaves none.
     if (static_cast<int64_t>(index) < static_cast<int64_t>(list.size())) {
         controls->SetComboSelection(id, index);
@@ -327,14 +332,15 @@ void CSettings::ReadList(const std::wstring& prefix, const std::wstring& indexKe
         index = ToNumber(value);
     }
     list.clear();
+    std::vector<std::wstring> fields;
     for (size_t n = 0;; ++n) {
         const std::wstring key = prefix + std::to_wstring(n);
-        if (!m_ini.GetValue(key.c_str(), value)) {
+        if (!m_ini.GetValue(key, value)) {
             break; // a gap ends the list
         }
-        std::vector<std::wstring> fields;
+        fields.clear();
         SplitString(value, L";", fields);
-        list.push_back(MakeEntry(columns, fields));
+        list.push_back(MakeEntry(columns, std::move(fields)));
     }
     if (!list.empty() && index < 0) {
         index = 0;

@@ -24,6 +24,16 @@ public:
     virtual void SetText(int id, const std::wstring& text) = 0;        // WM_SETTEXT
     virtual std::wstring GetText(int id, size_t maxChars) = 0;         // WM_GETTEXT, at most maxChars (npos: all)
     virtual void SetCaret(int id, int position) = 0;                   // EM_SETSEL + EM_SCROLLCARET
+
+    // The combo box's items replaced by `texts`, in order: ResetCombo and AddComboString,
+    // which a window system may do faster for a long list.
+    virtual void SetComboStrings(int id, const std::vector<std::wstring>& texts)
+    {
+        ResetCombo(id);
+        for (const std::wstring& text : texts) {
+            AddComboString(id, text);
+        }
+    }
 };
 
 // What the record needs from the platform: the window's controls, the string table,

@@ -102,6 +102,24 @@ public:
     {
         Send(id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
+    void SetComboStrings(int id, const std::vector<std::wstring>& texts) override
+    {
+        // Storage for the whole list up front and one redraw at the end: thousands of
+        // entries go in without a reallocation or a repaint each.
+        HWND combo = GetDlgItem(m_window, id);
+        size_t bytes = 0;
+        for (const std::wstring& text : texts) {
+            bytes += (text.size() + 1) * sizeof(wchar_t);
+        }
+        SendMessageW(combo, WM_SETREDRAW, FALSE, 0);
+        SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+        SendMessageW(combo, CB_INITSTORAGE, texts.size(), static_cast<LPARAM>(bytes));
+        for (const std::wstring& text : texts) {
+            SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        }
+        SendMessageW(combo, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(combo, nullptr, TRUE);
+    }
     void SetComboSelection(int id, int index) override { Send(id, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
     int GetComboSelection(int id) override { return static_cast<int>(Send(id, CB_GETCURSEL, 0, 0)); }
     void SetCheck(int id, int state) override { Send(id, BM_SETCHECK, static_cast<WPARAM>(state), 0); }

@@ -1,10 +1,11 @@
 // Measures how long an answer from the W-SIM simulator takes from its last byte on the line
 // to the notification message reaching the user-interface thread. Prints one line per answer:
 // "<command> <Unix time ns at which the notification arrived> <answer characters>".
-// scripts/bench-serial sets the simulator up, runs this and pairs the lines with the
+// scripts/bench sets the simulator up, runs this and pairs the lines with the
 // simulator's own time stamps.
 #include "acquisition/cs_id.h"
 #include "resources/resource.h"
+#include "tools/unix_clock.h"
 
 #include <windows.h>
 
@@ -12,17 +13,6 @@
 #include <cwchar>
 
 namespace {
-
-long long UnixNowNs()
-{
-    FILETIME ft;
-    GetSystemTimePreciseAsFileTime(&ft);
-    ULARGE_INTEGER t;
-    t.LowPart = ft.dwLowDateTime;
-    t.HighPart = ft.dwHighDateTime;
-    const unsigned long long kUnixEpoch = 116444736000000000ULL; // 1970-01-01 in 100 ns units
-    return static_cast<long long>(t.QuadPart - kUnixEpoch) * 100;
-}
 
 // Waits for the notification; returns its arrival time, or 0 after `timeoutMs`.
 long long WaitForAnswer(DWORD timeoutMs)

@@ -1,5 +1,7 @@
 #include "ui/command_logic.h"
 
+#include "common/system_library.h"
+
 void AppendToLog(std::wstring& log, const std::wstring& text)
 {
     log += text;
@@ -37,4 +39,9 @@ ControlCommand ControlCommandFromId(unsigned id)
     default:
         return ControlCommand::Default;
     }
+}
+
+unsigned LibrariesForSend(bool simpleCoordinates, bool startBrowser)
+{
+    return (simpleCoordinates ? 0u : kInternetLibrary) | (startBrowser ? kShellLibrary : 0u);
 }

@@ -34,3 +34,7 @@ enum class ControlCommand
 };
 
 ControlCommand ControlCommandFromId(unsigned id);
+
+// The libraries (SystemLibrary flags) a send uses: the lookup's for a CS-ID, the shell's
+// to start the browser.
+unsigned LibrariesForSend(bool simpleCoordinates, bool startBrowser);

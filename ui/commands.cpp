@@ -5,6 +5,7 @@
 #include "acquisition/cs_id.h"
 #include "common/deadline.h"
 #include "common/message_box.h"
+#include "common/system_library_win.h"
 #include "network/connecting_dialog.h"
 #include "network/location_service.h"
 #include "network/service_url.h"
@@ -37,13 +38,12 @@ void Warn(HWND window, const wchar_t* text)
 }
 
 // Every log line rewrites all controls from the record, so callers read the controls
-// back first (Exchange(false)) or the user's unsaved changes on screen are lost.
-void AppendLog(const wchar_t* text)
+// back first (Exchange(false)) or the user's unsaved changes on screen are lost. The text
+// and its line end go in with one rewrite: the log field takes milliseconds to refill.
+void AppendLogLine(const std::wstring& text)
 {
-    if (text == nullptr) {
-        return;
-    }
     AppendToLog(g_settings.m_strLog, text);
+    AppendToLog(g_settings.m_strLog, L"\r\n");
     g_settings.Exchange(true);
 }
 
@@ -87,6 +87,9 @@ bool OnGetLocation(HWND window)
     }
     g_settings.Exchange(false);
     g_csId.SetDeviceName(ModuleDeviceName(g_settings.m_port));
+    // The send that usually follows finds its libraries loaded while the W-SIM answers:
+    // the dialog's message loop delivers this once the command is on its way.
+    PostMessageW(window, WM_TAVRIN_PRELOAD, LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser), 0);
     const std::wstring* obtained;
     if (g_settings.m_bLocateEasy) {
         if (ShowSimpleCoordinatesDialog(g_hInstance, window) != 1) {
@@ -101,8 +104,7 @@ bool OnGetLocation(HWND window)
         g_strCsId = g_strLocation;
         obtained = &g_strCsId;
     }
-    AppendLog(obtained->c_str());
-    AppendLog(L"\r\n");
+    AppendLogLine(*obtained);
     return true;
 }
 
@@ -125,6 +127,9 @@ LRESULT OnSend(HWND window)
     std::wstring format;
     g_settings.GetSelectedFormat(format); // an empty format keeps the template in force
     g_settings.Exchange(false);
+    if (!RequireSystemLibraries(LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser), window)) {
+        return 0;
+    }
 
     // Both modes connect for the lookup service's network, as the handset always has.
     const std::wstring& serviceUrl = ServiceUrl();
@@ -149,8 +154,7 @@ LRESULT OnSend(HWND window)
         ShowMessageBox(window, L"位置情報の取得に失敗しました。", kCaptionError, MB_OK | MB_ICONERROR);
         return 0;
     }
-    AppendLog(position.c_str());
-    AppendLog(L"\r\n");
+    AppendLogLine(position);
     g_settings.Exchange(false);
     if (g_settings.m_bAutoBrowser) {
         LaunchBrowser(expandedUrl);

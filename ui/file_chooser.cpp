@@ -1,5 +1,6 @@
 #include "ui/file_chooser.h"
 
+#include "common/system_library_win.h"
 #include "settings/split_path.h"
 
 #include <cstring>
@@ -46,6 +47,9 @@ int RunChooser(OPENFILENAMEW* request, const char* exportName, BOOL(WINAPI* plat
         if (ChooserFunction chooser = library.Find(exportName)) {
             return chooser(request);
         }
+    }
+    if (!RequireSystemLibraries(kCommonDialogsLibrary, request->hwndOwner)) {
+        return 0;
     }
     return platform(request) ? 1 : 0;
 }

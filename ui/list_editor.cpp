@@ -1,6 +1,7 @@
 #include "ui/list_editor.h"
 
 #include "common/message_box.h"
+#include "common/system_library_win.h"
 #include "resources/resource.h"
 #include "settings/split_path.h"
 #include "ui/dialog_frame.h"
@@ -90,8 +91,11 @@ void FillList(HWND dialog)
 {
     HWND list = ListView(dialog);
     g_bFillingList = true;
+    // A long list goes in with its storage reserved and one redraw at the end.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     const std::vector<ListRow>& rows = g_editorModel.Rows();
+    SendMessageW(list, LVM_SETITEMCOUNT, rows.size(), 0);
     for (size_t i = 0; i < rows.size(); ++i) {
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -105,6 +109,8 @@ void FillList(HWND dialog)
             SendMessageW(list, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&sub));
         }
     }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
     g_bFillingList = false;
 }
 
@@ -282,6 +288,10 @@ void ResetListEditor()
 
 INT_PTR RunListEditor(HINSTANCE instance, HWND owner, const std::vector<CListEntry>& list, int kind, int initialIndex)
 {
+    // The list view's library is loaded here, at the first opening, not at start-up.
+    if (!RequireSystemLibraries(kCommonControlsLibrary, owner)) {
+        return 2;
+    }
     g_hEditorInstance = instance;
     g_hEditorOwner = owner;
     g_editorList = list;

@@ -11,7 +11,7 @@ extern int g_nEditorSelection;
 extern std::vector<CListEntry> g_editorList;
 
 void ResetListEditor();
-// 1 when closed with OK, 2 on cancel.
+// 1 when closed with OK, 2 on cancel or when the list view's library cannot be loaded.
 INT_PTR RunListEditor(HINSTANCE instance, HWND owner, const std::vector<CListEntry>& list, int kind, int initialIndex);
 bool GetEditedList(std::vector<CListEntry>& list);
 INT_PTR CALLBACK ListEditorDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include "common/system_library_win.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
 #include "ui/app_state.h"
@@ -45,7 +46,8 @@ ATOM RegisterMainClass(HINSTANCE instance, const wchar_t* className)
 BOOL InitInstance(HINSTANCE instance, int showCommand)
 {
     g_hInstance = instance;
-    SHInitExtraControls();
+    // No SHInitExtraControls here: on the desktop it loads the common controls, which only
+    // the list editor uses, and it registers its list view itself when it opens.
 
     wchar_t title[100] = {};
     wchar_t className[100] = {};
@@ -66,6 +68,10 @@ BOOL InitInstance(HINSTANCE instance, int showCommand)
         return FALSE;
     }
     g_mainWindow = window;
+    // Nothing is drawn while the window is sized, built and filled: each control would
+    // paint on its own (the log's scroll bar alone takes milliseconds under Wine). The
+    // window is painted once, complete, when it is shown.
+    SendMessageW(window, WM_SETREDRAW, FALSE, 0);
     // The handset gives a default-sized window the whole screen; the desktop must be told.
     SHMoveToWorkArea(window);
     if (g_hWndMenuBar != nullptr) {
@@ -79,6 +85,8 @@ BOOL InitInstance(HINSTANCE instance, int showCommand)
     g_settings.m_hInstance = instance;
     g_settings.m_hWnd = window;
     g_settings.LoadDefault();
+    SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     g_settings.Exchange(false);
@@ -189,6 +197,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_TIMER:
         return OnTimer(window, wParam);
+    case WM_TAVRIN_PRELOAD:
+        PreloadSystemLibraries(static_cast<unsigned>(wParam));
+        return 0;
     case WM_CTLCOLORSTATIC:
         // Labels and check boxes on the window's own colour, as the handset draws them.
         SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_WINDOW));

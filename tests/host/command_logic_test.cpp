@@ -1,3 +1,4 @@
+#include "common/system_library.h"
 #include "ui/command_logic.h"
 
 #include <gtest/gtest.h>
@@ -85,4 +86,22 @@ TEST(ControlCommandFromId, FollowsTheMainWindowTable)
     for (const Case& c : cases) {
         EXPECT_EQ(c.command, ControlCommandFromId(c.id)) << c.id;
     }
+}
+
+TEST(LibrariesForSend, LookupOnlyForACsIdShellOnlyToStartTheBrowser)
+{
+    EXPECT_EQ(kInternetLibrary | kShellLibrary, LibrariesForSend(false, true));
+    EXPECT_EQ(kInternetLibrary, LibrariesForSend(false, false));
+    EXPECT_EQ(kShellLibrary, LibrariesForSend(true, true));
+    EXPECT_EQ(0u, LibrariesForSend(true, false));
+}
+
+TEST(SystemLibrary, FailureTextNamesTheFileAndTheError)
+{
+    EXPECT_EQ(L"LoadLibraryEx(wininet.dll) Failed. (0x0000007e)", SystemLibraryFailureText(kInternetLibrary, 126));
+    EXPECT_EQ(L"LoadLibraryEx(comdlg32.dll) Failed. (0x000000c1)",
+              SystemLibraryFailureText(kCommonDialogsLibrary, 193));
+    EXPECT_EQ(std::wstring(L"shell32.dll"), SystemLibraryFile(kShellLibrary));
+    EXPECT_EQ(std::wstring(L"comctl32.dll"), SystemLibraryFile(kCommonControlsLibrary));
+    EXPECT_EQ(nullptr, SystemLibraryFile(kShellLibrary | kInternetLibrary));
 }

@@ -82,6 +82,42 @@ TEST(IniFile, StoresPairsInOrderAndWritesThemBack)
     EXPECT_EQ(back.Pairs(), pairs);
 }
 
+TEST(IniFile, LookupsFollowEveryReplacementOfThePairs)
+{
+    CIniFile ini;
+    std::wstring text = L"[tavrin]\r\n";
+    for (int i = 0; i < 10000; ++i) {
+        text += L"URL" + std::to_wstring(i) + L"=" + std::to_wstring(i) + L"\r\n";
+    }
+    text += L"URL0=late\r\n";
+    std::vector<unsigned char> big = Utf16(text);
+    ini.Parse(L"tavrin", big.data(), big.size());
+    std::wstring out;
+    ASSERT_TRUE(ini.GetValue(L"URL0", out));
+    EXPECT_EQ(out, L"0"); // first wins over a later repeat
+    ASSERT_TRUE(ini.GetValue(L"URL9999", out));
+    EXPECT_EQ(out, L"9999");
+    EXPECT_EQ(ini.Pairs().back(), std::make_pair(std::wstring(L"URL0"), std::wstring(L"late")));
+    EXPECT_EQ(ini.Serialize(L"tavrin"), big);
+
+    // Whatever replaces the pairs takes the old keys out of the lookup too.
+    std::vector<unsigned char> small = Utf16(L"[tavrin]\r\nB=1\r\n");
+    ini.Parse(L"tavrin", small.data(), small.size());
+    out = L"untouched";
+    EXPECT_FALSE(ini.GetValue(L"URL0", out));
+    EXPECT_TRUE(ini.GetValue(L"B", out));
+    ini.Clear();
+    EXPECT_FALSE(ini.GetValue(L"B", out));
+    EXPECT_TRUE(ini.SetValue(L"B", L"2"));
+    EXPECT_TRUE(ini.SetValue(L"B", L"3"));
+    EXPECT_TRUE(ini.GetValue(L"B", out));
+    EXPECT_EQ(out, L"2");
+    CMemoryFileStore files;
+    ini.SetFileStore(&files);
+    EXPECT_FALSE(ini.Read(L"tavrin", L"missing.ini"));
+    EXPECT_FALSE(ini.GetValue(L"B", out));
+}
+
 TEST(SplitPath, SplitsAtTheLastBackslashWithinTheLimit)
 {
     const struct

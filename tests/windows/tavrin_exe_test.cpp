@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <psapi.h>
+
 #include <cstdio>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -148,6 +151,35 @@ HWND WaitForDialog(const wchar_t* title)
     return dialog;
 }
 
+// Lower-case path of the module `name` loaded in the process of `window`; empty when none is.
+std::wstring LoadedModule(HWND window, const std::wstring& name)
+{
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    std::wstring found;
+    if (process != nullptr && K32EnumProcessModules(process, modules, sizeof(modules), &bytes)) {
+        for (DWORD i = 0; i < bytes / sizeof(HMODULE) && found.empty(); ++i) {
+            wchar_t path[MAX_PATH] = {};
+            K32GetModuleFileNameExW(process, modules[i], path, MAX_PATH);
+            std::wstring lower = path;
+            for (wchar_t& c : lower) {
+                c = static_cast<wchar_t>(std::towlower(c));
+            }
+            if (lower.size() > name.size() && lower.compare(lower.size() - name.size(), name.size(), name) == 0 &&
+                lower[lower.size() - name.size() - 1] == L'\\') {
+                found = lower;
+            }
+        }
+    }
+    if (process != nullptr) {
+        CloseHandle(process);
+    }
+    return found;
+}
+
 } // namespace
 
 TEST(TavrinExe, ShowsItsDefaultIniAndASecondStartBringsTheFirstForward)
@@ -241,6 +273,36 @@ TEST(TavrinExe, OpenAndSaveUsePlatformDialogsWithoutTheChooserAndTheChooserBesid
     PostMessageW(window, WM_COMMAND, IDM_OPEN, 0);
     EXPECT_TRUE(PumpUntil([&] { return ControlText(window, IDC_CONNECT_WAIT) == L"777"; }, 10000));
     EXPECT_FALSE(ReadBytes(folder + L"\\gsgetfile.log").empty());
+    PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(0, program.ExitCode(20000));
+}
+
+TEST(TavrinExe, LoadsTheLibrariesNoFirstPaintNeedsAtFirstUseFromTheSystemFolder)
+{
+    // A library of the same name beside the program is never the one loaded.
+    std::wstring folder = MakeFolder(L"tavrin_exe_late_libraries");
+    std::wstring planted =
+        WinePathFromEnv("TAVRIN_BUILD_DIR") + L"\\tests\\windows\\chooser-without-exports\\gsgetfile.dll";
+    ASSERT_TRUE(CopyFileW(planted.c_str(), (folder + L"\\comdlg32.dll").c_str(), FALSE));
+    Program program(folder);
+    HWND window = program.Window();
+    ASSERT_NE(nullptr, window);
+    for (const wchar_t* name : {L"wininet.dll", L"comdlg32.dll", L"shell32.dll", L"comctl32.dll"}) {
+        EXPECT_EQ(L"", LoadedModule(window, name)) << name;
+    }
+
+    PostMessageW(window, WM_COMMAND, IDM_OPEN, 0);
+    HWND dialog = WaitForDialog(L"設定ファイルの選択");
+    ASSERT_NE(nullptr, dialog);
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring systemFolder = system;
+    for (wchar_t& c : systemFolder) {
+        c = static_cast<wchar_t>(std::towlower(c));
+    }
+    EXPECT_EQ(systemFolder + L"\\comdlg32.dll", LoadedModule(window, L"comdlg32.dll"));
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }, 10000));
     PostMessageW(window, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(0, program.ExitCode(20000));
 }
