@@ -234,11 +234,12 @@ def make_link(link, target):
     os.replace(tmp, link)
 
 
-def open_pty(link):
+def open_pty(links):
     master, slave = os.openpty()
     # Raw: no echo, no CR/LF translation on either side.
     tty.setraw(slave)
-    make_link(link, os.ttyname(slave))
+    for link in links:
+        make_link(link, os.ttyname(slave))
     return master, slave
 
 
@@ -264,13 +265,16 @@ def follow_offline(config, sim, link, tty_name):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--link", required=True, help="symlink to create to the pty slave")
+    parser.add_argument("--alias", action="append", default=[],
+                        help="another symlink to the pty slave, which never goes offline")
     parser.add_argument("--state-dir", required=True, help="config.json and logs")
     args = parser.parse_args()
     os.makedirs(args.state_dir, exist_ok=True)
 
     # The slave stays open here too, so the master never reads EIO when the program
     # closes the port.
-    master, slave = open_pty(args.link)
+    links = [args.link] + args.alias
+    master, slave = open_pty(links)
     tty_name = os.ttyname(slave)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     print(f"wsim: {args.link} -> {tty_name}", flush=True)
@@ -301,18 +305,19 @@ def main():
                     # Closing the master hangs up the program's handle; the link leads to a new pair.
                     os.close(master)
                     os.close(slave)
-                    master, slave = open_pty(args.link)
+                    master, slave = open_pty(links)
                     tty_name = os.ttyname(slave)
                     print(f"wsim: vanished; {args.link} -> {tty_name}", flush=True)
                     pending = b""
                     break
             pending = pending.lstrip(b"\n")
     finally:
-        try:
-            if os.path.islink(args.link) and os.readlink(args.link) == tty_name:
-                os.unlink(args.link)
-        except OSError:
-            pass
+        for link in links:
+            try:
+                if os.path.islink(link) and os.readlink(link) == tty_name:
+                    os.unlink(link)
+            except OSError:
+                pass
 
 
 if __name__ == "__main__":
