@@ -26,6 +26,9 @@ TEST(ReplaceAll, ReplacesEveryOccurrenceWithoutSearchingInsertedText)
     for (const Case& c : cases) {
         EXPECT_EQ(c.expected, ReplaceAll(c.text, c.from, c.to)) << c.text << " / " << c.from;
     }
+    // Many matches with a replacement that grows or shrinks the text.
+    EXPECT_EQ(std::wstring(8000, L'x'), ReplaceAll(std::wstring(4000, L'x'), L"x", L"xx"));
+    EXPECT_EQ(std::wstring(2000, L'y') + L"z", ReplaceAll(std::wstring(4000, L'x') + L"z", L"xx", L"y"));
 }
 
 TEST(ReplaceAll, EmptyPatternLeavesTextUnchanged)
