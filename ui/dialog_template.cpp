@@ -44,15 +44,16 @@ bool CDialogTemplate::CreateControls(HINSTANCE instance, HWND parent, WORD id, s
     if (list != nullptr) {
         list->clear();
     }
-    const wchar_t* typeface = m_data.hasFont ? m_data.typeface.c_str() : nullptr;
+    // Measured once: every item is scaled with the same font on the same screen.
+    const BaseUnits units = MeasureBaseUnits(m_data.hasFont ? m_data.typeface.c_str() : nullptr, m_data.pointSize);
     for (const TemplateItem& item : m_data.items) {
         const wchar_t* className =
             item.windowClass.isOrdinal ? PredefinedClassName(item.windowClass.ordinal) : item.windowClass.text.c_str();
         if (className == nullptr) {
             continue;
         }
-        PixelPair position = DialogUnitsToPixels(typeface, m_data.pointSize, item.x, item.y);
-        PixelPair size = DialogUnitsToPixels(typeface, m_data.pointSize, item.cx, item.cy);
+        PixelPair position = ScaleDialogUnits(item.x, item.y, units.x, units.y);
+        PixelPair size = ScaleDialogUnits(item.cx, item.cy, units.x, units.y);
         // Template item texts are strings; an image ordinal gets no text here.
         const wchar_t* text = item.title.isOrdinal ? L"" : item.title.text.c_str();
         HWND control =
@@ -71,7 +72,7 @@ bool CDialogTemplate::CreateControls(HINSTANCE instance, HWND parent, WORD id, s
     return true;
 }
 
-PixelPair DialogUnitsToPixels(const wchar_t* typeface, int pointSize, int h, int v)
+BaseUnits MeasureBaseUnits(const wchar_t* typeface, int pointSize)
 {
     int baseX = 0;
     int baseY = 0;
@@ -104,7 +105,13 @@ PixelPair DialogUnitsToPixels(const wchar_t* typeface, int pointSize, int h, int
     if (dc != nullptr) {
         ReleaseDC(nullptr, dc);
     }
-    return ScaleDialogUnits(h, v, baseX, baseY);
+    return BaseUnits{baseX, baseY};
+}
+
+PixelPair DialogUnitsToPixels(const wchar_t* typeface, int pointSize, int h, int v)
+{
+    const BaseUnits units = MeasureBaseUnits(typeface, pointSize);
+    return ScaleDialogUnits(h, v, units.x, units.y);
 }
 
 void EnableMainControls(HWND window)
