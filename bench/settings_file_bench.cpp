@@ -1,4 +1,5 @@
 // Loading and saving a settings file with many list entries: both grow linearly.
+#include "bench/url_entries.h"
 #include "settings/memory_settings_host.h"
 #include "settings/settings.h"
 
@@ -9,23 +10,11 @@
 
 namespace {
 
-void FillUrls(CSettings& settings, int count)
-{
-    settings.m_urlList.clear();
-    for (int i = 0; i < count; ++i) {
-        CListEntry entry;
-        entry.Add(settings.m_urlColumns[0], L"地図 " + std::to_wstring(i));
-        entry.Add(settings.m_urlColumns[1], L"http://map.example.jp/p/" + std::to_wstring(i));
-        entry.Add(settings.m_urlColumns[2], L"el=$el&nl=$nl");
-        settings.m_urlList.push_back(entry);
-    }
-}
-
 void BM_LoadSettingsFile(benchmark::State& state)
 {
     CMemorySettingsHost host;
     CSettings writer(&host);
-    FillUrls(writer, static_cast<int>(state.range(0)));
+    FillUrlEntries(writer, static_cast<int>(state.range(0)));
     writer.Save(L"big.ini");
     state.counters["bytes"] = static_cast<double>(host.m_files.m_files[L"big.ini"].size());
     for (auto _ : state) {
@@ -47,7 +36,7 @@ void BM_SaveSettingsFile(benchmark::State& state)
 {
     CMemorySettingsHost host;
     CSettings writer(&host);
-    FillUrls(writer, static_cast<int>(state.range(0)));
+    FillUrlEntries(writer, static_cast<int>(state.range(0)));
     for (auto _ : state) {
         if (!writer.Save(L"big.ini")) {
             state.SkipWithError("save failed");

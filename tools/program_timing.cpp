@@ -14,6 +14,7 @@
 //   program_timing chooser ROUNDS TAVRIN_EXE
 //       "開く" pressed twice in a freshly started tavrin, until the chooser shows:
 //       "chooser first|again MS"
+#include "bench/url_entries.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
 #include "tools/unix_clock.h"
@@ -149,14 +150,7 @@ int WriteSettings(const std::wstring& file, int urls, const wchar_t* browser)
     CSettings settings(&Win32SettingsHost());
     settings.m_hInstance = GetModuleHandleW(nullptr);
     if (urls > 0) {
-        settings.m_urlList.clear();
-        for (int i = 0; i < urls; ++i) {
-            CListEntry entry;
-            entry.Add(settings.m_urlColumns[0], L"地図 " + std::to_wstring(i));
-            entry.Add(settings.m_urlColumns[1], L"http://map.example.jp/p/" + std::to_wstring(i));
-            entry.Add(settings.m_urlColumns[2], L"el=$el&nl=$nl");
-            settings.m_urlList.push_back(entry);
-        }
+        FillUrlEntries(settings, urls);
     }
     if (browser != nullptr) {
         CListEntry entry;
