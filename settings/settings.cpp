@@ -186,28 +186,33 @@ bool CSettings::GetSelectedBrowserFile(std::wstring& out)
 
 void CSettings::LoadDefault()
 {
-    Exchange(true);
-    if (m_host == nullptr) {
-        return;
+    // The file replaces the presets and shows itself; without it the presets are shown.
+    const std::wstring path = DefaultPath();
+    if (!path.empty()) {
+        SetIniPath(path.c_str());
+        if (Load(path.c_str())) {
+            return;
+        }
     }
+    Exchange(true);
+}
+
+std::wstring CSettings::DefaultPath()
+{
     std::wstring module;
-    if (!m_host->ModuleFileName(m_hInstance, module) || module.size() >= kPathChars - 1) {
-        return;
+    if (m_host == nullptr || !m_host->ModuleFileName(m_hInstance, module) || module.size() >= kPathChars - 1) {
+        return std::wstring();
     }
     wchar_t folder[kPathChars];
     wchar_t file[kPathChars];
     if (!SplitPath(module.c_str(), folder, file)) {
-        return;
+        return std::wstring();
     }
     std::wstring path = folder;
     path += L"\\";
     path += Text(IDS_INI_DEFAULT_FILE);
     // A default file that does not fit the path buffer is neither named nor read; the presets stay.
-    if (path.size() >= kPathChars) {
-        return;
-    }
-    SetIniPath(path.c_str());
-    Load(path.c_str());
+    return path.size() < kPathChars ? path : std::wstring();
 }
 
 // Load swaps the record whole; a member that could throw while moving would leave it half

@@ -123,6 +123,8 @@ public:
 private:
     // Load's reading part, without showing the result.
     bool ReadFrom(const wchar_t* path);
+    // "default.ini" in the program's folder, or empty when it cannot be named.
+    std::wstring DefaultPath();
     std::wstring Text(unsigned id);
     bool GetSelectedValue(const std::vector<CListEntry>& list, int index, size_t position, std::wstring& out);
     void SetIniPath(const wchar_t* path);
