@@ -3,10 +3,11 @@
 //   program_timing settings FILE URLS [BROWSER]
 //       writes a settings file of the factory presets; URLS > 0 replaces the URL list by
 //       that many entries, BROWSER the browser list by that one program
-//   program_timing start ROUNDS BARE_EXE TAVRIN_EXE...
+//   program_timing start ROUNDS BARE_EXE ELEMENTS_EXE TAVRIN_EXE...
 //       from CreateProcess until the window is up and its message loop answers, then the
 //       working set after half a second of idling; the programs take turns in every round,
-//       after one round for warming up: "start FOLDER MS MB" per program and round
+//       after one round for warming up: "start FOLDER MS MB" per program and round. The first
+//       two are the bare windows (minimal_window, elements_window).
 //   program_timing job ROUNDS TAVRIN_EXE BROWSER_EXE STAMP_FILE
 //       a bare start of the browser ("browser START_NS STAMP_NS"), then "取得～送信" pressed
 //       twice in a freshly started tavrin ("job first|again PRESS_NS STAMP_NS"); the browser
@@ -170,7 +171,7 @@ int TimeStarts(int rounds, int count, wchar_t** programs)
     // Round -1 only warms the caches: the very first start pays for them whichever it is.
     for (int round = -1; round < rounds; ++round) {
         for (int i = 0; i < count; ++i) {
-            const bool bare = i == 0;
+            const bool bare = i < 2;
             CProgram program(programs[i], bare ? L"MinimalWindow" : L"TAVRIN", bare ? 1 : kTavrinQuit);
             if (program.Window() == nullptr) {
                 std::fprintf(stderr, "%ls did not come up\n", programs[i]);
@@ -277,7 +278,7 @@ int wmain(int argc, wchar_t** argv)
         return WriteSettings(argv[2], _wtoi(argv[3]), argc > 4 ? argv[4] : nullptr);
     }
     const int rounds = argc > 2 ? std::max(1, _wtoi(argv[2])) : 1;
-    if (mode == L"start" && argc > 4) {
+    if (mode == L"start" && argc > 5) {
         return TimeStarts(rounds, argc - 3, argv + 3);
     }
     if (mode == L"job" && argc > 5) {
