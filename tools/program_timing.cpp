@@ -190,13 +190,32 @@ int TimeStarts(int rounds, int count, wchar_t** programs)
     return 0;
 }
 
+// A freshly started tavrin, measured twice ("first", "again"), half a second apart; false
+// when it does not come up or a measurement fails (the reason is on stderr).
+template <typename Measure> bool TwiceInFreshTavrin(const std::wstring& tavrin, Measure measure)
+{
+    CProgram program(tavrin, L"TAVRIN", kTavrinQuit);
+    if (program.Window() == nullptr) {
+        std::fprintf(stderr, "tavrin did not come up\n");
+        return false;
+    }
+    for (const char* which : {"first", "again"}) {
+        Sleep(kSettleMs);
+        if (!measure(program.Window(), which)) {
+            return false;
+        }
+    }
+    std::fflush(stdout);
+    return true;
+}
+
 int TimeJobs(int rounds, const std::wstring& tavrin, const std::wstring& browser, const std::wstring& stamps)
 {
     // Inherited by tavrin and, through it, by the browser it starts.
     SetEnvironmentVariableW(L"TAVRIN_BROWSER_STAMP", stamps.c_str());
     SetEnvironmentVariableW(L"TAVRIN_BROWSER_LOG", (FolderOf(tavrin) + L"\\browser.log").c_str());
     for (int round = 0; round < rounds; ++round) {
-        size_t known = ReadStamps(stamps).size();
+        const size_t known = ReadStamps(stamps).size();
         std::wstring command = L"\"" + browser + L"\" http://bench.example/";
         STARTUPINFOW si{};
         si.cb = sizeof(si);
@@ -211,24 +230,21 @@ int TimeJobs(int rounds, const std::wstring& tavrin, const std::wstring& browser
         CloseHandle(pi.hProcess);
         std::printf("browser %lld %lld\n", started, WaitForStamp(stamps, known));
 
-        CProgram program(tavrin, L"TAVRIN", kTavrinQuit);
-        if (program.Window() == nullptr) {
-            std::fprintf(stderr, "tavrin did not come up\n");
-            return 1;
-        }
-        for (const char* which : {"first", "again"}) {
-            Sleep(kSettleMs);
-            known = ReadStamps(stamps).size();
-            long long pressed = UnixNowNs();
-            PostMessageW(program.Window(), WM_COMMAND, kGetAndSend, 0);
-            long long stamp = WaitForStamp(stamps, known);
+        const bool measured = TwiceInFreshTavrin(tavrin, [&](HWND window, const char* which) {
+            const size_t before = ReadStamps(stamps).size();
+            const long long pressed = UnixNowNs();
+            PostMessageW(window, WM_COMMAND, kGetAndSend, 0);
+            const long long stamp = WaitForStamp(stamps, before);
             if (stamp == 0) {
                 std::fprintf(stderr, "no browser was started\n");
-                return 1;
+                return false;
             }
             std::printf("job %s %lld %lld\n", which, pressed, stamp);
+            return true;
+        });
+        if (!measured) {
+            return 1;
         }
-        std::fflush(stdout);
     }
     return 0;
 }
@@ -236,15 +252,9 @@ int TimeJobs(int rounds, const std::wstring& tavrin, const std::wstring& browser
 int TimeChoosers(int rounds, const std::wstring& tavrin)
 {
     for (int round = 0; round < rounds; ++round) {
-        CProgram program(tavrin, L"TAVRIN", kTavrinQuit);
-        if (program.Window() == nullptr) {
-            std::fprintf(stderr, "tavrin did not come up\n");
-            return 1;
-        }
-        for (const char* which : {"first", "again"}) {
-            Sleep(kSettleMs);
-            long long pressed = UnixNowNs();
-            PostMessageW(program.Window(), WM_COMMAND, kOpenSettings, 0);
+        const bool measured = TwiceInFreshTavrin(tavrin, [](HWND window, const char* which) {
+            const long long pressed = UnixNowNs();
+            PostMessageW(window, WM_COMMAND, kOpenSettings, 0);
             HWND chooser = nullptr;
             while (chooser == nullptr && Milliseconds(pressed, UnixNowNs()) < kTimeoutMs) {
                 HWND found = FindWindowW(L"#32770", L"設定ファイルの選択");
@@ -256,15 +266,18 @@ int TimeChoosers(int rounds, const std::wstring& tavrin)
             }
             if (chooser == nullptr) {
                 std::fprintf(stderr, "no chooser showed\n");
-                return 1;
+                return false;
             }
             std::printf("chooser %s %.1f\n", which, Milliseconds(pressed, UnixNowNs()));
             PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
             while (IsWindow(chooser)) {
                 Sleep(10);
             }
+            return true;
+        });
+        if (!measured) {
+            return 1;
         }
-        std::fflush(stdout);
     }
     return 0;
 }
