@@ -114,18 +114,8 @@ public:
         SendMessageW(combo, WM_SETREDRAW, FALSE, 0);
         SendMessageW(combo, CB_RESETCONTENT, 0, 0);
         SendMessageW(combo, CB_INITSTORAGE, texts.size(), static_cast<LPARAM>(bytes));
-        // Straight into the drop-down list, which holds the strings: the combo box would pass
-        // each one on to it, a second message per entry.
-        COMBOBOXINFO info{};
-        info.cbSize = sizeof(info);
-        const bool toList = GetComboBoxInfo(combo, &info) && info.hwndList != nullptr;
         for (const std::wstring& text : texts) {
-            const LPARAM string = reinterpret_cast<LPARAM>(text.c_str());
-            if (toList) {
-                SendMessageW(info.hwndList, LB_ADDSTRING, 0, string);
-            } else {
-                SendMessageW(combo, CB_ADDSTRING, 0, string);
-            }
+            SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
         }
         SendMessageW(combo, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(combo, nullptr, TRUE);
