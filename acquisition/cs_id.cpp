@@ -1,10 +1,13 @@
 #include "acquisition/cs_id.h"
 
+#include "acquisition/acquire_logic.h"
+
 #include <cstring>
 
 CCsId g_csId;
 
-CCsId::CCsId() : m_bOpenedPort(0), m_hNotifyWindow(nullptr), m_uNotifyMessage(0), m_strDevice(L"COM1:")
+CCsId::CCsId()
+    : m_bOpenedPort(0), m_hNotifyWindow(nullptr), m_uNotifyMessage(0), m_strDevice(ModuleDeviceName(std::nullopt))
 {
     m_port.SetListener(this);
 }
@@ -19,6 +22,14 @@ void CCsId::SetNotify(HWND window, UINT message)
     std::lock_guard<std::mutex> lock(m_bufferMutex);
     m_hNotifyWindow = window;
     m_uNotifyMessage = message;
+}
+
+void CCsId::SetDeviceName(const std::wstring& name)
+{
+    if (name != m_strDevice) {
+        ClosePort();
+        m_strDevice = name;
+    }
 }
 
 void CCsId::ClosePort()

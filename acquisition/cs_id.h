@@ -19,8 +19,9 @@ public:
     CCsId& operator=(const CCsId&) = delete;
 
     void SetNotify(HWND window, UINT message);
-    // The device the next open uses ("COM1:" until set); an open port is not moved.
-    void SetDeviceName(const std::wstring& name) { m_strDevice = name; }
+    // The device the next open uses ("COM1:" until set). A port left open on another device
+    // (a failed acquisition keeps it) is closed, so that a changed PORT takes effect.
+    void SetDeviceName(const std::wstring& name);
     void ClosePort();
     bool SendCommand(const char* command);
     bool SendAtK20();

@@ -99,7 +99,7 @@ public:
     std::vector<CListEntry>& GetUrlList() { return m_urlList; }
     std::vector<CListEntry>& GetBrowserList() { return m_browserList; }
 
-    // Shows the presets, then reads default.ini from the executable's folder.
+    // Reads default.ini from the executable's folder and shows it; the presets when it does not load.
     void LoadDefault();
     // False, with nothing changed, when the file cannot be read or memory runs out.
     bool Load(const wchar_t* path);

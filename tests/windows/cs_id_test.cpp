@@ -175,6 +175,20 @@ TEST_F(CsIdTest, SimpleCoordinatesAfterFixesArrive)
     EXPECT_EQ(L"N35.41.12.000E139.45.00.000/7", coordinates);
 }
 
+TEST_F(CsIdTest, APortLeftOpenMovesWhenTheDeviceChanges)
+{
+    ASSERT_TRUE(csId.SendAtK20()); // left open, as after a failed acquisition
+    ASSERT_TRUE(sink.WaitForOne());
+    csId.SetDeviceName(L"COM1:");
+    EXPECT_TRUE(csId.IsPortOpened());
+    csId.SetDeviceName(L"COM3:");
+    EXPECT_FALSE(csId.IsPortOpened());
+    sink.Reset();
+    ASSERT_TRUE(csId.SendAtK20()); // the simulator answers on COM3: too
+    EXPECT_TRUE(sink.WaitForOne());
+    EXPECT_EQ(0u, boxes.Count());
+}
+
 TEST_F(CsIdTest, PortThatCannotBeOpenedShowsOnlyItsOwnMessage)
 {
     // The attempts are cut short here.
