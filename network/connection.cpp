@@ -403,7 +403,7 @@ void CConnection::Disconnect()
         }
         DWORD answer;
         do {
-            Sleep(0);
+            Sleep(1); // a poll, not a spin: the hang-up may take the whole wait
             answer = ce::RasGetConnectStatus(entry.hrasconn, &state);
         } while (KeepWaitingForHangUp(answer, start, GetTickCount()));
     }

@@ -42,8 +42,7 @@ void Warn(HWND window, const wchar_t* text)
 // and its line end go in with one rewrite: the log field takes milliseconds to refill.
 void AppendLogLine(const std::wstring& text)
 {
-    AppendToLog(g_settings.m_strLog, text);
-    AppendToLog(g_settings.m_strLog, L"\r\n");
+    AppendToLog(g_settings.m_strLog, text + L"\r\n");
     g_settings.Exchange(true);
 }
 
