@@ -2,11 +2,11 @@
 
 #include "acquisition/replace_all.h"
 #include "network/datum.h"
+#include "network/service_url.h"
 
 #include "common/deadline.h"
 #include "common/text_format.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -44,26 +44,6 @@ void AppendUtf8Percent(std::wstring& out, uint32_t cp)
         AppendPercent(out, 0x80 | ((cp >> 6) & 0x3F));
         AppendPercent(out, 0x80 | (cp & 0x3F));
     }
-}
-
-// An absolute http or https URL with a host: what a browser opens as a web page, never as a
-// script, a file or a switch of its own.
-bool IsWebUrl(const std::wstring& url)
-{
-    size_t colon = url.find(L"://");
-    std::wstring scheme = url.substr(0, colon);
-    for (wchar_t& c : scheme) {
-        c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-    }
-    if (colon == std::wstring::npos || (scheme != L"http" && scheme != L"https")) {
-        return false;
-    }
-    size_t authority = colon + 3;
-    size_t end = std::min(url.find_first_of(L"/?#", authority), url.size());
-    // the host follows any user name and comes before any port
-    size_t at = url.rfind(L'@', end - 1);
-    size_t host = (at == std::wstring::npos || at < authority) ? authority : at + 1;
-    return host < end && url[host] != L':';
 }
 
 // The code point at text[i] (joining a UTF-16 surrogate pair); advances i past it.
@@ -170,8 +150,9 @@ bool CLocationService::ExpandFromCsId(const wchar_t* url, const wchar_t* format,
     size_t k = location.find(L"pos=");
     std::wstring position = k == std::wstring::npos ? std::wstring() : location.substr(k + 4);
     if (position.find(L'E') == std::wstring::npos) {
-        // Passed on whole: over plain HTTP anyone on the path may have written it.
-        if (!IsWebUrl(location)) {
+        // Passed on whole: over plain HTTP anyone on the path may have written it, so only
+        // a web address goes to the browser, never a script, a file or a switch of its own.
+        if (!IsHttpUrlWithHost(location)) {
             return false;
         }
         outUrl = EscapeForCommandLine(location);

@@ -42,16 +42,11 @@ size_t SchemeLength(const std::wstring& url)
 
 } // namespace
 
-bool IsUsableServiceUrl(const std::wstring& url)
+bool IsHttpUrlWithHost(const std::wstring& url)
 {
     const size_t start = SchemeLength(url);
-    if (start == 0 || url.size() > kMaxServiceUrlChars) {
+    if (start == 0) {
         return false;
-    }
-    for (wchar_t c : url) {
-        if (IsSpaceOrControl(c)) {
-            return false;
-        }
     }
     // The authority runs to the path, query or fragment; the host is what stands between
     // a user name ("...@") and a port (":...").
@@ -68,6 +63,19 @@ bool IsUsableServiceUrl(const std::wstring& url)
     const size_t colon = url.find(L':', hostStart);
     const size_t hostEnd = colon != std::wstring::npos && colon < end ? colon : end;
     return hostEnd > hostStart;
+}
+
+bool IsUsableServiceUrl(const std::wstring& url)
+{
+    if (url.size() > kMaxServiceUrlChars) {
+        return false;
+    }
+    for (wchar_t c : url) {
+        if (IsSpaceOrControl(c)) {
+            return false;
+        }
+    }
+    return IsHttpUrlWithHost(url);
 }
 
 const std::wstring& ChooseServiceUrl(const std::optional<std::wstring>& configured, const std::wstring& builtIn)

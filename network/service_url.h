@@ -5,8 +5,12 @@
 
 // The lookup service a settings file may name (key SERVICEURL) in place of the built-in one.
 
-// Whether url can be asked: "http://" or "https://" (scheme in any case), a host, at most
-// 255 characters, and no space or control character anywhere.
+// Whether url is absolute http or https (scheme in any case) with a host: the part after "//"
+// and any user name ("...@"), before any port (":..."), path, query or fragment, not empty.
+bool IsHttpUrlWithHost(const std::wstring& url);
+
+// Whether url can be asked: an http or https URL with a host, at most 255 characters, and no
+// space or control character anywhere.
 bool IsUsableServiceUrl(const std::wstring& url);
 
 // The configured service when there is one and it is usable, otherwise the built-in one.
