@@ -66,14 +66,20 @@ uint32_t NextCodePoint(const std::wstring& text, size_t& i)
 
 } // namespace
 
-CLocationService::CLocationService(std::wstring serviceUrl)
-    : m_strServiceUrl(std::move(serviceUrl)), m_strTemplate(kInitialTemplate)
+CLocationService::CLocationService(std::wstring serviceUrl) : CLocationService(std::move(serviceUrl), RequestFunction())
 {
 }
 
 CLocationService::CLocationService(std::wstring serviceUrl, RequestFunction request)
-    : m_strServiceUrl(std::move(serviceUrl)), m_strTemplate(kInitialTemplate), m_request(std::move(request))
+    : m_strServiceUrl(serviceUrl), m_strTemplate(kInitialTemplate), m_request(std::move(request)),
+      m_strBuiltInUrl(std::move(serviceUrl))
 {
+}
+
+const std::wstring& CLocationService::UseService(const std::optional<std::wstring>& configured)
+{
+    m_strServiceUrl = ChooseServiceUrl(configured, m_strBuiltInUrl);
+    return m_strServiceUrl;
 }
 
 void CLocationService::ClearPosition()

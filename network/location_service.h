@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 // Turns a CS-ID (through the carrier's HTTP lookup) or simple coordinates (locally) into
@@ -25,6 +26,10 @@ public:
     std::wstring m_strExtra;          // $pc
     std::wstring m_strServiceUrl;
     std::wstring m_strTemplate;
+
+    // Puts the settings' service in force when it is usable, else the one the service was
+    // made with; the lookup, the network check and the connection all follow it.
+    const std::wstring& UseService(const std::optional<std::wstring>& configured);
 
     // url and format may be null.
     bool ExpandFromSimpleCoordinates(const wchar_t* url, const wchar_t* format, const std::wstring& coords,
@@ -81,6 +86,7 @@ private:
     void TakeFormat(const wchar_t* format);
 
     RequestFunction m_request;
+    std::wstring m_strBuiltInUrl;
 };
 
 // The program's one location service (defined by the Win32 layer, wired to WinINet).

@@ -8,7 +8,6 @@
 #include "common/system_library_win.h"
 #include "network/connecting_dialog.h"
 #include "network/location_service.h"
-#include "network/service_url.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
 #include "ui/app_state.h"
@@ -44,15 +43,6 @@ void AppendLogLine(const std::wstring& text)
 {
     AppendToLog(g_settings.m_strLog, text + L"\r\n");
     g_settings.Exchange(true);
-}
-
-// The lookup service in force: the settings file's when it names a usable one. The lookup,
-// the network check and the connection all follow it.
-const std::wstring& ServiceUrl()
-{
-    static const std::wstring builtIn = TAVRIN_LOOKUP_URL;
-    g_locationService.m_strServiceUrl = ChooseServiceUrl(g_settings.m_serviceUrl, builtIn);
-    return g_locationService.m_strServiceUrl;
 }
 
 void LaunchBrowser(const std::wstring& url)
@@ -131,7 +121,7 @@ LRESULT OnSend(HWND window)
     }
 
     // Both modes connect for the lookup service's network, as the handset always has.
-    const std::wstring& serviceUrl = ServiceUrl();
+    const std::wstring& serviceUrl = g_locationService.UseService(g_settings.m_serviceUrl);
     if (g_settings.m_bAutoConnect && !IsNetworkAvailable(serviceUrl.c_str())) {
         if (RunConnectDialog(g_hInstance, window, serviceUrl.c_str()) == 2) {
             return 0;
@@ -193,7 +183,7 @@ LRESULT OnConnect(HWND window)
         RunDisconnectDialog(g_hInstance, window);
         return 0;
     }
-    const std::wstring& serviceUrl = ServiceUrl();
+    const std::wstring& serviceUrl = g_locationService.UseService(g_settings.m_serviceUrl);
     if (!IsNetworkAvailable(serviceUrl.c_str())) {
         RunConnectDialog(g_hInstance, window, serviceUrl.c_str());
     }
