@@ -20,59 +20,9 @@ bool IsPushButton(const ControlEntry& entry)
     return entry.windowClass == 0x80 && (GetWindowLongPtrW(entry.window, GWL_STYLE) & 0x2) == 0;
 }
 
-} // namespace
-
-bool CDialogTemplate::LoadTemplate(HINSTANCE instance, WORD id)
-{
-    DWORD size = 0;
-    const void* bytes = FindDialogTemplate(instance, id, &size);
-    if (bytes == nullptr) {
-        return false;
-    }
-    m_copy.assign(size + 64, 0);
-    std::memcpy(m_copy.data(), bytes, size);
-    m_size = size;
-    m_data = DialogTemplateData{};
-    return ParseDialogTemplate(m_copy.data(), m_size, &m_data);
-}
-
-bool CDialogTemplate::CreateControls(HINSTANCE instance, HWND parent, WORD id, std::vector<ControlEntry>* list)
-{
-    if (!LoadTemplate(instance, id)) {
-        return false;
-    }
-    if (list != nullptr) {
-        list->clear();
-    }
-    // Measured once: every item is scaled with the same font on the same screen.
-    const BaseUnits units = MeasureBaseUnits(m_data.hasFont ? m_data.typeface.c_str() : nullptr, m_data.pointSize);
-    for (const TemplateItem& item : m_data.items) {
-        const wchar_t* className =
-            item.windowClass.isOrdinal ? PredefinedClassName(item.windowClass.ordinal) : item.windowClass.text.c_str();
-        if (className == nullptr) {
-            continue;
-        }
-        PixelPair position = ScaleDialogUnits(item.x, item.y, units.x, units.y);
-        PixelPair size = ScaleDialogUnits(item.cx, item.cy, units.x, units.y);
-        // Template item texts are strings; an image ordinal gets no text here.
-        const wchar_t* text = item.title.isOrdinal ? L"" : item.title.text.c_str();
-        HWND control =
-            CreateWindowExW(item.exStyle, className, text, item.style, position.x, position.y, size.x, size.y, parent,
-                            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)), instance, nullptr);
-        if (list != nullptr && item.windowClass.isOrdinal && control != nullptr) {
-            ControlEntry entry{};
-            entry.id = item.id;
-            entry.windowClass = item.windowClass.ordinal;
-            entry.window = control;
-            entry.previousProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_WNDPROC));
-            entry.innerWindow = entry.windowClass == 0x85 ? GetWindow(control, GW_CHILD) : nullptr;
-            list->push_back(entry);
-        }
-    }
-    return true;
-}
-
-BaseUnits MeasureBaseUnits(const wchar_t* typeface, int pointSize)
+// The dialog base units of `typeface` at `pointSize` on the screen, measured afresh; the
+// platform's dialog base units when the font cannot be made.
+PixelPair MeasureBaseUnits(const wchar_t* typeface, int pointSize)
 {
     int baseX = 0;
     int baseY = 0;
@@ -105,12 +55,64 @@ BaseUnits MeasureBaseUnits(const wchar_t* typeface, int pointSize)
     if (dc != nullptr) {
         ReleaseDC(nullptr, dc);
     }
-    return BaseUnits{baseX, baseY};
+    return PixelPair{baseX, baseY};
+}
+
+} // namespace
+
+bool CDialogTemplate::LoadTemplate(HINSTANCE instance, WORD id)
+{
+    DWORD size = 0;
+    const void* bytes = FindDialogTemplate(instance, id, &size);
+    if (bytes == nullptr) {
+        return false;
+    }
+    m_copy.assign(size + 64, 0);
+    std::memcpy(m_copy.data(), bytes, size);
+    m_size = size;
+    m_data = DialogTemplateData{};
+    return ParseDialogTemplate(m_copy.data(), m_size, &m_data);
+}
+
+bool CDialogTemplate::CreateControls(HINSTANCE instance, HWND parent, WORD id, std::vector<ControlEntry>* list)
+{
+    if (!LoadTemplate(instance, id)) {
+        return false;
+    }
+    if (list != nullptr) {
+        list->clear();
+    }
+    // Measured once: every item is scaled with the same font on the same screen.
+    const PixelPair units = MeasureBaseUnits(m_data.hasFont ? m_data.typeface.c_str() : nullptr, m_data.pointSize);
+    for (const TemplateItem& item : m_data.items) {
+        const wchar_t* className =
+            item.windowClass.isOrdinal ? PredefinedClassName(item.windowClass.ordinal) : item.windowClass.text.c_str();
+        if (className == nullptr) {
+            continue;
+        }
+        PixelPair position = ScaleDialogUnits(item.x, item.y, units.x, units.y);
+        PixelPair size = ScaleDialogUnits(item.cx, item.cy, units.x, units.y);
+        // Template item texts are strings; an image ordinal gets no text here.
+        const wchar_t* text = item.title.isOrdinal ? L"" : item.title.text.c_str();
+        HWND control =
+            CreateWindowExW(item.exStyle, className, text, item.style, position.x, position.y, size.x, size.y, parent,
+                            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)), instance, nullptr);
+        if (list != nullptr && item.windowClass.isOrdinal && control != nullptr) {
+            ControlEntry entry{};
+            entry.id = item.id;
+            entry.windowClass = item.windowClass.ordinal;
+            entry.window = control;
+            entry.previousProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_WNDPROC));
+            entry.innerWindow = entry.windowClass == 0x85 ? GetWindow(control, GW_CHILD) : nullptr;
+            list->push_back(entry);
+        }
+    }
+    return true;
 }
 
 PixelPair DialogUnitsToPixels(const wchar_t* typeface, int pointSize, int h, int v)
 {
-    const BaseUnits units = MeasureBaseUnits(typeface, pointSize);
+    const PixelPair units = MeasureBaseUnits(typeface, pointSize);
     return ScaleDialogUnits(h, v, units.x, units.y);
 }
 

@@ -38,15 +38,7 @@ private:
     DialogTemplateData m_data;
 };
 
-// The dialog base units of `typeface` at `pointSize` on the screen, measured afresh; the
-// platform's dialog base units when the font cannot be made.
-struct BaseUnits
-{
-    int x;
-    int y;
-};
-BaseUnits MeasureBaseUnits(const wchar_t* typeface, int pointSize);
-// Dialog units to pixels with those base units.
+// Dialog units to pixels with the base units of `typeface` at `pointSize` on the screen.
 PixelPair DialogUnitsToPixels(const wchar_t* typeface, int pointSize, int h, int v);
 
 // Builds template 129 into the main window, enables it, subclasses the focusable controls
