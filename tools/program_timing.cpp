@@ -16,6 +16,7 @@
 //       "開く" pressed twice in a freshly started tavrin, until the chooser shows:
 //       "chooser first|again MS"
 #include "bench/url_entries.h"
+#include "resources/resource.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
 #include "tools/unix_clock.h"
@@ -35,9 +36,6 @@ namespace {
 
 constexpr DWORD kSettleMs = 500;
 constexpr double kTimeoutMs = 30000;
-constexpr WPARAM kTavrinQuit = 40000;
-constexpr WPARAM kGetAndSend = 1016;
-constexpr WPARAM kOpenSettings = 32772;
 
 double Milliseconds(long long fromNs, long long toNs)
 {
@@ -172,7 +170,7 @@ int TimeStarts(int rounds, int count, wchar_t** programs)
     for (int round = -1; round < rounds; ++round) {
         for (int i = 0; i < count; ++i) {
             const bool bare = i < 2;
-            CProgram program(programs[i], bare ? L"MinimalWindow" : L"TAVRIN", bare ? 1 : kTavrinQuit);
+            CProgram program(programs[i], bare ? L"MinimalWindow" : L"TAVRIN", bare ? 1 : IDM_EXIT);
             if (program.Window() == nullptr) {
                 std::fprintf(stderr, "%ls did not come up\n", programs[i]);
                 return 1;
@@ -194,7 +192,7 @@ int TimeStarts(int rounds, int count, wchar_t** programs)
 // when it does not come up or a measurement fails (the reason is on stderr).
 template <typename Measure> bool TwiceInFreshTavrin(const std::wstring& tavrin, Measure measure)
 {
-    CProgram program(tavrin, L"TAVRIN", kTavrinQuit);
+    CProgram program(tavrin, L"TAVRIN", IDM_EXIT);
     if (program.Window() == nullptr) {
         std::fprintf(stderr, "tavrin did not come up\n");
         return false;
@@ -233,7 +231,7 @@ int TimeJobs(int rounds, const std::wstring& tavrin, const std::wstring& browser
         const bool measured = TwiceInFreshTavrin(tavrin, [&](HWND window, const char* which) {
             const size_t before = ReadStamps(stamps).size();
             const long long pressed = UnixNowNs();
-            PostMessageW(window, WM_COMMAND, kGetAndSend, 0);
+            PostMessageW(window, WM_COMMAND, IDC_GET_AND_SEND, 0);
             const long long stamp = WaitForStamp(stamps, before);
             if (stamp == 0) {
                 std::fprintf(stderr, "no browser was started\n");
@@ -254,7 +252,7 @@ int TimeChoosers(int rounds, const std::wstring& tavrin)
     for (int round = 0; round < rounds; ++round) {
         const bool measured = TwiceInFreshTavrin(tavrin, [](HWND window, const char* which) {
             const long long pressed = UnixNowNs();
-            PostMessageW(window, WM_COMMAND, kOpenSettings, 0);
+            PostMessageW(window, WM_COMMAND, IDM_OPEN, 0);
             HWND chooser = nullptr;
             while (chooser == nullptr && Milliseconds(pressed, UnixNowNs()) < kTimeoutMs) {
                 HWND found = FindWindowW(L"#32770", L"設定ファイルの選択");
