@@ -76,10 +76,14 @@ CLocationService::CLocationService(std::wstring serviceUrl, RequestFunction requ
 {
 }
 
-const std::wstring& CLocationService::UseService(const std::optional<std::wstring>& configured)
+const std::wstring* CLocationService::UseService(const std::optional<std::wstring>& configured)
 {
-    m_strServiceUrl = ChooseServiceUrl(configured, m_strBuiltInUrl);
-    return m_strServiceUrl;
+    const std::wstring* chosen = ChooseServiceUrl(configured, m_strBuiltInUrl);
+    if (chosen == nullptr) {
+        return nullptr;
+    }
+    m_strServiceUrl = *chosen;
+    return &m_strServiceUrl;
 }
 
 void CLocationService::ClearPosition()
@@ -148,11 +152,20 @@ bool CLocationService::ExpandFromCsId(const wchar_t* url, const wchar_t* format,
     if (!m_request) {
         return false;
     }
-    std::wstring request = LookupRequestUrl(url);
     std::wstring location;
-    if (!m_request(request, csid, outBody, location)) {
+    if (!m_request(LookupRequestUrl(url), csid, outBody, location)) {
         return false;
     }
+    return ExpandFromLocation(url, format, location, outUrl, outPosition);
+}
+
+bool CLocationService::ExpandFromLocation(const wchar_t* url, const wchar_t* format, const std::wstring& location,
+                                          std::wstring& outUrl, std::wstring& outPosition)
+{
+    if (url == nullptr) {
+        return false;
+    }
+    ClearPosition();
     size_t k = location.find(L"pos=");
     std::wstring position = k == std::wstring::npos ? std::wstring() : location.substr(k + 4);
     if (position.find(L'E') == std::wstring::npos) {

@@ -93,3 +93,7 @@
 #define WM_TAVRIN_CONNECT_ENDED 0x8003
 // To the main window: start loading the libraries of wParam (SystemLibrary flags).
 #define WM_TAVRIN_PRELOAD 0x8004
+// A worker task of a dialog is done; lParam names the task (CWorkerTask::Is).
+#define WM_TAVRIN_TASK_DONE 0x8005
+// To the acquisition dialog: the serial reader found errors (CCsId::TakeReadErrors).
+#define WM_TAVRIN_SERIAL_ERROR 0x8006

@@ -193,8 +193,20 @@ void CSettings::LoadDefault()
         if (Load(path.c_str())) {
             return;
         }
+    } else {
+        Failed(FileFailure::NotFound);
     }
     Exchange(true);
+}
+
+bool CSettings::Failed(FileFailure failure)
+{
+    m_failure = failure != FileFailure::None ? failure : FileFailure::Other;
+    m_failureCode = 0;
+    if (failure != FileFailure::NoMemory && m_host != nullptr && m_host->Files().LastFailure() == failure) {
+        m_failureCode = m_host->Files().LastFailureCode();
+    }
+    return false;
 }
 
 std::wstring CSettings::DefaultPath()
@@ -224,7 +236,7 @@ bool CSettings::Load(const wchar_t* path)
 {
     // A path the record cannot hold is refused rather than cut.
     if (path == nullptr || m_host == nullptr || std::wcslen(path) >= kPathChars) {
-        return false;
+        return Failed(FileFailure::NotFound);
     }
     // The file is read into a copy that replaces the record only when complete, so memory
     // running out on the way (a huge file) leaves the record, the controls and the path as
@@ -232,7 +244,7 @@ bool CSettings::Load(const wchar_t* path)
     try {
         CSettings loaded(*this);
         if (!loaded.ReadFrom(path)) {
-            return false;
+            return Failed(m_host->Files().LastFailure());
         }
         std::swap(*this, loaded);
         try {
@@ -241,11 +253,12 @@ bool CSettings::Load(const wchar_t* path)
             // Half shown: the old record goes back and is shown again.
             std::swap(*this, loaded);
             Exchange(true);
-            return false;
+            return Failed(FileFailure::NoMemory);
         }
     } catch (const std::bad_alloc&) {
-        return false;
+        return Failed(FileFailure::NoMemory);
     }
+    m_failure = FileFailure::None;
     return true;
 }
 
@@ -289,7 +302,7 @@ bool CSettings::ReadFrom(const wchar_t* path)
 bool CSettings::Save(const wchar_t* path)
 {
     if (path == nullptr || m_host == nullptr || std::wcslen(path) >= kPathChars) {
-        return false;
+        return Failed(FileFailure::NotFound);
     }
     const std::wstring section = Text(IDS_INI_SECTION);
     m_ini.Clear();
@@ -305,9 +318,10 @@ bool CSettings::Save(const wchar_t* path)
     WriteOptional(IDS_KEY_SERVICEURL, m_serviceUrl);
     WriteOptional(IDS_KEY_PORT, m_port);
     if (!m_ini.Write(section.c_str(), path)) {
-        return false;
+        return Failed(m_host->Files().LastFailure());
     }
     SetIniPath(path);
+    m_failure = FileFailure::None;
     return true;
 }
 

@@ -105,6 +105,10 @@ public:
     bool Load(const wchar_t* path);
     // Reads the controls and writes the record; m_szIniPath changes only on success.
     bool Save(const wchar_t* path);
+    // Why the last Load, LoadDefault or Save failed (None after a success), and the platform's
+    // code for it.
+    FileFailure LastFailure() const { return m_failure; }
+    unsigned LastFailureCode() const { return m_failureCode; }
 
     void ReadList(const std::wstring& prefix, const std::wstring& indexKey, const std::vector<std::wstring>& columns,
                   std::vector<CListEntry>& list, int& index);
@@ -131,7 +135,11 @@ private:
     void ReadOptional(unsigned key, std::optional<std::wstring>& value);
     void WriteOptional(unsigned key, const std::optional<std::wstring>& value);
 
+    bool Failed(FileFailure failure);
+
     ISettingsHost* m_host;
+    FileFailure m_failure = FileFailure::None;
+    unsigned m_failureCode = 0;
 };
 
 // The program's one record, bound to the main window (Win32 layer).

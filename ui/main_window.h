@@ -22,3 +22,7 @@ int RunMessageLoop(HACCEL accelerators);
 
 // The main window of this process, once made.
 HWND MainWindow();
+
+// After the message loop: ends what still runs (the serial reader, the connect worker) within
+// a few seconds. Whatever does not end in time is left to the end of the process.
+void ShutDown();
