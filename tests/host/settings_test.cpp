@@ -130,36 +130,27 @@ TEST_F(SettingsTest, ServiceUrlAndPortAreSavedExactlyAsReadAndOnlyWhenPresent)
 TEST_F(SettingsTest, LookupCacheFlagIsOffWithoutTheKeyAndSavedOnlyOnceSet)
 {
     ASSERT_TRUE(settings.Save(L"\\factory.ini"));
-    const std::vector<unsigned char> factory = host.m_files.m_files[L"\\factory.ini"];
-    const auto withLine = [&factory](const std::wstring& line) {
-        std::vector<unsigned char> bytes = factory;
-        const std::vector<unsigned char> tail = Utf16File(line);
+    const auto withLine = [factory = host.m_files.m_files[L"\\factory.ini"]](const std::wstring& line) {
+        std::vector<unsigned char> bytes = factory, tail = Utf16File(line);
         bytes.insert(bytes.end(), tail.begin() + 2, tail.end()); // without the byte order mark
         return bytes;
     };
-    const struct
-    {
-        std::wstring line; // after the factory file's keys
-        std::optional<bool> read;
-        std::wstring saved; // the line saved back
-    } cases[] = {
+    const std::tuple<std::wstring, std::optional<bool>, std::wstring> cases[] = {
+        // line after the factory keys, the flag read, the line saved back
         {L"", std::nullopt, L""},
         {L"LOOKUPCACHE=TRUE\r\n", true, L"LOOKUPCACHE=TRUE\r\n"},
         {L"LOOKUPCACHE=FALSE\r\n", false, L"LOOKUPCACHE=FALSE\r\n"},
         {L"LOOKUPCACHE=true\r\n", false, L"LOOKUPCACHE=FALSE\r\n"}, // exact, like the other flags
-        {L"LOOKUPCACHE=\r\n", false, L"LOOKUPCACHE=FALSE\r\n"},
     };
-    for (const auto& c : cases) {
-        settings.m_lookupCache = !c.read.value_or(true); // a load replaces it
-        host.m_files.m_files[L"\\in.ini"] = withLine(c.line);
+    for (const auto& [line, read, saved] : cases) {
+        settings.m_lookupCache = !read.value_or(true); // a load replaces it
+        host.m_files.m_files[L"\\in.ini"] = withLine(line);
         ASSERT_TRUE(settings.Load(L"\\in.ini"));
-        EXPECT_EQ(settings.m_lookupCache, c.read) << c.line;
+        EXPECT_EQ(settings.m_lookupCache, read) << line;
         ASSERT_TRUE(settings.Save(L"\\out.ini"));
-        EXPECT_EQ(host.m_files.m_files[L"\\out.ini"], withLine(c.saved));
+        EXPECT_EQ(host.m_files.m_files[L"\\out.ini"], withLine(saved)) << line;
     }
-    settings.m_lookupCache = true; // turned on for a file that had no key
-    ASSERT_TRUE(settings.Load(L"\\factory.ini") && !settings.m_lookupCache);
-    settings.m_lookupCache = true;
+    settings.m_lookupCache = true; // turned on where the file had no key
     ASSERT_TRUE(settings.Save(L"\\out.ini"));
     EXPECT_EQ(host.m_files.m_files[L"\\out.ini"], withLine(L"LOOKUPCACHE=TRUE\r\n"));
 }
