@@ -23,6 +23,7 @@
 #define IDS_KEY_FORMATINDEX 1014
 #define IDS_KEY_SERVICEURL 1015
 #define IDS_KEY_PORT 1016
+#define IDS_KEY_LOOKUPCACHE 1017
 
 // Icon, menu, soft-key bar, accelerators
 #define IDI_TAVRIN 101

@@ -294,6 +294,7 @@ bool CSettings::ReadFrom(const wchar_t* path)
     m_nBrowserWait = ToNumber(value);
     ReadOptional(IDS_KEY_SERVICEURL, m_serviceUrl);
     ReadOptional(IDS_KEY_PORT, m_port);
+    ReadOptionalFlag(IDS_KEY_LOOKUPCACHE, m_lookupCache);
 
     SetIniPath(path);
     return true;
@@ -317,6 +318,7 @@ bool CSettings::Save(const wchar_t* path)
     m_ini.SetValue(Text(IDS_KEY_BROWSERWAIT).c_str(), std::to_wstring(static_cast<long>(m_nBrowserWait)).c_str());
     WriteOptional(IDS_KEY_SERVICEURL, m_serviceUrl);
     WriteOptional(IDS_KEY_PORT, m_port);
+    WriteOptionalFlag(IDS_KEY_LOOKUPCACHE, m_lookupCache);
     if (!m_ini.Write(section.c_str(), path)) {
         return Failed(m_host->Files().LastFailure());
     }
@@ -339,6 +341,23 @@ void CSettings::WriteOptional(unsigned key, const std::optional<std::wstring>& v
 {
     if (value) {
         m_ini.SetValue(Text(key).c_str(), value->c_str());
+    }
+}
+
+void CSettings::ReadOptionalFlag(unsigned key, std::optional<bool>& value)
+{
+    std::wstring text;
+    if (m_ini.GetValue(Text(key).c_str(), text)) {
+        value = text == m_strTrue; // anything but TRUE is off, as with the other flags
+    } else {
+        value.reset();
+    }
+}
+
+void CSettings::WriteOptionalFlag(unsigned key, const std::optional<bool>& value)
+{
+    if (value) {
+        m_ini.SetValue(Text(key).c_str(), (*value ? m_strTrue : m_strFalse).c_str());
     }
 }
 

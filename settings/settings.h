@@ -83,6 +83,8 @@ public:
     // only a key that was read is saved, so files without them stay as they were.
     std::optional<std::wstring> m_serviceUrl;
     std::optional<std::wstring> m_port;
+    // LOOKUPCACHE: none (off) unless the file had it, so that files without it stay as they were.
+    std::optional<bool> m_lookupCache;
     static const std::wstring m_strTrue;
     static const std::wstring m_strFalse;
 
@@ -134,6 +136,8 @@ private:
     void SetIniPath(const wchar_t* path);
     void ReadOptional(unsigned key, std::optional<std::wstring>& value);
     void WriteOptional(unsigned key, const std::optional<std::wstring>& value);
+    void ReadOptionalFlag(unsigned key, std::optional<bool>& value);
+    void WriteOptionalFlag(unsigned key, const std::optional<bool>& value);
 
     bool Failed(FileFailure failure);
 
