@@ -1320,6 +1320,19 @@ def self_test():
                 ("an argument the check cannot follow is a hole",
                  "void F(HWND w) { wchar_t n[9]; GetWindowTextW(w, n, 9); "
                  'ShowMessageBox(0, Format(L"C %ls done", n), L"Error", 0); }', {("C … done", "Error")}),
+                ("a global another function sets",
+                 'std::wstring g_t; void Set() { g_t = L"A"; } void F() { ShowMessageBox(0, g_t, L"Error", 0); }',
+                 {("", "Error"), ("A", "Error")}),
+                ("writers",
+                 'void F() { wchar_t b[9]; wcscpy(b, L"A"); std::wstring t; FormatString(t, L"C %ls done", L"x");'
+                 ' std::wstring u; u.assign(L"B"); ShowMessageBox(0, b, L"Error", 0);'
+                 ' ShowMessageBox(0, t, L"Error", 0); ShowMessageBox(0, u, L"警告", 0); }',
+                 {("A", "Error"), ("", "Error"), ("C x done", "Error"), ("", "警告"), ("B", "警告")}),
+                ("casts, std::wstring() and a static member function",
+                 'class K { public: static const wchar_t* Text() { return L"A"; } };'
+                 'void F() { ShowMessageBox(0, std::wstring(static_cast<const wchar_t*>(K::Text())) + std::wstring(),'
+                 ' L"Error", 0); }', error_a),
+                ("a platform box called directly", 'void F() { MessageBoxW(nullptr, L"A", L"Error", MB_OK); }', error_a),
                 ("the progress dialog's text line",
                  'void F(HWND d) { HWND e = GetDlgItem(d, IDC_PROGRESS_TEXT); SetWindowTextW(e, L"A"); '
                  'SetDlgItemTextW(d, IDC_PROGRESS_TEXT, L"B"); SetWindowTextW(d, L"title"); }',
@@ -1361,6 +1374,8 @@ def self_test():
                 ("nothing but an inserted text", 'void F(const wchar_t* t) {\n ShowMessageBox(0, Format(L"%ls", t),'
                  ' L"Error", 0); }', "a.cpp:4"),
                 ("an indirect box", "void F(MSGBOXPARAMSW* p) {\n MessageBoxIndirectW(p); }", "a.cpp:4"),
+                ("a null pointer in a concatenation", "void F() { const wchar_t* p = nullptr;\n"
+                 ' ShowMessageBox(0, std::wstring(L"A") + p, L"Error", 0); }', "a.cpp:4"),
             ]  # fmt: skip
             for name, code, where in cases:
                 with self.subTest(name):
