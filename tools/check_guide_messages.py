@@ -1332,7 +1332,7 @@ def self_test():
                  'class K { public: static const wchar_t* Text() { return L"A"; } };'
                  'void F() { ShowMessageBox(0, std::wstring(static_cast<const wchar_t*>(K::Text())) + std::wstring(),'
                  ' L"Error", 0); }', error_a),
-                ("a platform box called directly", 'void F() { MessageBoxW(nullptr, L"A", L"Error", MB_OK); }', error_a),
+                ("a platform box called directly", 'void F() { MessageBoxW(0, L"A", L"Error", MB_OK); }', error_a),
                 ("the progress dialog's text line",
                  'void F(HWND d) { HWND e = GetDlgItem(d, IDC_PROGRESS_TEXT); SetWindowTextW(e, L"A"); '
                  'SetDlgItemTextW(d, IDC_PROGRESS_TEXT, L"B"); SetWindowTextW(d, L"title"); }',
