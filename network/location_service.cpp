@@ -168,7 +168,7 @@ bool CLocationService::ExpandFromLocation(const wchar_t* url, const wchar_t* for
     ClearPosition();
     size_t k = location.find(L"pos=");
     std::wstring position = k == std::wstring::npos ? std::wstring() : location.substr(k + 4);
-    if (position.find(L'E') == std::wstring::npos) {
+    if (!IsPosition(position)) {
         // Passed on whole: over plain HTTP anyone on the path may have written it, so only
         // a web address goes to the browser, never a script, a file or a switch of its own.
         if (!IsHttpUrlWithHost(location)) {
@@ -180,6 +180,16 @@ bool CLocationService::ExpandFromLocation(const wchar_t* url, const wchar_t* for
         }
         return true;
     }
+    return ExpandFromPosition(url, format, position, outUrl, outPosition);
+}
+
+bool CLocationService::ExpandFromPosition(const wchar_t* url, const wchar_t* format, const std::wstring& position,
+                                          std::wstring& outUrl, std::wstring& outPosition)
+{
+    if (url == nullptr || !IsPosition(position)) {
+        return false;
+    }
+    ClearPosition();
     outPosition = position;
     SplitPosition(outPosition);
     TakeFormat(format);

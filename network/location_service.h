@@ -45,6 +45,11 @@ public:
     // ExpandFromCsId's second half: the lookup's Location value made into the URL and position.
     bool ExpandFromLocation(const wchar_t* url, const wchar_t* format, const std::wstring& location,
                             std::wstring& outUrl, std::wstring& outPosition);
+    // The same for a position kept from an earlier lookup: "N" + latitude + "E" + longitude
+    // (IsPosition); false for anything else.
+    bool ExpandFromPosition(const wchar_t* url, const wchar_t* format, const std::wstring& position,
+                            std::wstring& outUrl, std::wstring& outPosition);
+    static bool IsPosition(const std::wstring& text) { return text.find(L'E') != std::wstring::npos; }
     bool BuildUrl(const wchar_t* url, std::wstring& out) const;
     static bool ToSlashNotation(const std::wstring& value, std::wstring& out);
 

@@ -44,6 +44,8 @@
 #define IDM_EXIT 40000
 #define IDM_MENU 40001
 #define IDM_ABOUT 40002
+#define IDM_CACHE_USE 40003
+#define IDM_CACHE_CLEAR 40004
 
 // Main window controls (template 129)
 #define IDC_STATIC_URL 204

@@ -187,7 +187,7 @@ bool CSettings::GetSelectedBrowserFile(std::wstring& out)
 void CSettings::LoadDefault()
 {
     // The file replaces the presets and shows itself; without it the presets are shown.
-    const std::wstring path = DefaultPath();
+    const std::wstring path = PathBesideProgram(Text(IDS_INI_DEFAULT_FILE));
     if (!path.empty()) {
         SetIniPath(path.c_str());
         if (Load(path.c_str())) {
@@ -209,7 +209,7 @@ bool CSettings::Failed(FileFailure failure)
     return false;
 }
 
-std::wstring CSettings::DefaultPath()
+std::wstring CSettings::PathBesideProgram(const std::wstring& name)
 {
     std::wstring module;
     if (m_host == nullptr || !m_host->ModuleFileName(m_hInstance, module) || module.size() >= kPathChars - 1) {
@@ -222,8 +222,8 @@ std::wstring CSettings::DefaultPath()
     }
     std::wstring path = folder;
     path += L"\\";
-    path += Text(IDS_INI_DEFAULT_FILE);
-    // A default file that does not fit the path buffer is neither named nor read; the presets stay.
+    path += name;
+    // A file that does not fit the path buffer is neither named nor read; the presets stay.
     return path.size() < kPathChars ? path : std::wstring();
 }
 

@@ -107,6 +107,9 @@ public:
     bool Load(const wchar_t* path);
     // Reads the controls and writes the record; m_szIniPath changes only on success.
     bool Save(const wchar_t* path);
+    // The file `name` in the program's folder ("default.ini", "cache.ini"), or empty when it
+    // cannot be named within kPathChars.
+    std::wstring PathBesideProgram(const std::wstring& name);
     // Why the last Load, LoadDefault or Save failed (None after a success), and the platform's
     // code for it.
     FileFailure LastFailure() const { return m_failure; }
@@ -129,8 +132,6 @@ public:
 private:
     // Load's reading part, without showing the result.
     bool ReadFrom(const wchar_t* path);
-    // "default.ini" in the program's folder, or empty when it cannot be named.
-    std::wstring DefaultPath();
     std::wstring Text(unsigned id);
     bool GetSelectedValue(const std::vector<CListEntry>& list, int index, size_t position, std::wstring& out);
     void SetIniPath(const wchar_t* path);

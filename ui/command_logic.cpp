@@ -66,3 +66,9 @@ std::wstring SettingsFileFailureText(bool saving, const std::wstring& path, File
                          : L"設定ファイルを読み込めませんでした。\n%ls\n%ls",
                   path.c_str(), FileFailureText(failure, code).c_str());
 }
+
+std::wstring CacheClearFailureText(const std::wstring& path, FileFailure failure, unsigned code)
+{
+    return Format(L"キャッシュを消去できませんでした。\n%ls\n%ls", path.c_str(),
+                  FileFailureText(failure, code).c_str());
+}

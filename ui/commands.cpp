@@ -15,6 +15,7 @@
 #include "ui/connecting_dialog.h"
 #include "ui/job_rules.h"
 #include "ui/list_editor.h"
+#include "ui/position_cache.h"
 #include "ui/progress_dialog.h"
 
 #include <shellapi.h>
@@ -124,6 +125,8 @@ bool OnGetLocation(HWND window)
 struct SendJob
 {
     HWND window = nullptr;
+    bool getFirst = false;
+    std::wstring cachedPosition; // what the cache gave; empty when it gave nothing
     std::wstring url;
     std::wstring format;
     const std::wstring* serviceUrl = nullptr;
@@ -131,13 +134,17 @@ struct SendJob
     std::wstring position;
 };
 
-JobSettings CurrentJobSettings()
+JobSettings CurrentJobSettings(const SendJob& job)
 {
     JobSettings settings;
     settings.simpleCoordinates = g_settings.m_bLocateEasy != 0;
     settings.autoConnect = g_settings.m_bAutoConnect != 0;
     settings.startBrowser = g_settings.m_bAutoBrowser != 0;
-    settings.waitMs = ConnectWaitMilliseconds(settings.autoConnect, static_cast<long>(g_settings.m_nConnectWait));
+    settings.useCache = g_settings.m_lookupCache.value_or(false);
+    settings.cached = !job.cachedPosition.empty();
+    if (job.getFirst) {
+        settings.waitMs = ConnectWaitMilliseconds(settings.autoConnect, static_cast<long>(g_settings.m_nConnectWait));
+    }
     return settings;
 }
 
@@ -259,12 +266,18 @@ StepOutcome Locate(SendJob& job)
     if (g_settings.m_bLocateEasy) {
         ok = g_locationService.ExpandFromSimpleCoordinates(job.url.c_str(), job.format.c_str(), g_strSimpleCoords,
                                                            job.expandedUrl, job.position);
+    } else if (!job.cachedPosition.empty()) {
+        ok = g_locationService.ExpandFromPosition(job.url.c_str(), job.format.c_str(), job.cachedPosition,
+                                                  job.expandedUrl, job.position);
     } else {
         const StepOutcome looked = LookUp(job);
         if (looked == StepOutcome::Stop) {
             return looked;
         }
         ok = looked == StepOutcome::Ok;
+        if (ok && UsesCache(CurrentJobSettings(job)) && CLocationService::IsPosition(job.position)) {
+            RememberPosition(g_strCsId, job.position);
+        }
     }
     if (!ok) {
         ShowMessageBox(job.window, L"位置情報の取得に失敗しました。", kCaptionError, MB_OK | MB_ICONERROR);
@@ -278,8 +291,10 @@ StepOutcome RunStep(JobStep step, SendJob& job)
     switch (step) {
     case JobStep::Acquire:
         return Outcome(OnGetLocation(window));
+    case JobStep::ConsultCache:
+        return CachedPosition(g_strCsId, job.cachedPosition) ? StepOutcome::Ok : StepOutcome::No;
     case JobStep::WaitBeforeSend:
-        return WaitBeforeSend(window, CurrentJobSettings().waitMs);
+        return WaitBeforeSend(window, CurrentJobSettings(job).waitMs);
     case JobStep::CheckInputs:
         return CheckInputs(job);
     case JobStep::ChooseService:
@@ -292,7 +307,8 @@ StepOutcome RunStep(JobStep step, SendJob& job)
     case JobStep::Locate:
         return Locate(job);
     case JobStep::Log:
-        AppendLogLine(job.position);
+        // A position from the cache says so: the user sees that nothing was asked.
+        AppendLogLine(job.cachedPosition.empty() ? job.position : job.position + L"（キャッシュ）");
         return StepOutcome::Ok;
     case JobStep::StartBrowser:
         LaunchBrowser(job.expandedUrl);
@@ -309,7 +325,9 @@ void RunSendJob(HWND window, bool getFirst)
 {
     SendJob job;
     job.window = window;
-    JobStep step = FirstJobStep(getFirst);
+    job.getFirst = getFirst;
+    g_settings.Exchange(false);
+    JobStep step = FirstJobStep(getFirst, CurrentJobSettings(job));
     while (step != JobStep::Done) {
         g_settings.Exchange(false);
         const StepOutcome outcome = RunStep(step, job);
@@ -317,7 +335,7 @@ void RunSendJob(HWND window, bool getFirst)
             return; // the window was closed while the step waited
         }
         g_settings.Exchange(false);
-        step = NextJobStep(step, outcome, CurrentJobSettings());
+        step = NextJobStep(step, outcome, CurrentJobSettings(job));
     }
 }
 

@@ -1,8 +1,11 @@
 #include "ui/job_rules.h"
 
-JobStep FirstJobStep(bool getFirst)
+JobStep FirstJobStep(bool getFirst, const JobSettings& settings)
 {
-    return getFirst ? JobStep::Acquire : JobStep::CheckInputs;
+    if (getFirst) {
+        return JobStep::Acquire;
+    }
+    return UsesCache(settings) ? JobStep::ConsultCache : JobStep::CheckInputs;
 }
 
 JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settings)
@@ -12,10 +15,19 @@ JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settin
     }
     switch (done) {
     case JobStep::Acquire:
+        if (UsesCache(settings)) {
+            return JobStep::ConsultCache;
+        }
         return settings.waitMs != 0 ? JobStep::WaitBeforeSend : JobStep::CheckInputs;
+    case JobStep::ConsultCache:
+        // The wait lets a new connection settle; a position from the cache needs none.
+        return settings.waitMs != 0 && !settings.cached ? JobStep::WaitBeforeSend : JobStep::CheckInputs;
     case JobStep::WaitBeforeSend:
         return JobStep::CheckInputs;
     case JobStep::CheckInputs:
+        if (settings.cached) {
+            return JobStep::Locate;
+        }
         // Coordinates need the service only to connect for its network.
         return !settings.simpleCoordinates || settings.autoConnect ? JobStep::ChooseService : JobStep::Locate;
     case JobStep::ChooseService:

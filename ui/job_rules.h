@@ -9,12 +9,13 @@
 enum class JobStep
 {
     Acquire,        // "取得～送信" only: the acquisition (with the question about an existing line)
-    WaitBeforeSend, // the wait of the "接続時" field
+    ConsultCache,   // the lookup cache, when it is on, for a position of the same base stations
+    WaitBeforeSend, // the wait of the "接続時" field (only after an acquisition)
     CheckInputs,    // a value of the mode and a destination to send to
     ChooseService,  // the lookup service the settings choose, refused when it cannot be asked
     CheckNetwork,   // automatic connection: whether the service's network is usable now
     Connect,        // the connecting dialog
-    Locate,         // the position: the lookup for a CS-ID, worked out here for coordinates
+    Locate,         // the position: from the cache, the lookup, or worked out here for coordinates
     Log,            // the position into the log
     StartBrowser,   // the browser on the expanded URL
     Done,
@@ -23,7 +24,7 @@ enum class JobStep
 enum class StepOutcome
 {
     Ok,   // the step did what it is for
-    No,   // a check said no (the network is not usable yet)
+    No,   // a check said no (the network is not usable yet, the cache has no position)
     Stop, // failed (the user has been told), cancelled, or the window went away
 };
 
@@ -33,8 +34,16 @@ struct JobSettings
     bool simpleCoordinates = false;
     bool autoConnect = false;
     bool startBrowser = false;
-    std::uint32_t waitMs = 0; // the wait before the send (ConnectWaitMilliseconds)
+    bool useCache = false;    // LOOKUPCACHE
+    bool cached = false;      // the cache gave this job's position: no wait, connection or lookup
+    std::uint32_t waitMs = 0; // the wait before the send (ConnectWaitMilliseconds), "取得～送信" only
 };
 
-JobStep FirstJobStep(bool getFirst);
+// Whether the job asks the cache: it is on, and the position comes from a CS-ID.
+inline bool UsesCache(const JobSettings& settings)
+{
+    return settings.useCache && !settings.simpleCoordinates;
+}
+
+JobStep FirstJobStep(bool getFirst, const JobSettings& settings);
 JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settings);

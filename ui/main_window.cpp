@@ -13,6 +13,7 @@
 #include "ui/dialog_frame.h"
 #include "ui/dialog_template.h"
 #include "ui/file_chooser.h"
+#include "ui/position_cache.h"
 
 HWND g_hWndMenuBar = nullptr;
 SHACTIVATEINFO g_activateInfo{};
@@ -150,6 +151,20 @@ LRESULT OnSaveSettings(HWND window)
     return 0;
 }
 
+LRESULT OnClearCache(HWND window)
+{
+    if (ShowMessageBox(window, L"キャッシュを消去しますか？", L"確認", MB_YESNO) != IDYES) {
+        return 0;
+    }
+    std::wstring path;
+    FileFailure failure = FileFailure::None;
+    unsigned code = 0;
+    if (!ClearPositionCache(path, failure, code)) {
+        ShowMessageBox(window, CacheClearFailureText(path, failure, code), L"Error", MB_OK | MB_ICONERROR);
+    }
+    return 0;
+}
+
 void ShutDown()
 {
     // The reader stops within 1 s; the connection's worker gets what is left of 4 s in all.
@@ -213,6 +228,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case IDM_ABOUT:
             ShowAboutBox(window);
             return 0;
+        case IDM_CACHE_USE:
+            // Kept in the record like the check boxes: "保存" writes it.
+            g_settings.m_lookupCache = !g_settings.m_lookupCache.value_or(false);
+            return 0;
+        case IDM_CACHE_CLEAR:
+            return CommandRunning() ? 0 : OnClearCache(window);
         default: {
             LRESULT result = OnControlCommand(window, wParam, lParam);
             if (result < 0) {
@@ -224,6 +245,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_TIMER:
         return OnTimer(window, wParam);
+    case WM_INITMENUPOPUP:
+        CheckMenuItem(reinterpret_cast<HMENU>(wParam), IDM_CACHE_USE,
+                      MF_BYCOMMAND | (g_settings.m_lookupCache.value_or(false) ? MF_CHECKED : MF_UNCHECKED));
+        return 0;
     case WM_TAVRIN_PRELOAD:
         PreloadSystemLibraries(static_cast<unsigned>(wParam));
         return 0;

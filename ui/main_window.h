@@ -15,6 +15,8 @@ ATOM RegisterMainClass(HINSTANCE instance, const wchar_t* className);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT OnOpenSettings(HWND window);
 LRESULT OnSaveSettings(HWND window);
+// "キャッシュを消去": asks, then removes every entry of the lookup cache.
+LRESULT OnClearCache(HWND window);
 
 // Runs the thread's message loop until WM_QUIT and returns its code. Accelerators act for
 // the main window whichever of its controls has the focus.

@@ -11,7 +11,7 @@ namespace {
 std::vector<JobStep> StepsOf(bool getFirst, const JobSettings& settings, JobStep no = JobStep::Done)
 {
     std::vector<JobStep> steps;
-    for (JobStep step = FirstJobStep(getFirst); step != JobStep::Done && steps.size() < 20;) {
+    for (JobStep step = FirstJobStep(getFirst, settings); step != JobStep::Done && steps.size() < 20;) {
         steps.push_back(step);
         step = NextJobStep(step, step == no ? StepOutcome::No : StepOutcome::Ok, settings);
     }
@@ -33,6 +33,11 @@ TEST(JobRules, StepsKeepTheirOrder)
     coordinates.startBrowser = false;
     JobSettings coordinatesConnecting = coordinates;
     coordinatesConnecting.autoConnect = true;
+    coordinatesConnecting.useCache = true; // coordinates are never cached
+    JobSettings miss = waiting;
+    miss.useCache = true;
+    JobSettings hit = miss;
+    hit.cached = true;
     struct Case
     {
         bool getFirst;
@@ -55,6 +60,14 @@ TEST(JobRules, StepsKeepTheirOrder)
         // Coordinates need no service, unless they connect for its network.
         {false, coordinates, S::Done, {S::CheckInputs, S::Locate, S::Log}},
         {false, coordinatesConnecting, S::Done, {S::CheckInputs, S::ChooseService, S::CheckNetwork, S::Locate, S::Log}},
+        // A position from the cache skips the wait, the connection and the lookup.
+        {true, hit, S::Done, {S::Acquire, S::ConsultCache, S::CheckInputs, S::Locate, S::Log, S::StartBrowser}},
+        {false, hit, S::Done, {S::ConsultCache, S::CheckInputs, S::Locate, S::Log, S::StartBrowser}},
+        {true,
+         miss,
+         S::CheckNetwork,
+         {S::Acquire, S::ConsultCache, S::WaitBeforeSend, S::CheckInputs, S::ChooseService, S::CheckNetwork, S::Connect,
+          S::Locate, S::Log, S::StartBrowser}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(StepsOf(c.getFirst, c.settings, c.no), c.steps) << &c - cases;
