@@ -72,3 +72,8 @@ std::wstring CacheClearFailureText(const std::wstring& path, FileFailure failure
     return Format(L"キャッシュを消去できませんでした。\n%ls\n%ls", path.c_str(),
                   FileFailureText(failure, code).c_str());
 }
+
+std::wstring BrowserFailureText(const std::wstring& file, FileFailure failure, unsigned code)
+{
+    return Format(L"ブラウザを起動できませんでした。\n%ls\n%ls", file.c_str(), FileFailureText(failure, code).c_str());
+}

@@ -43,6 +43,9 @@ std::wstring UnusableServiceText(const std::wstring& value);
 // saved ("保存"): the file and the reason.
 std::wstring SettingsFileFailureText(bool saving, const std::wstring& path, FileFailure failure, unsigned code);
 
+// The box of a browser that could not be started: its file and the reason.
+std::wstring BrowserFailureText(const std::wstring& file, FileFailure failure, unsigned code);
+
 // The box of a lookup cache that could not be cleared: the file and the reason.
 std::wstring CacheClearFailureText(const std::wstring& path, FileFailure failure, unsigned code);
 

@@ -65,7 +65,9 @@ void AppendLogLine(const std::wstring& text)
     g_settings.Exchange(true);
 }
 
-void LaunchBrowser(const std::wstring& url)
+// Starts the selected browser on the URL; a browser that cannot be started is said, naming its
+// file (on a desktop the factory entries name handset paths).
+void LaunchBrowser(HWND window, const std::wstring& url)
 {
     std::wstring file;
     if (!g_settings.GetSelectedBrowserFile(file) || file.empty()) {
@@ -80,8 +82,12 @@ void LaunchBrowser(const std::wstring& url)
     info.lpParameters = url.c_str();
     info.lpDirectory = nullptr;
     info.nShow = SW_SHOWNORMAL;
-    // No error interface and no wait: the browser lives on its own.
-    ShellExecuteExW(&info);
+    // No wait: the browser lives on its own.
+    if (!ShellExecuteExW(&info)) {
+        const DWORD error = GetLastError();
+        ShowMessageBox(window, BrowserFailureText(file, FileFailureFromError(error), error), kCaptionError,
+                       MB_OK | MB_ICONERROR);
+    }
 }
 
 bool OnGetLocation(HWND window)
@@ -311,7 +317,7 @@ StepOutcome RunStep(JobStep step, SendJob& job)
         AppendLogLine(job.cachedPosition.empty() ? job.position : job.position + L"（キャッシュ）");
         return StepOutcome::Ok;
     case JobStep::StartBrowser:
-        LaunchBrowser(job.expandedUrl);
+        LaunchBrowser(window, job.expandedUrl);
         return StepOutcome::Ok;
     case JobStep::Done:
         break;
