@@ -108,7 +108,7 @@ TEST(SystemLibrary, FailureTextNamesTheFileAndTheError)
 
 TEST(CommandTexts, BoxesNameWhatFailedAndStayOnTheScreen)
 {
-    EXPECT_EQ(L"設定ファイルの SERVICEURL が使えない値のため、送信しません。\nSERVICEURL=htps://x",
+    EXPECT_EQ(L"設定ファイルの SERVICEURL が正しい URL ではないため、位置検索サービスを使えません。\nSERVICEURL=htps://x",
               UnusableServiceText(L"htps://x"));
     const std::wstring longValue(300, L'a');
     EXPECT_EQ(std::wstring(100, L'a') + L"…",
