@@ -10,8 +10,10 @@ box function too (ShowMessageBox and the wrappers around it, at any depth), foun
 texts back through the code. The progress dialogs' text line counts as well.
 
 Each box's text and caption are followed back to the texts they can carry: literals, Format() of
-a format, constants and variables, parameters (through every call site), what functions return,
-fields of structs and tables filled by braced lists, concatenation, resource strings loaded by id.
+a format, constants and variables, parameters (through every call site), out parameters, what
+functions return, fields of structs and tables filled by braced lists (or std::make_shared) or
+field by field (a worker's lambda in the function counts as part of it), lists of texts filled by
+push_back and taken by a copy or a swap, concatenation, resource strings loaded by id.
 A text the check cannot follow fails it, naming file and line: make the code followable there, or,
 for a deliberate pass-through of a text the program does not make, list the place in PASS_THROUGH.
 
@@ -64,6 +66,12 @@ WRITERS = {
 READERS = {"SetWindowTextW", "SetDlgItemTextW", "wcslen", "wcscmp", "wcsncmp", "lstrlenW", "lstrcmpW", "_wcsicmp"}
 # std::wstring members that change the string in ways the check does not follow.
 MUTATORS = {"insert", "erase", "replace", "resize", "push_back", "pop_back", "swap", "data", "at", "front", "back"}
+# Members that add an element to a list of texts (a std::wstring's add a character instead).
+ADDERS = {"push_back", "emplace_back"}
+# Containers of texts: empty when declared without a value.
+CONTAINERS = {"vector", "deque", "list", "array"}
+# std::make_shared<T>(...) and its kin: a T made of the arguments.
+MAKERS = {"make_shared", "make_unique"}
 
 HOLE = "\ue000"  # any text: a conversion, or an inserted text the check could not follow
 KEYWORDS = {"if", "for", "while", "switch", "return", "sizeof", "catch", "decltype", "alignof", "alignas", "case",
@@ -264,7 +272,7 @@ class Variable:
 
     def is_string(self):
         words = {t.text for t in self.file.toks[self.type_s : self.type_e]}
-        return bool(words & {"wstring", "string"}) and not self.buffer
+        return bool(words & {"wstring", "string"}) and not words & CONTAINERS and not self.buffer
 
 
 def declarators(f, s, e, local):
@@ -472,7 +480,9 @@ def scan_occurrences(program, func, name):
     """(kind, Expr, extra) for each place in func's body that touches name:
     declare (extra: whether a buffer), set (the value; extra: the field path it is read at),
     append, empty, format (extra: the call's arguments), out (extra: [(callee, index, arguments)]),
-    field, buffer (extra: the platform call it is handed to), unknown (extra: what), read."""
+    element (an element added to a list; extra: how), default (declared without a value), field
+    (extra: (fields, how, what), see field_occurrence), buffer (extra: the platform call it is
+    handed to), unknown (extra: what), read."""
     f = func.file
     if func.name == func.cls:  # a constructor's member initializers
         for i in range(*func.head):
@@ -496,20 +506,14 @@ def scan_occurrences(program, func, name):
         elif nxt == "+=":
             yield "append", Expr(f, i + 2, f.expression_end(i + 2)), ()
         elif nxt in (".", "->") and f.toks[i + 2].kind == "id":
-            member, after = f.text(i + 2), f.text(i + 3)
-            j = i + 1
+            chain, j = [], i + 1
             while f.text(j) in (".", "->", "[") and (f.text(j) == "[" or f.toks[j + 1].kind == "id"):
+                chain.append("[]" if f.text(j) == "[" else f.text(j + 1))
                 j = f.pair[j] + 1 if f.text(j) == "[" else j + 2
-            if f.text(j) == "=":
-                yield "field", here, member
-            elif member in ("assign", "append") and after == "(":
-                yield ("set" if member == "assign" else "append"), Expr(f, i + 4, f.pair[i + 3]), ()
-            elif member == "clear":
-                yield "empty", here, ()
-            elif member in MUTATORS:
-                yield "unknown", here, f"is changed by `{name}.{member}`"
+            if len(chain) == 1 and f.text(j) == "(":
+                yield method_occurrence(f, i, chain[0], j)
             else:
-                yield "read", here, ()
+                yield field_occurrence(program, func, i, tuple(chain), j)
         elif nxt == "[" and f.text(f.pair[i + 1] + 1) == "=":
             yield "unknown", here, "is changed element by element"
         elif f.text(i - 1) == "&" and not operand_end(f, i - 2):
@@ -539,8 +543,88 @@ def declaration_occurrence(f, i, body_s):
         yield "set", Expr(f, j + 1, f.pair[type_s - 1]), ("[]",)  # a row of the table looped over
     elif after in (")", ",") and f.text(type_s - 1) in ("(", ","):
         yield "unknown", Expr(f, i, i + 1), "is a lambda's parameter"
-    elif words & {"wstring", "string"} and "*" not in words:
+    elif words & {"wstring", "string"} and not words & CONTAINERS and "*" not in words:
         yield "empty", Expr(f, i, i + 1), ()
+    elif hint is not None and "*" not in words:
+        yield "default", Expr(f, i, i + 1, hint), ()  # a struct: its fields' defaults
+
+
+def method_occurrence(f, i, member, j):
+    """name.member(...), the call's parenthesis at j."""
+    name, here = f.text(i), Expr(f, i, i + 1)
+    args = [Expr(f, a, b) for a, b in f.split(j + 1, f.pair[j])]
+    if member in ("assign", "append"):
+        return ("set" if member == "assign" else "append"), Expr(f, j + 1, f.pair[j]), ()
+    if member == "clear":
+        return "empty", here, ()
+    if member == "swap" and len(args) == 1:
+        return "set", args[0], ()
+    if member in ADDERS and len(args) == 1:
+        return "element", args[0], member
+    if member in MUTATORS | ADDERS:
+        return "unknown", here, f"is changed by `{name}.{member}`"
+    return "read", here, ()
+
+
+def field_occurrence(program, func, i, chain, j):
+    """name.a.b (or name->a[k].b), the token after it at j. A write of the fields chain comes as
+    ("field", name, (chain, how, what)): how is set (what: the value), out (what: the calls that
+    write it, as for "out"), buffer (a platform call it is handed to: what says which) or change
+    (what: a change the check does not follow)."""
+    f = func.file
+    here, written = Expr(f, i, i + 1), f"`{f.text(i)}.{'.'.join(chain)}`".replace(".[]", "[]")
+    if f.text(j) == "(":  # a member function of a field
+        if chain[-1] in MUTATORS | ADDERS | {"assign", "append", "clear"}:
+            return "field", here, (chain[:-1], "change", f"is changed by {written}")
+        return "read", here, ()
+    if f.text(j) == "=":
+        return "field", here, (chain, "set", Expr(f, j + 1, f.expression_end(j + 1)))
+    if f.text(j) == "+=":
+        return "field", here, (chain, "change", f"is appended to at {written}")
+    address = f.text(i - 1) == "&" and not operand_end(f, i - 2)
+    call = enclosing_call(f, i - 1 if address else i, j)
+    if not isinstance(call, tuple):
+        return ("field", here, (chain, "change", f"has {written} given by address")) if address else ("read", here, ())
+    open_i, index, args = call
+    callee = f.text(open_i - 1)
+    own = [fn for fn in program.functions.get(callee, []) if not fn.local or fn.file is f]
+    outs = [(fn, index, args) for fn in own if index < len(fn.params) and fn.params[index].out]
+    if callee == "swap":
+        partner = swap_partner(f, open_i, index, args)
+        return "field", here, (chain, "set", partner) if partner else (chain, "change", f"has {written} swapped")
+    if outs:
+        return "field", here, (chain, "out", outs)
+    if address or callee in WRITERS and WRITERS[callee][1] == index:
+        return "field", here, (chain, "change", f"has {written} written by `{callee}`")
+    if not own and callee not in READERS | FORMATTERS.keys() | BOX_CALLS.keys():
+        return "field", here, (chain, "buffer", f"has {written} written by `{callee}`")
+    return "read", here, ()
+
+
+def enclosing_call(f, s, e):
+    """For [s, e) standing whole in a bracket: (the call's parenthesis, the argument's index, the
+    arguments) in a call; "capture" in a lambda's capture list; otherwise None."""
+    if f.text(s - 1) not in ("(", ",", "[") or f.text(e) not in (",", ")", "]"):
+        return None
+    open_i = s - 1
+    while open_i > 0 and f.text(open_i) not in ("(", "[", "{"):
+        open_i = f.pair[open_i] - 1 if f.text(open_i) in (")", "]", "}") else open_i - 1
+    if f.text(open_i) == "[" and (not operand_end(f, open_i - 1) or f.text(open_i - 1) in KEYWORDS):
+        return "capture"
+    if f.text(open_i) != "(" or f.toks[open_i - 1].kind != "id" or f.text(open_i - 1) in KEYWORDS:
+        return None
+    index = sum(1 for j in f.top(open_i + 1, s) if f.text(j) == ",")
+    return open_i, index, [Expr(f, a, b) for a, b in f.split(open_i + 1, f.pair[open_i])]
+
+
+def swap_partner(f, open_i, index, args):
+    """What argument index of a swap is swapped with: the object of `a.swap(b)`, the other of
+    `swap(a, b)`; None when that is not a plain name."""
+    if f.text(open_i - 2) in (".", "->"):
+        obj = open_i - 3
+        plain = f.toks[obj].kind == "id" and f.text(obj - 1) not in (".", "->", "::")
+        return Expr(f, obj, obj + 1) if plain else None
+    return args[1 - index] if len(args) == 2 and index < 2 else None
 
 
 def argument_occurrence(program, func, i, address):
@@ -548,21 +632,20 @@ def argument_occurrence(program, func, i, address):
     functions, or to the platform. An address that goes anywhere else is not followed."""
     f = func.file
     here = Expr(f, i, i + 1)
-    s, e = (i - 1 if address else i), i + 1
-    if f.text(s - 1) not in ("(", ",") or f.text(e) not in (",", ")"):
+    call = enclosing_call(f, i - 1 if address else i, i + 1)
+    if call == "capture":  # the lambda's body is read as part of this function
+        yield "read", here, ()
+        return
+    if call is None:
         yield ("unknown", here, "has its address taken") if address else ("read", here, ())
         return
-    open_i = s - 1
-    while open_i > 0 and f.text(open_i) != "(":
-        open_i = f.pair[open_i] - 1 if f.text(open_i) in (")", "]", "}") else open_i - 1
+    open_i, index, args = call
     callee = f.toks[open_i - 1]
-    if callee.kind != "id" or callee.text in KEYWORDS:
-        yield ("unknown", here, "has its address taken") if address else ("read", here, ())
-        return
-    index = sum(1 for j in f.top(open_i + 1, s) if f.text(j) == ",")
-    args = [Expr(f, a, b) for a, b in f.split(open_i + 1, f.pair[open_i])]
     own = [fn for fn in program.functions.get(callee.text, []) if not fn.local or fn.file is f]
-    if callee.text in WRITERS:
+    if callee.text == "swap":
+        partner = swap_partner(f, open_i, index, args)
+        yield ("set", partner, ()) if partner else ("unknown", here, "is swapped with what the check cannot follow")
+    elif callee.text in WRITERS:
         kind, target, source = WRITERS[callee.text]
         if index != target:
             yield "read", here, ()
@@ -770,7 +853,7 @@ class Resolver:
             return {(sum(combo[1:], combo[0]),) * n for combo in itertools.product(*parts)}
         for i in f.top(s, e):
             if f.text(i) in ("==", "!=", "<=", ">=", "&&", "||", "=", "|", "&", "-", "<", "!"):
-                if not (f.text(i) == "<" and (f.text(i - 1) or "").endswith("_cast")):
+                if not (f.text(i) == "<" and is_template_call(f, i - 1)):
                     raise Unfollowed(f, s, f"`{f.source(s, e)}` is no text")
         tok = f.toks[s]
         if tok.kind == "str" and e == s + 1:
@@ -779,7 +862,7 @@ class Resolver:
         if tok.text in ("nullptr", "NULL") and e == s + 1:
             return {(None,) * n}
         if tok.text == "{" and f.pair[s] == e - 1:
-            return self.braced(Expr(f, s, e, expr.hint), paths, ctx)
+            return self.braced(f, s, expr.hint, f.split(s + 1, e - 1), paths, ctx)
         if tok.text == "*" and tok.kind == "op":
             return self.values(Expr(f, s + 1, e, expr.hint), paths, ctx)
         return self.postfix(Expr(f, s, e, expr.hint), paths, ctx)
@@ -793,8 +876,10 @@ class Resolver:
         while f.text(i) == "::" and f.toks[i + 1].kind == "id":
             i += 2
         name_i, ops = i - 1, []
-        if f.text(i) == "<" and f.text(name_i).endswith("_cast"):
+        if f.text(i) == "<" and is_template_call(f, name_i):
             close = f.find(i, e, (">",))
+            if f.text(close + 1) == "(" and f.pair[close + 1] == e - 1 and f.text(name_i) in MAKERS:
+                return self.braced(f, close + 1, type_of(f, i + 1, close), f.split(close + 2, e - 1), paths, ctx)
             if f.text(close + 1) == "(" and f.pair[close + 1] == e - 1:
                 return self.values(Expr(f, close + 2, e - 1, expr.hint), paths, ctx)
         while i < e:
@@ -809,7 +894,8 @@ class Resolver:
         while len(ops) >= 2 and ops[-2][0] == "." and f.text(ops[-2][1]) == "c_str" and ops[-1][0] == "(":
             ops = ops[:-2]  # the same text
         if len(ops) == 1 and ops[0][0] == "{":  # T{...}
-            return self.braced(Expr(f, ops[0][1], f.pair[ops[0][1]] + 1, f.text(name_i)), paths, ctx)
+            at = ops[0][1]
+            return self.braced(f, at, f.text(name_i), f.split(at + 1, f.pair[at]), paths, ctx)
         calls = [k for k, (kind, _) in enumerate(ops) if kind == "("]
         after = ops[calls[-1] + 1 :] if calls else ops
         if any(kind == "{" for kind, _ in after):
@@ -829,29 +915,29 @@ class Resolver:
             return self.call_values(f, ops[k - 1][1], True, None, args, paths, ctx)
         raise Unfollowed(f, ops[k][1], "a call of something the check cannot name")
 
-    def braced(self, expr, paths, ctx):
-        """A braced list: a string's text, a table's rows, or a struct's fields in order."""
-        f = expr.file
-        elements = [Expr(f, a, b, expr.hint) for a, b in f.split(expr.s + 1, expr.e - 1)]
+    def braced(self, f, at, hint, parts, paths, ctx):
+        """A braced list at `at` (or the arguments of make_shared) of the element ranges parts: a
+        string's text, a table's rows, or the fields in order of the struct hint names."""
+        elements = [Expr(f, a, b, hint) for a, b in parts]
         if all(p == () for p in paths):
             if len(elements) > 1:
-                raise Unfollowed(f, expr.s, "a braced list of several texts")
+                raise Unfollowed(f, at, "a braced list of several texts")
             if not elements:
-                return {(Text.literal("", f.where(expr.s)),) * len(paths)}
+                return {(Text.literal("", f.where(at)),) * len(paths)}
             return self.values(elements[0], paths, ctx)
         if all(p[:1] == ("[]",) for p in paths):
             rows = set()
             for element in elements:
                 rows |= self.joint([(element, p[1:]) for p in paths], ctx)
             return rows
-        items = []
+        items, blank = [], []  # blank: the paths of fields left out with no default, no text
         designated = any(f.text(x.s) == "." for x in elements)
-        for p in paths:
+        for which, p in enumerate(paths):
             if not p or p[0] == "[]":
-                raise Unfollowed(f, expr.s, "a braced list read both whole and by its fields")
-            cls = self.struct_for(expr, p[0])
+                raise Unfollowed(f, at, "a braced list read both whole and by its fields")
+            cls = self.struct_for(Expr(f, at, at + 1, hint), p[0])
             if cls.has_constructor:
-                raise Unfollowed(f, expr.s, f"{cls.name} is made by a constructor")
+                raise Unfollowed(f, at, f"{cls.name} is made by a constructor")
             index = [v.name for v in cls.fields].index(p[0])
             field = cls.fields[index]
             named = [x for x in elements if [f.text(x.s + k) for k in range(3)] == [".", p[0], "="]]
@@ -862,10 +948,12 @@ class Resolver:
             elif field.init is not None:
                 items.append((field.init, p[1:]))
             elif p[1:]:
-                raise Unfollowed(f, expr.s, f"`{p[0]}` is left out")
+                raise Unfollowed(f, at, f"`{p[0]}` is left out")
             else:
-                items.append((Expr(f, expr.s, expr.s + 2), ()))  # `{}`: no text
-        return self.joint(items, ctx)
+                blank.append(which)
+        empty = Text.literal("", f.where(at))
+        rows = map(iter, self.joint(items, ctx))  # each row's values go, in order, to the paths not blank
+        return {tuple(empty if k in blank else next(row) for k in range(len(paths))) for row in rows}
 
     def struct_for(self, expr, field):
         classes = self.program.classes
@@ -1054,7 +1142,8 @@ class Resolver:
         return self.flow(func, name, paths, ctx, start, buffer, key)
 
     def flow(self, func, name, paths, ctx, found, buffer, key=None, known=frozenset()):
-        """What name holds in func: assignments are alternatives, appends apply to all before.
+        """What name holds in func: assignments are alternatives, appends apply to all before, a
+        write of some fields is one more alternative with the other fields as they were.
         known: what other functions give it, for a text that refers to itself (key)."""
         n = len(paths)
         for kind, expr, extra in self.program.occurrences(func, name):
@@ -1074,19 +1163,55 @@ class Resolver:
                 tails = self.single(expr, ctx)
                 found = {(head + tail,) * n for (head, *_) in found for tail in tails if None not in (head, tail)}
             elif kind == "out":
-                for callee, index, args in extra:
-                    inner = Context(callee, callee.file, args, ctx)
-                    key = ("out", id(callee), index, tuple(paths))
-                    found = found | self.guarded(
-                        key, lambda: self.flow(callee, callee.params[index].name, paths, inner, set(), True)
-                    )
-            elif kind == "field" and any(paths):
-                raise Unfollowed(expr.file, expr.s, f"`{name}` is filled field by field")
+                found = found | self.out_values(extra, paths, ctx)
+            elif kind == "element":
+                if not all(p[:1] == ("[]",) for p in paths):
+                    raise Unfollowed(expr.file, expr.s, f"`{name}` is changed by `{name}.{extra}`")
+                found = found | self.values(expr, [p[1:] for p in paths], ctx)
+            elif kind == "default" and any(paths) and expr.hint in self.program.classes:
+                found = found | self.braced(expr.file, expr.s, expr.hint, [], paths, ctx)
+            elif kind == "field":
+                found = found | self.field_values(expr, name, extra, paths, ctx, found or known)
             elif kind == "buffer" and buffer:
                 raise Unfollowed(expr.file, expr.s, f"`{name}` is written by {extra}")
             elif kind == "unknown":
                 raise Unfollowed(expr.file, expr.s, f"`{name}` {extra}")
         return found
+
+    def is_buffer_field(self, field):
+        """Whether a field of that name (or an element) may be a buffer the platform fills."""
+        fields = [v for c in self.program.classes.values() for v in c.fields if v.name == field]
+        return field == "[]" or any(v.buffer for v in fields)
+
+    def out_values(self, outs, paths, ctx):
+        """What the program's functions write into an out parameter: outs [(callee, index, args)]."""
+        found = set()
+        for callee, index, args in outs:
+            inner = Context(callee, callee.file, args, ctx)
+            key = ("out", id(callee), index, tuple(paths))
+            found |= self.guarded(key, lambda: self.flow(callee, callee.params[index].name, paths, inner, set(), True))
+        return found
+
+    def field_values(self, here, name, write, paths, ctx, before):
+        """What a write of some of name's fields adds, the others kept from before."""
+        chain, how, what = write
+        if any(p and len(p) < len(chain) and chain[: len(p)] == p for p in paths):
+            raise Unfollowed(here.file, here.s, f"`{name}` is filled field by field")  # read whole, written in parts
+        hit = [k for k, p in enumerate(paths) if p[: len(chain)] == chain]
+        if not hit:
+            return set()
+        if how == "buffer" and not self.is_buffer_field(chain[-1]):
+            return set()  # a string field: the platform only reads it
+        if how in ("change", "buffer"):
+            raise Unfollowed(here.file, here.s, f"`{name}` {what}")
+        rest = [paths[k][len(chain) :] for k in hit]
+        new = self.values(what, rest, ctx) if how == "set" else self.out_values(what, rest, ctx)
+        if len(hit) == len(paths):
+            return new
+        if not before:
+            raise Unfollowed(here.file, here.s, f"`{name}` is filled field by field")  # the other fields unknown
+        mixed = itertools.product(before, new)
+        return {tuple(v[hit.index(k)] if k in hit else old[k] for k in range(len(paths))) for old, v in mixed}
 
 
 def strip(expr):
@@ -1126,6 +1251,11 @@ def ternary_colon(f, i, e):
                 return j
             depth -= 1
     raise Unfollowed(f, i, "a conditional without its second choice")
+
+
+def is_template_call(f, i):
+    """Whether the name at i takes template arguments the check reads: a cast, make_shared."""
+    return (f.text(i) or "").endswith("_cast") or f.text(i) in MAKERS
 
 
 def operand_end(f, i):
@@ -1333,6 +1463,31 @@ def self_test():
                  'void F() { ShowMessageBox(0, std::wstring(static_cast<const wchar_t*>(K::Text())) + std::wstring(),'
                  ' L"Error", 0); }', error_a),
                 ("a platform box called directly", 'void F() { MessageBoxW(0, L"A", L"Error", MB_OK); }', error_a),
+                ("a struct filled field by field", "struct D { const wchar_t* text; };\nvoid F() { D d{};\n"
+                 ' d.text = L"A"; ShowMessageBox(0, d.text, L"Error", 0); }', {("", "Error"), ("A", "Error")}),
+                ("a request filled field by field keeps its other fields",
+                 'struct R { const wchar_t* cap = L"Error"; std::wstring text; int n = 0; };'
+                 "void Show(const R& r) { ShowMessageBox(0, r.text, r.cap, 0); }"
+                 'void F() { R r; r.n = 1; r.text = Format(L"C %ls done", L"x"); Show(r); }',
+                 {("", "Error"), ("C x done", "Error")}),
+                ("a parameter pushed into a member list, taken by a swap or a copy",
+                 "class K { public: void Add(const std::wstring& t) { m_all.push_back(t); }"
+                 " std::vector<std::wstring> Take() { std::vector<std::wstring> all; all.swap(m_all); return all; }"
+                 " std::vector<std::wstring> Copy() { std::vector<std::wstring> all = m_all; return all; }"
+                 " std::vector<std::wstring> m_all; };"
+                 'void F(K& k) { k.Add(L"A"); } void G(K& k) { for (const std::wstring& t : k.Take())'
+                 ' ShowMessageBox(0, t, L"Error", 0); for (const std::wstring& t : k.Copy()) Warn(t); }'
+                 'void Warn(const std::wstring& t) { ShowMessageBox(0, t, L"警告", 0); }',
+                 {("A", "Error"), ("A", "警告")}),
+                ("fields written in a worker's lambda: assigned, or as an out parameter",
+                 "struct O { bool ok = false; std::wstring error; }; std::shared_ptr<O> g_o;"
+                 'void Get(std::wstring& out) { out = L"A"; } void GiveUp() { if (g_o) g_o->ok = true; g_o.reset(); }'
+                 "void Start() { auto o = std::make_shared<O>(); g_o = o;"
+                 " Run([o](const Task&) { std::wstring e; Get(e); o->ok = true; o->error = e; }); }"
+                 'void Done() { std::shared_ptr<O> o = std::move(g_o); ShowMessageBox(0, o->error, L"Error", 0); }'
+                 "void Look() { auto r = std::make_shared<O>(); Run([&r](const Task&) { Get(r->error); });"
+                 ' ShowMessageBox(0, r->error, L"警告", 0); }',
+                 {("", "Error"), ("A", "Error"), ("", "警告"), ("A", "警告")}),
                 ("the progress dialog's text line",
                  'void F(HWND d) { HWND e = GetDlgItem(d, IDC_PROGRESS_TEXT); SetWindowTextW(e, L"A"); '
                  'SetDlgItemTextW(d, IDC_PROGRESS_TEXT, L"B"); SetWindowTextW(d, L"title"); }',
@@ -1367,8 +1522,14 @@ def self_test():
                  ' ShowMessageBox(0, t, L"Error", 0); }', "a.cpp:4"),
                 ("a buffer changed element by element", 'void F() { wchar_t b[4] = L"A";\n b[0] = L\'B\';'
                  ' ShowMessageBox(0, b, L"Error", 0); }', "a.cpp:4"),
-                ("a struct filled field by field", "struct D { const wchar_t* text; };\nvoid F() { D d{};\n"
-                 ' d.text = L"A"; ShowMessageBox(0, d.text, L"Error", 0); }', "a.cpp:5"),
+                ("a field changed in place", "struct D { std::wstring text; };\nvoid F() { D d{};\n"
+                 ' d.text.append(L"A"); ShowMessageBox(0, d.text, L"Error", 0); }', "a.cpp:5"),
+                ("a field filled by the platform", "struct D { wchar_t text[9]; };\nvoid F(HWND w) { D d{};\n"
+                 ' GetWindowTextW(w, d.text, 9); ShowMessageBox(0, d.text, L"Error", 0); }', "a.cpp:5"),
+                ("a field read whole, written in parts", "struct D { std::wstring text; };\nvoid F() { D d{};\n"
+                 ' d.text[0] = L\'B\'; ShowMessageBox(0, d.text, L"Error", 0); }', "a.cpp:5"),
+                ("a text changed by a list's member", 'void F() { std::wstring t = L"A";\n t.push_back(L\'B\');'
+                 ' ShowMessageBox(0, t, L"Error", 0); }', "a.cpp:4"),
                 ("a struct made by a constructor", "struct D { D(const wchar_t* t); const wchar_t* text; };\n"
                  'void F() { D d{L"A"}; ShowMessageBox(0, d.text, L"Error", 0); }', "a.cpp:4"),
                 ("nothing but an inserted text", 'void F(const wchar_t* t) {\n ShowMessageBox(0, Format(L"%ls", t),'

@@ -12,7 +12,6 @@ constexpr UINT_PTR kShowTimer = 2;
 
 struct ProgressState
 {
-    const ProgressRequest* request = nullptr;
     HINSTANCE instance = nullptr;
     std::shared_ptr<CWorkerTask> task;
     bool finished = false;
@@ -31,9 +30,7 @@ INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        const auto* state = reinterpret_cast<ProgressState*>(lParam);
         SetUpFullScreenDialog(dialog);
-        SetProgressText(dialog, state->request->caption, state->request->text);
         return TRUE;
     }
     auto* state = reinterpret_cast<ProgressState*>(GetWindowLongPtrW(dialog, DWLP_USER));
@@ -81,13 +78,17 @@ INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 ProgressEnd RunProgress(HINSTANCE instance, HWND owner, const ProgressRequest& request)
 {
     ProgressState state;
-    state.request = &request;
     state.instance = instance;
     auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(FindDialogTemplate(instance, IDD_PROGRESS, nullptr));
     HWND dialog = dialogTemplate != nullptr
                       ? CreateDialogIndirectParamW(instance, dialogTemplate, owner, ProgressDlgProc,
                                                    reinterpret_cast<LPARAM>(&state))
                       : nullptr;
+    // Set here, while the dialog is still hidden, so that the guide's message check sees where
+    // the texts come from.
+    if (dialog != nullptr) {
+        SetProgressText(dialog, request.caption, request.text);
+    }
     if (request.work) {
         state.task = dialog != nullptr ? CWorkerTask::Start(dialog, WM_TAVRIN_TASK_DONE, request.work) : nullptr;
         if (!state.task) {

@@ -24,6 +24,20 @@ bool ClosesWithin(TavrinSession& app, DWORD ms)
     return app.WaitForExit(ms);
 }
 
+// The caption and text line of the progress dialog that is up, as "caption|text".
+std::wstring ProgressShown(const TavrinSession& app)
+{
+    HWND dialog = app.WaitDialogWith(IDC_PROGRESS_TEXT, 1000);
+    if (dialog == nullptr) {
+        return L"no progress dialog";
+    }
+    wchar_t caption[64] = {};
+    wchar_t text[256] = {};
+    SendMessageW(dialog, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(caption));
+    SendMessageW(GetDlgItem(dialog, IDC_PROGRESS_TEXT), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    return std::wstring(caption) + L"|" + text;
+}
+
 struct WaitCase
 {
     const char* name;
@@ -32,18 +46,20 @@ struct WaitCase
     bool autoConnect;
     const wchar_t* connectWait;
     int button;
-    DWORD watchMs;          // how long the window is watched while the wait goes on
-    const wchar_t* failure; // the box that ends the wait by itself (within 30 s), or null
+    DWORD watchMs;           // how long the window is watched while the wait goes on
+    const wchar_t* failure;  // the box that ends the wait by itself (within 30 s), or null
+    const wchar_t* progress; // what the progress dialog shows while the wait goes on, or null
 };
 
 const WaitCase kWaits[] = {
     {"header lines trickle", nullptr, R"({"mode": "trickle_headers", "trickle_interval": 2})", false, L"0", IDC_SEND, 0,
-     L"HttpSendRequest() Failed. (0x00002ee2)"},
+     L"HttpSendRequest() Failed. (0x00002ee2)", nullptr},
     {"the service never answers", nullptr, R"({"mode": "stall", "stall_seconds": 120})", false, L"0", IDC_SEND, 5000,
-     nullptr},
-    {"a wait of 20 s before the send", nullptr, "{}", true, L"20000", IDC_GET_AND_SEND, 5000, nullptr},
+     nullptr, L"送信中…|位置情報を問い合わせています。"},
+    {"a wait of 20 s before the send", nullptr, "{}", true, L"20000", IDC_GET_AND_SEND, 5000, nullptr,
+     L"待機中…|送信の前に 20000 ミリ秒待ちます。"},
     {"establishing blocks for a minute", "test = 0x20\nblock = establish@60000\n", "{}", true, L"0", IDC_SEND, 5000,
-     nullptr},
+     nullptr, nullptr},
 };
 
 } // namespace
@@ -93,6 +109,9 @@ TEST(Waits, TheWindowAnswersEveryWaitEndsAndClosingEndsTheProgram)
         } else {
             EXPECT_TRUE(boxes.empty()) << Shown(boxes);
             EXPECT_FALSE(command->Done());
+            if (c.progress != nullptr) {
+                EXPECT_EQ(c.progress, ProgressShown(*app));
+            }
         }
         EXPECT_TRUE(ClosesWithin(*app, 5000));
     }
