@@ -159,7 +159,7 @@ StepOutcome Outcome(bool ok)
     return ok ? StepOutcome::Ok : StepOutcome::Stop;
 }
 
-// The wait of the "接続時" field lets a new connection settle. It keeps the user's value but
+// The wait of the "接続時" field, between the acquisition and the send. It keeps the user's value but
 // the window keeps answering, "中断" ends it, and so does closing the window.
 StepOutcome WaitBeforeSend(HWND window, std::uint32_t waitMs)
 {

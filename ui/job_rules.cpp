@@ -20,7 +20,7 @@ JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settin
         }
         return settings.waitMs != 0 ? JobStep::WaitBeforeSend : JobStep::CheckInputs;
     case JobStep::ConsultCache:
-        // The wait lets a new connection settle; a position from the cache needs none.
+        // The wait comes before a connection and a lookup; a position from the cache needs neither.
         return settings.waitMs != 0 && !settings.cached ? JobStep::WaitBeforeSend : JobStep::CheckInputs;
     case JobStep::WaitBeforeSend:
         return JobStep::CheckInputs;
