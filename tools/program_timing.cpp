@@ -1,8 +1,10 @@
 // Whole-process timings of tavrin.exe, run by scripts/bench, which pairs them with their
 // baselines. Times are Unix-clock nanoseconds or milliseconds, one "name values" line each.
-//   program_timing settings FILE URLS [BROWSER]
+//   program_timing settings FILE URLS [BROWSER [CACHE]]
 //       writes a settings file of the factory presets; URLS > 0 replaces the URL list by
-//       that many entries, BROWSER the browser list by that one program
+//       that many entries, BROWSER the browser list by that one program; CACHE > 0 turns the
+//       lookup cache on and writes cache.ini beside the file with that many entries (none of
+//       them the stations the job's module answers, so every send still looks up and adds one)
 //   program_timing start ROUNDS BARE_EXE ELEMENTS_EXE TAVRIN_EXE...
 //       from CreateProcess until the window is up and its message loop answers, then the
 //       working set after half a second of idling; the programs take turns in every round,
@@ -17,6 +19,7 @@
 //       "chooser first|again MS"
 #include "bench/url_entries.h"
 #include "resources/resource.h"
+#include "settings/lookup_cache.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
 #include "tools/unix_clock.h"
@@ -144,9 +147,26 @@ long long WaitForStamp(const std::wstring& file, size_t known)
     return 0;
 }
 
-int WriteSettings(const std::wstring& file, int urls, const wchar_t* browser)
+bool WriteCache(const std::wstring& file, int entries)
+{
+    CLookupCache cache;
+    const int64_t now = static_cast<int64_t>(UnixNowNs() / 1000000000);
+    for (int i = 0; i < entries; ++i) {
+        cache.Store(std::to_wstring(100000 + i) + L"/9", L"N35.41.12.000E139.45.00.000", now);
+    }
+    return cache.Save(Win32SettingsHost().Files(), (FolderOf(file) + L"\\cache.ini").c_str());
+}
+
+int WriteSettings(const std::wstring& file, int urls, const wchar_t* browser, int cacheEntries)
 {
     CSettings settings(&Win32SettingsHost());
+    if (cacheEntries > 0) {
+        settings.m_lookupCache = true;
+        if (!WriteCache(file, cacheEntries)) {
+            std::fprintf(stderr, "cannot write the cache beside %ls\n", file.c_str());
+            return 1;
+        }
+    }
     settings.m_hInstance = GetModuleHandleW(nullptr);
     if (urls > 0) {
         FillUrlEntries(settings, urls);
@@ -286,7 +306,7 @@ int wmain(int argc, wchar_t** argv)
 {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"settings" && argc > 3) {
-        return WriteSettings(argv[2], _wtoi(argv[3]), argc > 4 ? argv[4] : nullptr);
+        return WriteSettings(argv[2], _wtoi(argv[3]), argc > 4 ? argv[4] : nullptr, argc > 5 ? _wtoi(argv[5]) : 0);
     }
     const int rounds = argc > 2 ? std::max(1, _wtoi(argv[2])) : 1;
     if (mode == L"start" && argc > 5) {
