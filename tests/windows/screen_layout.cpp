@@ -120,6 +120,21 @@ HFONT FontOf(HWND control)
     return reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
 }
 
+int IconWidth(HICON icon)
+{
+    ICONINFO info{};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+    if (info.hbmColor != nullptr) {
+        DeleteObject(info.hbmColor);
+    }
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
 // What of one control does not fit: its place, then its text.
 void CheckControl(HWND control, const RECT& parentClient, std::vector<std::string>* faults)
 {
@@ -127,7 +142,10 @@ void CheckControl(HWND control, const RECT& parentClient, std::vector<std::strin
     GetWindowRect(control, &rect);
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
     const std::wstring className = ClassOf(control);
-    const std::wstring text = TextOf(control);
+    const LONG style = GetWindowLongW(control, GWL_STYLE);
+    // An icon's "text" is its resource number.
+    const bool icon = className == L"Static" && (style & SS_TYPEMASK) == SS_ICON;
+    const std::wstring text = icon ? L"" : TextOf(control);
     const std::string name =
         Narrow(className) + " " + std::to_string(GetDlgCtrlID(control)) + " \"" + Narrow(text) + "\"";
     if (!Inside(rect, parentClient)) {
@@ -136,7 +154,6 @@ void CheckControl(HWND control, const RECT& parentClient, std::vector<std::strin
     }
     RECT client;
     GetClientRect(control, &client);
-    const LONG style = GetWindowLongW(control, GWL_STYLE);
     const HFONT font = FontOf(control);
     SIZE room{client.right, client.bottom};
     SIZE need{0, 0};
@@ -154,9 +171,18 @@ void CheckControl(HWND control, const RECT& parentClient, std::vector<std::strin
         }
     } else if (className == L"Static") {
         const LONG type = style & SS_TYPEMASK;
+        if (icon) {
+            // At the screen's icon size: a VGA screen's icons are twice a QVGA screen's.
+            const int size = IconWidth(reinterpret_cast<HICON>(SendMessageW(control, STM_GETICON, 0, 0)));
+            if (size != GetSystemMetrics(SM_CXICON)) {
+                faults->push_back(name + " shows a " + std::to_string(size) + "-pixel icon; the screen's are " +
+                                  std::to_string(GetSystemMetrics(SM_CXICON)));
+            }
+            return;
+        }
         if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT && type != SS_SIMPLE &&
             type != SS_LEFTNOWORDWRAP) {
-            return; // icons, bitmaps, frames
+            return; // bitmaps, frames
         }
         if (text.empty()) {
             return;
