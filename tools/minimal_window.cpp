@@ -51,6 +51,8 @@ const wchar_t* const kUrlTitles[] = {L"ORVEL 提供", L"Brannikのホームペ�
                                      L"Yahoo! Map", L"Mapion"};
 const wchar_t* const kBrowserTitles[] = {L"InternetExplorer", L"Opera"};
 const wchar_t* const kSoftKeys[] = {L"終了", L"メニュー"};
+// The soft keys' font, "Tahoma" 9 bold, as the shell's bar draws them.
+HFONT g_barFont = nullptr;
 
 LRESULT CALLBACK BarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -61,10 +63,12 @@ LRESULT CALLBACK BarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
         GetClientRect(bar, &client);
         FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
         SetBkMode(dc, TRANSPARENT);
+        HGDIOBJ oldFont = SelectObject(dc, g_barFont);
         for (int i = 0; i < 2; ++i) {
             RECT key{client.right * i / 2, 0, client.right * (i + 1) / 2, client.bottom};
             DrawTextW(dc, kSoftKeys[i], -1, &key, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         }
+        SelectObject(dc, oldFont);
         EndPaint(bar, &ps);
         return 0;
     }
@@ -82,6 +86,11 @@ void AddElements(HWND window, HINSTANCE instance)
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     HDC screen = GetDC(nullptr);
     const int barHeight = MulDiv(26, GetDeviceCaps(screen, LOGPIXELSY), 96);
+    LOGFONTW barFont{};
+    barFont.lfHeight = -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    barFont.lfWeight = FW_BOLD;
+    lstrcpynW(barFont.lfFaceName, L"Tahoma", LF_FACESIZE);
+    g_barFont = CreateFontIndirectW(&barFont);
     CreateWindowExW(WS_EX_NOACTIVATE, L"ElementsBar", L"", WS_POPUP | WS_VISIBLE, area.left, area.bottom - barHeight,
                     area.right - area.left, barHeight, window, nullptr, instance, nullptr);
     MoveWindow(window, area.left, area.top, area.right - area.left, area.bottom - area.top - barHeight, FALSE);
