@@ -7,7 +7,8 @@
 CCsId g_csId;
 
 CCsId::CCsId()
-    : m_bOpenedPort(0), m_hNotifyWindow(nullptr), m_uNotifyMessage(0), m_strDevice(ModuleDeviceName(std::nullopt))
+    : m_bOpenedPort(0), m_hNotifyWindow(nullptr), m_uNotifyMessage(0), m_uErrorMessage(0),
+      m_strDevice(ModuleDeviceName(std::nullopt))
 {
     m_port.SetListener(this);
 }
@@ -17,11 +18,17 @@ CCsId::~CCsId()
     ClosePort();
 }
 
-void CCsId::SetNotify(HWND window, UINT message)
+void CCsId::SetNotify(HWND window, UINT message, UINT errorMessage)
 {
+    m_port.SetBoxOwner(window);
     std::lock_guard<std::mutex> lock(m_bufferMutex);
     m_hNotifyWindow = window;
     m_uNotifyMessage = message;
+    m_uErrorMessage = errorMessage;
+    // Errors of a reader that failed while no window listened are told now.
+    if (window != nullptr && errorMessage != 0 && !m_readErrors.empty()) {
+        PostMessageW(window, errorMessage, 0, 0);
+    }
 }
 
 void CCsId::SetDeviceName(const std::wstring& name)
@@ -32,12 +39,32 @@ void CCsId::SetDeviceName(const std::wstring& name)
     }
 }
 
-void CCsId::ClosePort()
+void CCsId::ClosePort(bool report)
 {
     if (m_bOpenedPort != 0) {
         m_bOpenedPort = 0;
-        m_port.Close();
+        m_port.Close(report);
     }
+}
+
+DCB CCsId::LineSettings()
+{
+    DCB settings = {};
+    settings.DCBlength = sizeof(DCB);
+    settings.BaudRate = CBR_9600;
+    settings.ByteSize = 8;
+    settings.Parity = NOPARITY;
+    settings.StopBits = ONESTOPBIT;
+    return settings;
+}
+
+bool CCsId::AdoptPort(HANDLE device, const DCB& configured)
+{
+    if (!m_port.Adopt(device, configured)) {
+        return false;
+    }
+    m_bOpenedPort = 1;
+    return true;
 }
 
 bool CCsId::SendCommand(const char* command)
@@ -47,13 +74,7 @@ bool CCsId::SendCommand(const char* command)
         m_strBuffer.clear();
     }
     if (!m_port.IsOpen()) {
-        DCB settings = {};
-        settings.DCBlength = sizeof(DCB);
-        settings.BaudRate = CBR_9600;
-        settings.ByteSize = 8;
-        settings.Parity = NOPARITY;
-        settings.StopBits = ONESTOPBIT;
-        if (!m_port.Open(settings, m_strDevice.c_str())) {
+        if (!m_port.Open(LineSettings(), m_strDevice.c_str())) {
             return false;
         }
         m_bOpenedPort = 1;
@@ -105,6 +126,29 @@ void CCsId::OnReceive(const wchar_t* text)
     if (complete && window != nullptr) {
         PostMessageW(window, message, 0, 0);
     }
+}
+
+void CCsId::OnReadError(const std::wstring& text)
+{
+    HWND window = nullptr;
+    UINT message = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_bufferMutex);
+        m_readErrors.push_back(text);
+        window = m_hNotifyWindow;
+        message = m_uErrorMessage;
+    }
+    if (window != nullptr && message != 0) {
+        PostMessageW(window, message, 0, 0);
+    }
+}
+
+std::vector<std::wstring> CCsId::TakeReadErrors()
+{
+    std::lock_guard<std::mutex> lock(m_bufferMutex);
+    std::vector<std::wstring> errors;
+    errors.swap(m_readErrors);
+    return errors;
 }
 
 int CCsId::TakeResponse(std::wstring& out)

@@ -19,11 +19,6 @@ constexpr DWORD kStopWaitMs = 1000;
 constexpr DWORD kClrIr = 11;
 const wchar_t kWriteFailed[] = L"Reading of serial communication has problem.";
 
-void ShowError(const std::wstring& text)
-{
-    ShowMessageBox(nullptr, text, L"Error", MB_OK | MB_ICONERROR);
-}
-
 // Queued to the reader when the port closes: it ends the reader's sleep between two polls.
 void CALLBACK WakeReader(ULONG_PTR) {}
 
@@ -47,26 +42,43 @@ CSerialPort::~CSerialPort()
     StopReadThread();
 }
 
+void CSerialPort::ShowError(const std::wstring& text) const
+{
+    ShowMessageBox(m_hBoxOwner, text, L"Error", MB_OK | MB_ICONERROR);
+}
+
 bool CSerialPort::Open(DCB settings, const wchar_t* deviceName)
 {
     if (m_dwOpen != 0) {
         return false;
     }
-    const std::wstring name = deviceName != nullptr ? deviceName : L"";
+    DCB configured = {};
+    std::wstring error;
+    HANDLE device = OpenDevice(settings, deviceName != nullptr ? deviceName : L"", m_dwOpenAttempts,
+                               m_dwAttemptInterval, nullptr, configured, error);
+    if (device == INVALID_HANDLE_VALUE) {
+        ShowError(error);
+        return false;
+    }
+    return Adopt(device, configured);
+}
 
+HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD attempts, DWORD interval,
+                               const std::function<bool()>& stop, DCB& configured, std::wstring& error)
+{
     // A device that cannot be set up is closed again at once: it is opened without
     // sharing, so keeping it would make every later attempt fail.
     CHandle device;
-    for (DWORD attempt = 0; attempt < m_dwOpenAttempts; ++attempt) {
+    for (DWORD attempt = 0; attempt < attempts && !(stop && stop()); ++attempt) {
         device.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         if (device) {
             break;
         }
-        Sleep(m_dwAttemptInterval);
+        Sleep(interval);
     }
     if (!device) {
-        ShowError(Format(L"CreateFile failed: %ls", name.c_str()));
-        return false;
+        error = Format(L"CreateFile failed: %ls", name.c_str());
+        return INVALID_HANDLE_VALUE;
     }
 
     COMMTIMEOUTS timeouts = {};
@@ -76,34 +88,44 @@ bool CSerialPort::Open(DCB settings, const wchar_t* deviceName)
     timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
     timeouts.WriteTotalTimeoutConstant = kWriteTimeoutConstantMs;
     if (!SetCommTimeouts(device.Get(), &timeouts)) {
-        ShowError(L"SetCommTimeouts failed.");
-        return false;
+        error = L"SetCommTimeouts failed.";
+        return INVALID_HANDLE_VALUE;
     }
 
-    m_dcb.DCBlength = sizeof(DCB);
-    if (!GetCommState(device.Get(), &m_dcb)) {
-        ShowError(L"Get configuration port has problem.");
-        return false;
+    configured = DCB{};
+    configured.DCBlength = sizeof(DCB);
+    if (!GetCommState(device.Get(), &configured)) {
+        error = L"Get configuration port has problem.";
+        return INVALID_HANDLE_VALUE;
     }
-    m_dcb.fOutxCtsFlow = TRUE;
-    m_dcb.fOutxDsrFlow = FALSE;
-    m_dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    m_dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    m_dcb.fOutX = FALSE;
-    m_dcb.fInX = FALSE;
-    m_dcb.BaudRate = settings.BaudRate;
-    m_dcb.ByteSize = settings.ByteSize;
-    m_dcb.Parity = settings.Parity;
-    m_dcb.StopBits = settings.StopBits;
-    if (!SetCommState(device.Get(), &m_dcb)) {
-        ShowError(L"Set configuration port has problem.");
-        return false;
+    configured.fOutxCtsFlow = TRUE;
+    configured.fOutxDsrFlow = FALSE;
+    configured.fDtrControl = DTR_CONTROL_ENABLE;
+    configured.fRtsControl = RTS_CONTROL_ENABLE;
+    configured.fOutX = FALSE;
+    configured.fInX = FALSE;
+    configured.BaudRate = settings.BaudRate;
+    configured.ByteSize = settings.ByteSize;
+    configured.Parity = settings.Parity;
+    configured.StopBits = settings.StopBits;
+    if (!SetCommState(device.Get(), &configured)) {
+        error = L"Set configuration port has problem.";
+        return INVALID_HANDLE_VALUE;
     }
 
     EscapeCommFunction(device.Get(), kClrIr);
     PurgeComm(device.Get(), PURGE_RXABORT | PURGE_RXCLEAR);
+    return device.Detach();
+}
 
-    m_hDevice = device.Detach();
+bool CSerialPort::Adopt(HANDLE device, const DCB& configured)
+{
+    if (m_dwOpen != 0) {
+        CloseHandle(device);
+        return false;
+    }
+    m_dcb = configured;
+    m_hDevice = device;
     if (!StartReadThread()) {
         return false;
     }
@@ -158,7 +180,8 @@ DWORD WINAPI CSerialPort::ReadThreadProc(LPVOID param)
         COMSTAT status = {};
         if (!ClearCommError(device, &errors, &status)) {
             DWORD lastError = GetLastError();
-            ShowError(Format(L"ClearCommError() Failed. dwErrors = 0x%08x, WinErr = (0x%08x)", errors, lastError));
+            port->ReportReadError(
+                Format(L"ClearCommError() Failed. dwErrors = 0x%08x, WinErr = (0x%08x)", errors, lastError));
             return 0;
         }
         if (status.cbInQue == 0) {
@@ -172,7 +195,7 @@ DWORD WINAPI CSerialPort::ReadThreadProc(LPVOID param)
         }
         DWORD read = 0;
         if (!ReadFile(device, buffer, wanted, &read, nullptr)) {
-            ShowError(L"ReadFile() failed.");
+            port->ReportReadError(L"ReadFile() failed.");
             return 0;
         }
         buffer[read] = '\0';
@@ -228,7 +251,14 @@ bool CSerialPort::write_scc(const BYTE* bytes, const DWORD* count, DWORD* writte
     return true;
 }
 
-bool CSerialPort::Close()
+void CSerialPort::ReportReadError(const std::wstring& text)
+{
+    if (IReceiveEvent* listener = m_pListener.load()) {
+        listener->OnReadError(text);
+    }
+}
+
+bool CSerialPort::Close(bool report)
 {
     if (m_dwOpen != 1) {
         return false;
@@ -238,7 +268,9 @@ bool CSerialPort::Close()
     StopReadThread();
     EscapeCommFunction(device.Get(), CLRDTR);
     if (!device.Close()) {
-        ShowError(L"Port Closeing isn't successed.");
+        if (report) {
+            ShowError(L"Port Closeing isn't successed.");
+        }
         return false;
     }
     return true;

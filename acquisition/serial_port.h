@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
+#include <string>
 
 // Receives the text the serial reader thread reads. Called on the reader thread; the
 // pointer is valid only during the call.
@@ -13,6 +15,9 @@ class IReceiveEvent
 public:
     virtual ~IReceiveEvent() = default;
     virtual void OnReceive(const wchar_t* text) = 0;
+    // The reader failed and ends. Called on the reader thread, which must not show the text
+    // itself: a box there would hold a thread that Close may have to end.
+    virtual void OnReadError(const std::wstring& text) = 0;
 };
 
 // The serial device the W-SIM module is reached through, with its polling reader thread.
@@ -28,12 +33,27 @@ public:
     bool Open(DCB settings, const wchar_t* deviceName);
     DWORD IsOpen() const { return m_dwOpen.load(); }
     bool write_scc(const BYTE* bytes, const DWORD* count, DWORD* written);
-    bool Close();
+    // Closes an open port; `report` false closes it without a box (the program is ending).
+    bool Close(bool report = true);
+
+    // Open's slow half, safe on any thread and touching no port: tries the device up to
+    // `attempts` times `interval` ms apart (giving up early once `stop` says so) and sets it
+    // up. The configured device, or INVALID_HANDLE_VALUE with `error` saying why.
+    static HANDLE OpenDevice(DCB settings, const std::wstring& name, DWORD attempts, DWORD interval,
+                             const std::function<bool()>& stop, DCB& configured, std::wstring& error);
+    // Open's other half: takes a device OpenDevice set up and starts the reader.
+    bool Adopt(HANDLE device, const DCB& configured);
+    DWORD OpenAttempts() const { return m_dwOpenAttempts; }
+    DWORD AttemptInterval() const { return m_dwAttemptInterval; }
 
     void SetListener(IReceiveEvent* listener) { m_pListener = listener; }
     void SetPreReadPause(DWORD ms) { m_dwPreReadPause = ms; }
+    // The window that owns the boxes this port shows on the caller's thread.
+    void SetBoxOwner(HWND owner) { m_hBoxOwner = owner; }
 
 private:
+    void ShowError(const std::wstring& text) const;
+    void ReportReadError(const std::wstring& text);
     bool StartReadThread();
     void StopReadThread();
     static DWORD WINAPI ReadThreadProc(LPVOID param);
@@ -48,6 +68,7 @@ private:
     std::atomic<DWORD> m_dwOpen;
     std::atomic<HANDLE> m_hDevice;
     DCB m_dcb;
+    HWND m_hBoxOwner = nullptr;
 
     friend class SerialPortTestAccess;
 };

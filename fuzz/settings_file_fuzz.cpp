@@ -15,7 +15,7 @@ bool SameRecord(const CSettings& a, const CSettings& b)
            a.m_nBrowserIndex == b.m_nBrowserIndex && a.m_bLocateEasy == b.m_bLocateEasy &&
            a.m_bStartupAll == b.m_bStartupAll && a.m_bAutoConnect == b.m_bAutoConnect &&
            a.m_bAutoBrowser == b.m_bAutoBrowser && a.m_nConnectWait == b.m_nConnectWait &&
-           a.m_nBrowserWait == b.m_nBrowserWait;
+           a.m_nBrowserWait == b.m_nBrowserWait && a.m_lookupCache == b.m_lookupCache;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "network/connection_rules.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <new>
 
@@ -28,11 +29,24 @@ private:
     CRITICAL_SECTION& m_cs;
 };
 
+// What the caller and its workers share: the last message and each worker's silence.
+struct CConnection::Shared
+{
+    Shared() { InitializeCriticalSection(&lock); }
+    ~Shared() { DeleteCriticalSection(&lock); }
+    Shared(const Shared&) = delete;
+    Shared& operator=(const Shared&) = delete;
+
+    CRITICAL_SECTION lock;
+    std::wstring lastMessage;
+};
+
 // One run of the connect worker: what it asks for, whom it tells, and its own stop request,
-// so that no other run can take or miss it.
+// so that no other run can take or miss it. The thread holds it too, so a worker that outlives
+// its stop wait (or the connection object) never uses anything gone.
 struct CConnection::Worker
 {
-    CConnection* owner = nullptr;
+    std::shared_ptr<Shared> shared;
     CONNMGR_CONNECTIONINFO request{};
     DWORD retryLimit = 0;
     DWORD retryPause = 0;
@@ -41,26 +55,21 @@ struct CConnection::Worker
     int endMsg = -1;
     CHandle stop; // manual-reset, never reset: a stop request cannot be lost
     CHandle thread;
-    bool late = false; // outlived its stop wait; guarded by the owner's lock
+    bool late = false;            // outlived its stop wait; guarded by the shared lock
+    std::atomic<bool> giveBack{}; // the user gave up on it: its connection goes at once
 };
 
 CConnection::CConnection()
-    : m_bInit(FALSE), m_hNotifyWnd(nullptr), m_nConnectedMsg(0), m_nEndMsg(0), m_dwRetryLimit(0), m_dwRetryPause(100),
-      m_guidDestNet(), m_bProxy(FALSE)
+    : m_bInit(FALSE), m_hNotifyWnd(nullptr), m_nConnectedMsg(0), m_nEndMsg(0), m_shared(std::make_shared<Shared>()),
+      m_dwRetryLimit(0), m_dwRetryPause(100), m_guidDestNet(), m_bProxy(FALSE)
 {
-    InitializeCriticalSection(&m_lock);
     IsInit();
 }
 
 CConnection::~CConnection()
 {
+    // A worker still busy after its stop wait is left to end by itself: it holds what it uses.
     Abort(m_hNotifyWnd, m_nEndMsg);
-    // Every worker uses this object, so each must be gone before the object is.
-    for (const std::unique_ptr<Worker>& worker : m_lateWorkers) {
-        WaitForSingleObject(worker->thread.Get(), INFINITE);
-    }
-    m_lateWorkers.clear();
-    DeleteCriticalSection(&m_lock);
 }
 
 BOOL CConnection::IsInit()
@@ -167,10 +176,10 @@ BOOL CConnection::Connect(HWND window, const wchar_t* path, int connectedMessage
     if (FAILED(hr)) {
         return FALSE;
     }
-    StopWorker();
+    StopWorker(kStopWaitMs);
 
-    auto worker = std::make_unique<Worker>();
-    worker->owner = this;
+    auto worker = std::make_shared<Worker>();
+    worker->shared = m_shared;
     CONNMGR_CONNECTIONINFO& info = worker->request;
     info.cbSize = sizeof info;
     info.dwParams = CONNMGR_PARAM_GUIDDESTNET;
@@ -188,11 +197,17 @@ BOOL CConnection::Connect(HWND window, const wchar_t* path, int connectedMessage
     if (!worker->stop) {
         return FALSE;
     }
-    worker->thread.Reset(CreateThread(nullptr, 0, WorkerEntry, worker.get(), 0, nullptr));
+    auto* held = new std::shared_ptr<Worker>(worker);
+    worker->thread.Reset(CreateThread(nullptr, 0, WorkerEntry, held, CREATE_SUSPENDED, nullptr));
     if (!worker->thread) {
+        delete held;
         return FALSE;
     }
-    m_worker = std::move(worker);
+    {
+        Lock lock(m_shared->lock);
+        m_worker = worker;
+    }
+    ResumeThread(worker->thread.Get());
     return TRUE;
 }
 
@@ -201,40 +216,50 @@ bool CConnection::Abort(HWND window, int endMessage)
     if (!m_bInit) {
         return false;
     }
-    StopWorker();
+    StopWorker(kStopWaitMs);
     m_hNotifyWnd = window;
     m_nEndMsg = endMessage;
     return window != nullptr && endMessage >= 0 && PostMessageW(window, static_cast<UINT>(endMessage), 0, 0);
 }
 
-void CConnection::StopWorker()
+void CConnection::CancelAttempt()
 {
-    ForgetEndedWorkers();
-    if (!m_worker) {
+    Lock lock(m_shared->lock);
+    if (m_worker) {
+        m_worker->giveBack = true;
+        SetEvent(m_worker->stop.Get());
+    }
+}
+
+void CConnection::StopWithin(DWORD waitMs)
+{
+    if (m_bInit) {
+        StopWorker(waitMs);
+    }
+}
+
+void CConnection::StopWorker(DWORD waitMs)
+{
+    std::shared_ptr<Worker> worker;
+    {
+        Lock lock(m_shared->lock);
+        worker.swap(m_worker);
+    }
+    if (!worker) {
         return;
     }
-    SetEvent(m_worker->stop.Get());
-    if (WaitForSingleObject(m_worker->thread.Get(), kStopWaitMs) != WAIT_OBJECT_0) {
+    SetEvent(worker->stop.Get());
+    if (WaitForSingleObject(worker->thread.Get(), waitMs) != WAIT_OBJECT_0) {
         // Still inside a platform call: from now on it tells nobody anything.
-        Lock lock(m_lock);
-        m_worker->late = true;
-        m_lateWorkers.push_back(std::move(m_worker));
+        Lock lock(m_shared->lock);
+        worker->late = true;
     }
-    m_worker.reset();
 }
 
-void CConnection::ForgetEndedWorkers()
+DWORD WINAPI CConnection::WorkerEntry(void* param)
 {
-    auto ended = [](const std::unique_ptr<Worker>& worker) {
-        return WaitForSingleObject(worker->thread.Get(), 0) == WAIT_OBJECT_0;
-    };
-    m_lateWorkers.erase(std::remove_if(m_lateWorkers.begin(), m_lateWorkers.end(), ended), m_lateWorkers.end());
-}
-
-DWORD WINAPI CConnection::WorkerEntry(void* worker)
-{
-    Worker* self = static_cast<Worker*>(worker);
-    return self->owner->RunWorker(*self);
+    std::unique_ptr<std::shared_ptr<Worker>> held(static_cast<std::shared_ptr<Worker>*>(param));
+    return RunWorker(**held);
 }
 
 DWORD CConnection::RunWorker(Worker& worker)
@@ -290,7 +315,7 @@ DWORD CConnection::RunWorker(Worker& worker)
     }
 
     if (connection != nullptr) {
-        ConnMgrReleaseConnection(connection, cache);
+        ConnMgrReleaseConnection(connection, worker.giveBack ? 0 : cache);
     }
     Post(worker, false);
     return status;
@@ -298,9 +323,9 @@ DWORD CConnection::RunWorker(Worker& worker)
 
 void CConnection::Report(const Worker& worker, const std::wstring& text)
 {
-    Lock lock(m_lock);
+    Lock lock(worker.shared->lock);
     if (!worker.late) {
-        m_strLastMessage = text;
+        worker.shared->lastMessage = text;
     }
 }
 
@@ -308,7 +333,7 @@ void CConnection::Post(const Worker& worker, bool connected)
 {
     int message = connected ? worker.connectedMsg : worker.endMsg;
     // Under the lock, so a stop that gives up on this worker cannot cross the post.
-    Lock lock(m_lock);
+    Lock lock(worker.shared->lock);
     if (!worker.late && worker.window != nullptr && message >= 0) {
         PostMessageW(worker.window, static_cast<UINT>(message), 0, 0);
     }
@@ -380,45 +405,49 @@ int CConnection::IsConnectionExists()
     return static_cast<int>(list.size());
 }
 
-void CConnection::Disconnect()
+bool CConnection::Disconnect()
 {
     std::vector<ce::RASCONN> list;
     if (ListDialups(list) == ListResult::NoMemory) {
-        return;
+        return false;
     }
     const DWORD start = GetTickCount();
+    bool allGone = true;
     for (const ce::RASCONN& entry : list) {
         if (entry.hrasconn == nullptr) {
             continue;
         }
         ce::RASCONNSTATUS state{};
         if (!QueryDialupState(entry.hrasconn, state)) {
-            break;
+            return false;
         }
         if (state.rasconnstate != ce::RASCS_Connected) {
             continue;
         }
         if (ce::RasHangUp(entry.hrasconn) != 0) {
-            continue; // nothing to wait for
+            allGone = false; // nothing to wait for
+            continue;
         }
         DWORD answer;
         do {
             Sleep(1); // a poll, not a spin: the hang-up may take the whole wait
             answer = ce::RasGetConnectStatus(entry.hrasconn, &state);
         } while (KeepWaitingForHangUp(answer, start, GetTickCount()));
+        allGone = allGone && HangUpCompleted(answer, state.rasconnstate == ce::RASCS_Connected);
     }
+    return allGone;
 }
 
 std::wstring CConnection::GetLastMessage() const
 {
-    Lock lock(m_lock);
-    return m_strLastMessage;
+    Lock lock(m_shared->lock);
+    return m_shared->lastMessage;
 }
 
 void CConnection::SetLastMessage(const std::wstring& text)
 {
-    Lock lock(m_lock);
-    m_strLastMessage = text;
+    Lock lock(m_shared->lock);
+    m_shared->lastMessage = text;
 }
 
 void CConnection::SetRetry(DWORD limit, DWORD pauseMs)

@@ -30,11 +30,19 @@ public:
     // Stops the worker and posts the end message; true when it was posted (never while the
     // object is not initialised).
     bool Abort(HWND window, int endMessage);
+    // The user gave up on the attempt: tells the worker to stop and give its connection back at
+    // once (release cache 0), without waiting for it. Safe to call from another thread than
+    // the one that started the worker.
+    void CancelAttempt();
+    // Program exit: stops the worker as Abort does (it gives its connection back), waiting at
+    // most `waitMs` for it; posts nothing.
+    void StopWithin(DWORD waitMs);
     // Number of dial-up connections listed.
     int IsConnectionExists();
     // Hangs up every connected dial-up connection and returns once they are gone, a hang-up
-    // failed, or the shared wait of kHangUpWaitMs is over.
-    void Disconnect();
+    // failed, or the shared wait of kHangUpWaitMs is over. True when no connection that was
+    // up is still listed as up.
+    bool Disconnect();
 
     // Safe to call while a worker runs.
     std::wstring GetLastMessage() const;
@@ -42,17 +50,17 @@ public:
 
 private:
     class Lock;
+    struct Shared;
     struct Worker;
     static DWORD WINAPI WorkerEntry(void* worker);
-    DWORD RunWorker(Worker& worker);
+    static DWORD RunWorker(Worker& worker);
     void SetLastMessage(const std::wstring& text);
     // What a worker records and posts; nothing once it has outlived its stop wait.
-    void Report(const Worker& worker, const std::wstring& text);
-    void Post(const Worker& worker, bool connected);
-    // Asks the current worker to stop and waits up to the stop limit. One that outlives it is
-    // kept, silenced, until it ends: the destructor waits for it.
-    void StopWorker();
-    void ForgetEndedWorkers();
+    static void Report(const Worker& worker, const std::wstring& text);
+    static void Post(const Worker& worker, bool connected);
+    // Asks the current worker to stop and waits up to `waitMs`. One that outlives it is
+    // silenced and left to end by itself: it holds what it uses, so nothing waits for it.
+    void StopWorker(DWORD waitMs);
     enum class ListResult
     {
         Listed,
@@ -68,16 +76,12 @@ private:
     int m_nConnectedMsg;
     int m_nEndMsg;
     std::vector<CONNMGR_DESTINATION_INFO> m_destinations;
-    std::wstring m_strLastMessage;
-    std::unique_ptr<Worker> m_worker;
-    // Workers that outlived their stop wait, until they end.
-    std::vector<std::unique_ptr<Worker>> m_lateWorkers;
+    // The last message and its lock, shared with the workers, which may outlive this object.
+    std::shared_ptr<Shared> m_shared;
+    std::shared_ptr<Worker> m_worker; // the current worker; written under the shared lock
     DWORD m_dwRetryLimit;
     DWORD m_dwRetryPause;
     GUID m_guidDestNet;
     std::wstring m_strPath;
     BOOL m_bProxy;
-
-    // Guards what workers share with the caller: the last message and each worker's silence.
-    mutable CRITICAL_SECTION m_lock;
 };

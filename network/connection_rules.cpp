@@ -65,9 +65,15 @@ DialogAction DecideDialogStart(bool disconnectMode, bool dialupExists, int verdi
     return verdict == 1 ? DialogAction::EndDone : DialogAction::Connect;
 }
 
-DialogAction DecideAfterHangUp(bool endPosted)
+bool HangUpCompleted(uint32_t answer, bool lastSeenConnected)
 {
-    return endPosted ? DialogAction::AwaitEnd : DialogAction::EndDone;
+    constexpr uint32_t kInvalidHandle = 6; // the connection is gone from the list
+    return answer == kInvalidHandle || !lastSeenConnected;
+}
+
+DialogAction DecideAfterHangUp(bool linesGone)
+{
+    return linesGone ? DialogAction::EndDone : DialogAction::ReportLineStillUp;
 }
 
 DialogAction DecideOnWorkerMessage(bool disconnectMode, bool connected)

@@ -55,23 +55,28 @@ constexpr uint32_t kHangUpWaitMs = 3000;
 // Whether the wait for a hung-up dial-up connection goes on after its status query answered
 // `answer` (0: still there) at tick `now`, the disconnect having begun at tick `start`.
 bool KeepWaitingForHangUp(uint32_t answer, uint32_t start, uint32_t now);
+// Whether a hung-up dial-up connection is gone once that wait ended with `answer`, its last
+// status read having said connected (`lastSeenConnected`) or not. A line that may still be up
+// is never taken for cut.
+bool HangUpCompleted(uint32_t answer, bool lastSeenConnected);
 
 // What the connecting dialog does next.
 enum class DialogAction
 {
-    EndDone,            // end with 1
-    EndFailed,          // end with 2
-    ReportCheckFailure, // show why the availability check failed, then end with 2
-    Connect,            // start the connect worker
-    HangUp,             // stop the worker and hang up the dial-up connections
-    AwaitEnd,           // stay open until the connect worker's or the stop's message arrives
+    EndDone,              // end with 1
+    EndFailed,            // end with 2
+    ReportCheckFailure,   // show why the availability check failed, then end with 2
+    Connect,              // start the connect worker
+    HangUp,               // stop the worker and hang up the dial-up connections
+    AwaitEnd,             // stay open until the connect worker's message arrives
+    ReportLineStillUp,    // say that the line could not be cut, then end with 2
+    ReportConnectFailure, // the connect worker could not be started: say so, end with 2
 };
 
 // At the start: whether a dial-up connection exists and, only when none does, the
 // availability verdict (-1 failed, 0 not usable, 1 usable).
 DialogAction DecideDialogStart(bool disconnectMode, bool dialupExists, int verdict);
-// After the hang-ups: the end message posted by the stop closes the dialog; when none was
-// posted (the connection object never initialised) nothing else would, so it ends now.
-DialogAction DecideAfterHangUp(bool endPosted);
+// After the hang-ups: done when every line that was up is gone, else the user is told.
+DialogAction DecideAfterHangUp(bool linesGone);
 // On the connect worker's connected message (`connected`) or its end message.
 DialogAction DecideOnWorkerMessage(bool disconnectMode, bool connected);

@@ -2,52 +2,83 @@
 
 #include "common/ansi_text.h"
 #include "common/deadline.h"
-#include "common/message_box.h"
 #include "common/text_format.h"
-#include "common/unique_handle.h"
 #include "network/location_service.h"
 #include "network/service_url.h"
-
-#include <windows.h>
-#include <wininet.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 const wchar_t kHandsetAgent[] = L"Mozilla/3.0(DDIPOCKET;JRC/AH-J3001V,AH-J3002V/1.0/0100/c50)CNF/2.0";
 
-CLocationService g_locationService(TAVRIN_LOOKUP_URL, [](const std::wstring& request, const std::wstring& csid,
-                                                         std::wstring& body, std::wstring& location) {
-    return CLocationService::RequestLocation(request, std::wstring(), true, csid, body, location);
-});
+// The program asks through the job of the main window's commands, which runs the request on a
+// worker; the service needs no request function of its own.
+CLocationService g_locationService(TAVRIN_LOOKUP_URL);
+
+bool CLookupCall::Hold(HINTERNET handle)
+{
+    if (handle == nullptr) {
+        return true;
+    }
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_cancelled) {
+        InternetCloseHandle(handle);
+        return false;
+    }
+    m_handles.push_back(handle);
+    return true;
+}
+
+void CLookupCall::CloseAll()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    while (!m_handles.empty()) {
+        InternetCloseHandle(m_handles.back());
+        m_handles.pop_back();
+    }
+}
+
+void CLookupCall::Cancel()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_cancelled = true;
+    }
+    CloseAll();
+}
 
 namespace {
 
-constexpr DWORD kTimeoutMs = 10000;
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT; // 0x80200000
 constexpr size_t kComponentChars = 256;
 constexpr DWORD kLocationBytes = 1024;
 constexpr DWORD kReadBytes = 1024;
-
-struct CInternetHandleTraits
-{
-    using Type = HINTERNET;
-    static Type Invalid() noexcept { return nullptr; }
-    static bool IsValid(Type handle) noexcept { return handle != nullptr; }
-    static bool Close(Type handle) noexcept { return InternetCloseHandle(handle) != FALSE; }
-};
-using CInternetHandle = CUniqueHandle<CInternetHandleTraits>;
 
 std::wstring FailureText(const wchar_t* call)
 {
     return Format(L"%ls Failed. (0x%08x)", call, static_cast<unsigned>(GetLastError()));
 }
 
-// Reads the body within its share of bytes and time. A read returns only with its buffer
-// full or the body ended, so each asks for no more than has arrived; the wait for more
-// ends with the time that is left.
-void ReadBody(HINTERNET request, std::wstring& outBody)
+constexpr DWORD kCallTimeoutMs = 10000;
+
+// The time-outs of one handle: 10 s a call, and never more than is left of the lookup's
+// deadline, so every step ends with the deadline at the latest.
+void LimitTo(HINTERNET handle, DWORD start, const DWORD* options, size_t count)
+{
+    DWORD left =
+        std::min<DWORD>(kCallTimeoutMs, RemainingWait(start, GetTickCount(), CLocationService::kLookupDeadlineMs));
+    left = left != 0 ? left : 1; // 0 would mean "no time-out"
+    for (size_t i = 0; i < count; ++i) {
+        InternetSetOptionW(handle, options[i], &left, sizeof(left));
+    }
+}
+
+// Reads the body within its share of bytes and time, and within the lookup's deadline. A read
+// returns only with its buffer full or the body ended, so each asks for no more than has
+// arrived; the wait for more ends with the time that is left.
+void ReadBody(HINTERNET request, DWORD lookupStart, std::wstring& outBody)
 {
     outBody.clear();
     const std::uint32_t start = GetTickCount();
@@ -56,10 +87,11 @@ void ReadBody(HINTERNET request, std::wstring& outBody)
     for (;;) {
         const std::uint32_t now = GetTickCount();
         const std::size_t allowed = CLocationService::BodyBytesAllowed(total, start, now);
-        if (allowed == 0) {
+        const DWORD left = RemainingWait(lookupStart, now, CLocationService::kLookupDeadlineMs);
+        if (allowed == 0 || left == 0) {
             break;
         }
-        DWORD timeout = RemainingWait(start, now, CLocationService::kBodyWaitMs);
+        DWORD timeout = std::min<DWORD>(RemainingWait(start, now, CLocationService::kBodyWaitMs), left);
         InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
         InternetSetOptionW(request, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
         DWORD available = 0;
@@ -77,29 +109,27 @@ void ReadBody(HINTERNET request, std::wstring& outBody)
     }
 }
 
-// The request itself; error stays empty when the request succeeded. The handles close
-// in reverse order of opening when this returns.
+// The request itself; error stays empty when the request succeeded. The call holds the
+// handles and closes them in reverse order of opening.
 bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool bypassLocal, const std::wstring& csid,
-                std::wstring& outBody, std::wstring& outLocation, std::wstring& error)
+                std::wstring& outBody, std::wstring& outLocation, std::wstring& error, CLookupCall& call)
 {
-    CInternetHandle internet;
+    const DWORD start = GetTickCount();
+    HINTERNET internet;
     if (proxy.empty()) {
-        internet.Reset(InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+        internet = InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     } else {
-        internet.Reset(
-            InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), bypassLocal ? L"<local>" : nullptr, 0));
+        internet =
+            InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), bypassLocal ? L"<local>" : nullptr, 0);
     }
-    if (!internet) {
+    if (internet == nullptr || !call.Hold(internet)) {
         error = FailureText(L"InternetOpen()");
         return false;
     }
     const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
                              INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
                              INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
-    for (DWORD option : options) {
-        DWORD value = kTimeoutMs;
-        InternetSetOptionW(internet.Get(), option, &value, sizeof(value));
-    }
+    LimitTo(internet, start, options, std::size(options));
 
     std::wstring scheme, host, userName, password, path, extraInfo;
     unsigned port = INTERNET_DEFAULT_HTTP_PORT;
@@ -108,10 +138,9 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
         return false;
     }
 
-    CInternetHandle connection;
-    connection.Reset(InternetConnectW(internet.Get(), host.c_str(), static_cast<INTERNET_PORT>(port), nullptr, nullptr,
-                                      INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection) {
+    HINTERNET connection = InternetConnectW(internet, host.c_str(), static_cast<INTERNET_PORT>(port), nullptr, nullptr,
+                                            INTERNET_SERVICE_HTTP, 0, 0);
+    if (connection == nullptr || !call.Hold(connection)) {
         error = FailureText(L"InternetConnect()");
         return false;
     }
@@ -125,24 +154,19 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
     // An https service is asked over TLS; the platform checks its certificate, and one that
     // fails the checks fails the send.
     const DWORD flags = kRequestFlags | (IsSecureUrl(request) ? INTERNET_FLAG_SECURE : 0);
-    CInternetHandle httpRequest;
-    httpRequest.Reset(
-        HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), L"HTTP/1.1", nullptr, nullptr, flags, 0));
-    if (!httpRequest) {
+    HINTERNET httpRequest =
+        HttpOpenRequestW(connection, L"GET", object.c_str(), L"HTTP/1.1", nullptr, nullptr, flags, 0);
+    if (httpRequest == nullptr || !call.Hold(httpRequest)) {
         error = FailureText(L"HttpOpenRequest()");
         return false;
     }
 
     // Options set on the internet handle reach the request on Windows but not everywhere
-    // (Wine keeps only the connect time-out), so the request is told again.
-    const DWORD requestOptions[] = {INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT};
-    for (DWORD option : requestOptions) {
-        DWORD value = kTimeoutMs;
-        InternetSetOptionW(httpRequest.Get(), option, &value, sizeof(value));
-    }
+    // (Wine keeps only the connect time-out), so the request is told again, with what is left.
+    LimitTo(httpRequest, start, options, std::size(options));
 
     std::wstring headers = Format(L"User-Agent: %ls\r\nX-CS-INFO: %ls\r\n", kHandsetAgent, csid.c_str());
-    if (!HttpSendRequestW(httpRequest.Get(), headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0)) {
+    if (!HttpSendRequestW(httpRequest, headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0)) {
         error = FailureText(L"HttpSendRequest()");
         return false;
     }
@@ -150,33 +174,33 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
     bool ok = false;
     wchar_t location[kLocationBytes / sizeof(wchar_t)] = {};
     DWORD size = kLocationBytes;
-    if (HttpQueryInfoW(httpRequest.Get(), HTTP_QUERY_LOCATION, location, &size, nullptr)) {
+    if (HttpQueryInfoW(httpRequest, HTTP_QUERY_LOCATION, location, &size, nullptr)) {
         outLocation = location;
         ok = true;
     } else {
         error = FailureText(L"HttpQueryInfo()");
     }
 
-    ReadBody(httpRequest.Get(), outBody);
+    ReadBody(httpRequest, start, outBody);
     return ok;
 }
 
 } // namespace
 
 bool CLocationService::RequestLocation(const std::wstring& request, const std::wstring& proxy, bool bypassLocal,
-                                       const std::wstring& csid, std::wstring& outBody, std::wstring& outLocation)
+                                       const std::wstring& csid, std::wstring& outBody, std::wstring& outLocation,
+                                       std::wstring& outError, CLookupCall* call)
 {
-    std::wstring error;
-    bool ok = false;
+    outError.clear();
     if (!IsHeaderValueSafe(csid)) {
         // A line break would end the header and let the text add headers of its own.
-        error = L"RequestLocation() Failed. (X-CS-INFO holds CR or LF)";
-    } else {
-        ok = RunRequest(request, proxy, bypassLocal, csid, outBody, outLocation, error);
+        outError = L"RequestLocation() Failed. (X-CS-INFO holds CR or LF)";
+        return false;
     }
-    if (!ok) {
-        ShowMessageBox(nullptr, error, L"Error", MB_OK | MB_ICONERROR);
-    }
+    CLookupCall own;
+    CLookupCall& held = call != nullptr ? *call : own;
+    const bool ok = RunRequest(request, proxy, bypassLocal, csid, outBody, outLocation, outError, held);
+    held.CloseAll();
     return ok;
 }
 

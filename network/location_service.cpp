@@ -76,10 +76,14 @@ CLocationService::CLocationService(std::wstring serviceUrl, RequestFunction requ
 {
 }
 
-const std::wstring& CLocationService::UseService(const std::optional<std::wstring>& configured)
+const std::wstring* CLocationService::UseService(const std::optional<std::wstring>& configured)
 {
-    m_strServiceUrl = ChooseServiceUrl(configured, m_strBuiltInUrl);
-    return m_strServiceUrl;
+    const std::wstring* chosen = ChooseServiceUrl(configured, m_strBuiltInUrl);
+    if (chosen == nullptr) {
+        return nullptr;
+    }
+    m_strServiceUrl = *chosen;
+    return &m_strServiceUrl;
 }
 
 void CLocationService::ClearPosition()
@@ -148,14 +152,23 @@ bool CLocationService::ExpandFromCsId(const wchar_t* url, const wchar_t* format,
     if (!m_request) {
         return false;
     }
-    std::wstring request = LookupRequestUrl(url);
     std::wstring location;
-    if (!m_request(request, csid, outBody, location)) {
+    if (!m_request(LookupRequestUrl(url), csid, outBody, location)) {
         return false;
     }
+    return ExpandFromLocation(url, format, location, outUrl, outPosition);
+}
+
+bool CLocationService::ExpandFromLocation(const wchar_t* url, const wchar_t* format, const std::wstring& location,
+                                          std::wstring& outUrl, std::wstring& outPosition)
+{
+    if (url == nullptr) {
+        return false;
+    }
+    ClearPosition();
     size_t k = location.find(L"pos=");
     std::wstring position = k == std::wstring::npos ? std::wstring() : location.substr(k + 4);
-    if (position.find(L'E') == std::wstring::npos) {
+    if (!IsPosition(position)) {
         // Passed on whole: over plain HTTP anyone on the path may have written it, so only
         // a web address goes to the browser, never a script, a file or a switch of its own.
         if (!IsHttpUrlWithHost(location)) {
@@ -167,6 +180,16 @@ bool CLocationService::ExpandFromCsId(const wchar_t* url, const wchar_t* format,
         }
         return true;
     }
+    return ExpandFromPosition(url, format, position, outUrl, outPosition);
+}
+
+bool CLocationService::ExpandFromPosition(const wchar_t* url, const wchar_t* format, const std::wstring& position,
+                                          std::wstring& outUrl, std::wstring& outPosition)
+{
+    if (url == nullptr || !IsPosition(position)) {
+        return false;
+    }
+    ClearPosition();
     outPosition = position;
     SplitPosition(outPosition);
     TakeFormat(format);

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+class CLookupCall;
+
 // Turns a CS-ID (through the carrier's HTTP lookup) or simple coordinates (locally) into
 // a position text and expands the destination entry's query template into the final URL.
 // Portable: the HTTP request is a function handed in by the Win32 layer.
@@ -27,9 +29,11 @@ public:
     std::wstring m_strServiceUrl;
     std::wstring m_strTemplate;
 
-    // Puts the settings' service in force when it is usable, else the one the service was
-    // made with; the lookup, the network check and the connection all follow it.
-    const std::wstring& UseService(const std::optional<std::wstring>& configured);
+    // Puts the service the settings choose in force (their own, or the one this service was
+    // made with when they name none); the lookup, the network check and the connection all
+    // follow it. Null, with nothing changed, when the settings name a service that cannot be
+    // asked.
+    const std::wstring* UseService(const std::optional<std::wstring>& configured);
 
     // url and format may be null.
     bool ExpandFromSimpleCoordinates(const wchar_t* url, const wchar_t* format, const std::wstring& coords,
@@ -38,6 +42,14 @@ public:
     // absolute http or https URL; anything else (a script, a file, a switch) fails the lookup.
     bool ExpandFromCsId(const wchar_t* url, const wchar_t* format, const std::wstring& csid, std::wstring& outBody,
                         std::wstring& outUrl, std::wstring& outPosition);
+    // ExpandFromCsId's second half: the lookup's Location value made into the URL and position.
+    bool ExpandFromLocation(const wchar_t* url, const wchar_t* format, const std::wstring& location,
+                            std::wstring& outUrl, std::wstring& outPosition);
+    // The same for a position kept from an earlier lookup: "N" + latitude + "E" + longitude
+    // (IsPosition); false for anything else.
+    bool ExpandFromPosition(const wchar_t* url, const wchar_t* format, const std::wstring& position,
+                            std::wstring& outUrl, std::wstring& outPosition);
+    static bool IsPosition(const std::wstring& text) { return text.find(L'E') != std::wstring::npos; }
     bool BuildUrl(const wchar_t* url, std::wstring& out) const;
     static bool ToSlashNotation(const std::wstring& value, std::wstring& out);
 
@@ -63,18 +75,26 @@ public:
     // the body began and now; 0 once the bytes or the time are used up.
     static std::size_t BodyBytesAllowed(std::size_t bytesSoFar, std::uint32_t start, std::uint32_t now);
 
+    // A lookup has this long from its start to its answer or its failure, whatever the peer
+    // does (name look-up, connect, TLS, header lines one by one, body): each step is given
+    // what is left, and the caller gives up on a lookup still running when it is over.
+    static constexpr std::uint32_t kLookupDeadlineMs = 30000;
+
     void SetRequestFunction(RequestFunction request) { m_request = std::move(request); }
 
     // The HTTP side, over WinINet; defined by the Win32 layer only (location_request.cpp).
     //
     // One GET of request (no redirect followed, no cache) with the handset User-Agent and
-    // csid in X-CS-INFO. An empty proxy means direct access; otherwise the named proxy is
-    // used, bypassed for local addresses when bypassLocal is set. outLocation receives the
-    // answer's Location value, outBody the answer's body (read whether or not a Location
-    // came, within BodyBytesAllowed). A request whose path or csid holds CR or LF is never
-    // sent. Returns whether a Location was obtained; every failure shows an "Error" box.
+    // csid in X-CS-INFO, within kLookupDeadlineMs. An empty proxy means direct access;
+    // otherwise the named proxy is used, bypassed for local addresses when bypassLocal is set.
+    // outLocation receives the answer's Location value, outBody the answer's body (read
+    // whether or not a Location came, within BodyBytesAllowed). A request whose path or csid
+    // holds CR or LF is never sent. Returns whether a Location was obtained; otherwise
+    // outError names the failing call and its error code, for the caller's "Error" box. Shows
+    // nothing itself, so it may run on any thread; with `call`, another thread can end it.
     static bool RequestLocation(const std::wstring& request, const std::wstring& proxy, bool bypassLocal,
-                                const std::wstring& csid, std::wstring& outBody, std::wstring& outLocation);
+                                const std::wstring& csid, std::wstring& outBody, std::wstring& outLocation,
+                                std::wstring& outError, CLookupCall* call = nullptr);
     // Splits url with InternetCrackUrl (escape sequences decoded); each component may hold
     // at most 255 characters. On failure the outs are untouched and GetLastError() tells why.
     static bool ParseUrl(const std::wstring& url, std::wstring& scheme, std::wstring& host, std::wstring& userName,
@@ -89,5 +109,5 @@ private:
     std::wstring m_strBuiltInUrl;
 };
 
-// The program's one location service (defined by the Win32 layer, wired to WinINet).
+// The program's one location service (defined by the Win32 layer).
 extern CLocationService g_locationService;

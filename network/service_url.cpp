@@ -78,9 +78,12 @@ bool IsUsableServiceUrl(const std::wstring& url)
     return IsHttpUrlWithHost(url);
 }
 
-const std::wstring& ChooseServiceUrl(const std::optional<std::wstring>& configured, const std::wstring& builtIn)
+const std::wstring* ChooseServiceUrl(const std::optional<std::wstring>& configured, const std::wstring& builtIn)
 {
-    return configured && IsUsableServiceUrl(*configured) ? *configured : builtIn;
+    if (!configured || configured->empty()) {
+        return &builtIn;
+    }
+    return IsUsableServiceUrl(*configured) ? &*configured : nullptr;
 }
 
 bool IsSecureUrl(const std::wstring& url)

@@ -13,9 +13,11 @@ bool IsHttpUrlWithHost(const std::wstring& url);
 // space or control character anywhere.
 bool IsUsableServiceUrl(const std::wstring& url);
 
-// The configured service when there is one and it is usable, otherwise the built-in one.
-// An unusable value is never asked; the settings keep it as it was written.
-const std::wstring& ChooseServiceUrl(const std::optional<std::wstring>& configured, const std::wstring& builtIn);
+// The service to ask: the configured one when the settings name one (a non-empty value),
+// otherwise the built-in one. Null when the configured one cannot be asked: the user chose a
+// service of their own, so nothing goes to the built-in one instead. The settings keep the
+// value as it was written.
+const std::wstring* ChooseServiceUrl(const std::optional<std::wstring>& configured, const std::wstring& builtIn);
 
 // Whether url is asked over TLS (scheme "https", in any case).
 bool IsSecureUrl(const std::wstring& url);

@@ -23,6 +23,7 @@
 #define IDS_KEY_FORMATINDEX 1014
 #define IDS_KEY_SERVICEURL 1015
 #define IDS_KEY_PORT 1016
+#define IDS_KEY_LOOKUPCACHE 1017
 
 // Icon, menu, soft-key bar, accelerators
 #define IDI_TAVRIN 101
@@ -43,6 +44,8 @@
 #define IDM_EXIT 40000
 #define IDM_MENU 40001
 #define IDM_ABOUT 40002
+#define IDM_CACHE_USE 40003
+#define IDM_CACHE_CLEAR 40004
 
 // Main window controls (template 129)
 #define IDC_STATIC_URL 204
@@ -93,3 +96,7 @@
 #define WM_TAVRIN_CONNECT_ENDED 0x8003
 // To the main window: start loading the libraries of wParam (SystemLibrary flags).
 #define WM_TAVRIN_PRELOAD 0x8004
+// A worker task of a dialog is done; lParam names the task (CWorkerTask::Is).
+#define WM_TAVRIN_TASK_DONE 0x8005
+// To the acquisition dialog: the serial reader found errors (CCsId::TakeReadErrors).
+#define WM_TAVRIN_SERIAL_ERROR 0x8006

@@ -1,23 +1,77 @@
 #include "settings/file_store.h"
 
+#include "common/text_format.h"
+
+std::wstring FileFailureText(FileFailure failure, unsigned code)
+{
+    switch (failure) {
+    case FileFailure::None:
+        return std::wstring();
+    case FileFailure::NotFound:
+        return L"ファイルが見つかりません。";
+    case FileFailure::NoAccess:
+        return L"ファイルにアクセスできません（読み取り専用か、使用中か、権限がありません）。";
+    case FileFailure::TooLarge:
+        return L"ファイルが大きすぎます（16 MB まで）。";
+    case FileFailure::DiskFull:
+        return L"ディスクの空きが足りません。";
+    case FileFailure::NoMemory:
+        return L"メモリが足りません。";
+    case FileFailure::Other:
+        break;
+    }
+    return Format(L"エラー番号 %u", code);
+}
+
+FileFailure FileFailureFromError(unsigned code)
+{
+    switch (code) {
+    case 2:  // ERROR_FILE_NOT_FOUND
+    case 3:  // ERROR_PATH_NOT_FOUND
+    case 15: // ERROR_INVALID_DRIVE
+        return FileFailure::NotFound;
+    case 5:  // ERROR_ACCESS_DENIED
+    case 19: // ERROR_WRITE_PROTECT
+    case 32: // ERROR_SHARING_VIOLATION
+    case 33: // ERROR_LOCK_VIOLATION
+        return FileFailure::NoAccess;
+    case 39:  // ERROR_HANDLE_DISK_FULL
+    case 112: // ERROR_DISK_FULL
+        return FileFailure::DiskFull;
+    case 8:  // ERROR_NOT_ENOUGH_MEMORY
+    case 14: // ERROR_OUTOFMEMORY
+        return FileFailure::NoMemory;
+    default:
+        return FileFailure::Other;
+    }
+}
+
 bool CMemoryFileStore::ReadAll(const wchar_t* path, std::vector<unsigned char>& bytes)
 {
     if (path == nullptr || m_unreadable.count(path) != 0) {
-        return false;
+        return Fail(FileFailure::NoAccess);
     }
     auto it = m_files.find(path);
-    if (it == m_files.end() || it->second.empty()) {
-        return false;
+    if (it == m_files.end()) {
+        return Fail(FileFailure::NotFound);
+    }
+    if (it->second.size() > kMaxFileBytes) {
+        return Fail(FileFailure::TooLarge);
+    }
+    if (it->second.empty()) {
+        return Fail(FileFailure::Other);
     }
     bytes = it->second;
+    Succeeded();
     return true;
 }
 
 bool CMemoryFileStore::ReplaceAll(const wchar_t* path, const std::vector<unsigned char>& bytes)
 {
     if (path == nullptr || m_failWrites) {
-        return false;
+        return Fail(FileFailure::NoAccess);
     }
     m_files[path] = bytes;
+    Succeeded();
     return true;
 }

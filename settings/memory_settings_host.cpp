@@ -39,6 +39,8 @@ std::wstring CMemorySettingsHost::BuiltInText(unsigned id)
         return L"SERVICEURL";
     case IDS_KEY_PORT:
         return L"PORT";
+    case IDS_KEY_LOOKUPCACHE:
+        return L"LOOKUPCACHE";
     default:
         return std::wstring();
     }

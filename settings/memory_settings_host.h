@@ -15,7 +15,7 @@ public:
     bool ModuleFileName(void* instance, std::wstring& path) override;
     IFileStore& Files() override { return m_files; }
 
-    // The texts the resource script holds for the settings (entries 1000-1014).
+    // The texts the resource script holds for the settings (entries 1000-1017).
     static std::wstring BuiltInText(unsigned id);
 
     ISettingsControls* m_controls = nullptr;

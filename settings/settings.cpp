@@ -187,17 +187,29 @@ bool CSettings::GetSelectedBrowserFile(std::wstring& out)
 void CSettings::LoadDefault()
 {
     // The file replaces the presets and shows itself; without it the presets are shown.
-    const std::wstring path = DefaultPath();
+    const std::wstring path = PathBesideProgram(Text(IDS_INI_DEFAULT_FILE));
     if (!path.empty()) {
         SetIniPath(path.c_str());
         if (Load(path.c_str())) {
             return;
         }
+    } else {
+        Failed(FileFailure::NotFound);
     }
     Exchange(true);
 }
 
-std::wstring CSettings::DefaultPath()
+bool CSettings::Failed(FileFailure failure)
+{
+    m_failure = failure != FileFailure::None ? failure : FileFailure::Other;
+    m_failureCode = 0;
+    if (failure != FileFailure::NoMemory && m_host != nullptr && m_host->Files().LastFailure() == failure) {
+        m_failureCode = m_host->Files().LastFailureCode();
+    }
+    return false;
+}
+
+std::wstring CSettings::PathBesideProgram(const std::wstring& name)
 {
     std::wstring module;
     if (m_host == nullptr || !m_host->ModuleFileName(m_hInstance, module) || module.size() >= kPathChars - 1) {
@@ -210,8 +222,8 @@ std::wstring CSettings::DefaultPath()
     }
     std::wstring path = folder;
     path += L"\\";
-    path += Text(IDS_INI_DEFAULT_FILE);
-    // A default file that does not fit the path buffer is neither named nor read; the presets stay.
+    path += name;
+    // A file that does not fit the path buffer is neither named nor read; the presets stay.
     return path.size() < kPathChars ? path : std::wstring();
 }
 
@@ -224,7 +236,7 @@ bool CSettings::Load(const wchar_t* path)
 {
     // A path the record cannot hold is refused rather than cut.
     if (path == nullptr || m_host == nullptr || std::wcslen(path) >= kPathChars) {
-        return false;
+        return Failed(FileFailure::NotFound);
     }
     // The file is read into a copy that replaces the record only when complete, so memory
     // running out on the way (a huge file) leaves the record, the controls and the path as
@@ -232,7 +244,7 @@ bool CSettings::Load(const wchar_t* path)
     try {
         CSettings loaded(*this);
         if (!loaded.ReadFrom(path)) {
-            return false;
+            return Failed(m_host->Files().LastFailure());
         }
         std::swap(*this, loaded);
         try {
@@ -241,11 +253,12 @@ bool CSettings::Load(const wchar_t* path)
             // Half shown: the old record goes back and is shown again.
             std::swap(*this, loaded);
             Exchange(true);
-            return false;
+            return Failed(FileFailure::NoMemory);
         }
     } catch (const std::bad_alloc&) {
-        return false;
+        return Failed(FileFailure::NoMemory);
     }
+    m_failure = FileFailure::None;
     return true;
 }
 
@@ -281,6 +294,7 @@ bool CSettings::ReadFrom(const wchar_t* path)
     m_nBrowserWait = ToNumber(value);
     ReadOptional(IDS_KEY_SERVICEURL, m_serviceUrl);
     ReadOptional(IDS_KEY_PORT, m_port);
+    ReadOptionalFlag(IDS_KEY_LOOKUPCACHE, m_lookupCache);
 
     SetIniPath(path);
     return true;
@@ -289,7 +303,7 @@ bool CSettings::ReadFrom(const wchar_t* path)
 bool CSettings::Save(const wchar_t* path)
 {
     if (path == nullptr || m_host == nullptr || std::wcslen(path) >= kPathChars) {
-        return false;
+        return Failed(FileFailure::NotFound);
     }
     const std::wstring section = Text(IDS_INI_SECTION);
     m_ini.Clear();
@@ -304,10 +318,12 @@ bool CSettings::Save(const wchar_t* path)
     m_ini.SetValue(Text(IDS_KEY_BROWSERWAIT).c_str(), std::to_wstring(static_cast<long>(m_nBrowserWait)).c_str());
     WriteOptional(IDS_KEY_SERVICEURL, m_serviceUrl);
     WriteOptional(IDS_KEY_PORT, m_port);
+    WriteOptionalFlag(IDS_KEY_LOOKUPCACHE, m_lookupCache);
     if (!m_ini.Write(section.c_str(), path)) {
-        return false;
+        return Failed(m_host->Files().LastFailure());
     }
     SetIniPath(path);
+    m_failure = FileFailure::None;
     return true;
 }
 
@@ -325,6 +341,23 @@ void CSettings::WriteOptional(unsigned key, const std::optional<std::wstring>& v
 {
     if (value) {
         m_ini.SetValue(Text(key).c_str(), value->c_str());
+    }
+}
+
+void CSettings::ReadOptionalFlag(unsigned key, std::optional<bool>& value)
+{
+    std::wstring text;
+    if (m_ini.GetValue(Text(key).c_str(), text)) {
+        value = text == m_strTrue; // anything but TRUE is off, as with the other flags
+    } else {
+        value.reset();
+    }
+}
+
+void CSettings::WriteOptionalFlag(unsigned key, const std::optional<bool>& value)
+{
+    if (value) {
+        m_ini.SetValue(Text(key).c_str(), (*value ? m_strTrue : m_strFalse).c_str());
     }
 }
 

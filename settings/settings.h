@@ -83,6 +83,8 @@ public:
     // only a key that was read is saved, so files without them stay as they were.
     std::optional<std::wstring> m_serviceUrl;
     std::optional<std::wstring> m_port;
+    // LOOKUPCACHE: none (off) unless the file had it, so that files without it stay as they were.
+    std::optional<bool> m_lookupCache;
     static const std::wstring m_strTrue;
     static const std::wstring m_strFalse;
 
@@ -105,6 +107,13 @@ public:
     bool Load(const wchar_t* path);
     // Reads the controls and writes the record; m_szIniPath changes only on success.
     bool Save(const wchar_t* path);
+    // The file `name` in the program's folder ("default.ini", "cache.ini"), or empty when it
+    // cannot be named within kPathChars.
+    std::wstring PathBesideProgram(const std::wstring& name);
+    // Why the last Load, LoadDefault or Save failed (None after a success), and the platform's
+    // code for it.
+    FileFailure LastFailure() const { return m_failure; }
+    unsigned LastFailureCode() const { return m_failureCode; }
 
     void ReadList(const std::wstring& prefix, const std::wstring& indexKey, const std::vector<std::wstring>& columns,
                   std::vector<CListEntry>& list, int& index);
@@ -123,15 +132,19 @@ public:
 private:
     // Load's reading part, without showing the result.
     bool ReadFrom(const wchar_t* path);
-    // "default.ini" in the program's folder, or empty when it cannot be named.
-    std::wstring DefaultPath();
     std::wstring Text(unsigned id);
     bool GetSelectedValue(const std::vector<CListEntry>& list, int index, size_t position, std::wstring& out);
     void SetIniPath(const wchar_t* path);
     void ReadOptional(unsigned key, std::optional<std::wstring>& value);
     void WriteOptional(unsigned key, const std::optional<std::wstring>& value);
+    void ReadOptionalFlag(unsigned key, std::optional<bool>& value);
+    void WriteOptionalFlag(unsigned key, const std::optional<bool>& value);
+
+    bool Failed(FileFailure failure);
 
     ISettingsHost* m_host;
+    FileFailure m_failure = FileFailure::None;
+    unsigned m_failureCode = 0;
 };
 
 // The program's one record, bound to the main window (Win32 layer).

@@ -17,32 +17,41 @@ public:
     bool ReadAll(const wchar_t* path, std::vector<unsigned char>& bytes) override
     {
         if (path == nullptr) {
-            return false;
+            return Fail(FileFailure::NotFound);
         }
         // Read access only, so read-only files load too.
         CHandle file(
             CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.IsValid()) {
-            return false;
+            return FailWithLastError();
         }
         LARGE_INTEGER size;
-        if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart >= 0x100000000LL) {
-            return false;
+        if (!GetFileSizeEx(file.Get(), &size)) {
+            return FailWithLastError();
+        }
+        if (size.QuadPart <= 0) {
+            return Fail(FileFailure::Other, ERROR_HANDLE_EOF);
+        }
+        if (static_cast<unsigned long long>(size.QuadPart) > kMaxFileBytes) {
+            return Fail(FileFailure::TooLarge);
         }
         try {
             bytes.assign(static_cast<size_t>(size.QuadPart), 0);
         } catch (const std::bad_alloc&) {
-            return false;
+            return Fail(FileFailure::NoMemory);
         }
         size_t done = 0;
         while (done < bytes.size()) {
             DWORD got = 0;
-            if (!ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr) ||
-                got == 0) {
-                return false;
+            if (!ReadFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr)) {
+                return FailWithLastError();
+            }
+            if (got == 0) {
+                return Fail(FileFailure::Other, ERROR_HANDLE_EOF);
             }
             done += got;
         }
+        Succeeded();
         return true;
     }
 
@@ -51,27 +60,36 @@ public:
         wchar_t folder[MAX_PATH];
         wchar_t name[MAX_PATH];
         if (!SplitPath(path, folder, name)) {
-            return false;
+            return Fail(FileFailure::NotFound);
         }
         // A read-only file is not replaced (not every MoveFileEx refuses it by itself).
         DWORD attributes = GetFileAttributesW(path);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            return false;
+            return Fail(FileFailure::NoAccess, ERROR_ACCESS_DENIED);
         }
         // The temporary file lives beside the target so that the move is a rename.
         wchar_t temp[MAX_PATH];
         if (GetTempFileNameW(folder[0] != L'\0' ? folder : L".", L"tav", 0, temp) == 0) {
-            return false;
+            return FailWithLastError();
         }
         bool ok = WriteTemp(temp, bytes) &&
                   MoveFileExW(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
         if (!ok) {
+            const DWORD error = GetLastError();
             DeleteFileW(temp);
+            return Fail(FileFailureFromError(error), error);
         }
-        return ok;
+        Succeeded();
+        return true;
     }
 
 private:
+    bool FailWithLastError()
+    {
+        const DWORD error = GetLastError();
+        return Fail(FileFailureFromError(error), error);
+    }
+
     static bool WriteTemp(const wchar_t* temp, const std::vector<unsigned char>& bytes)
     {
         CHandle file(CreateFileW(temp, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -82,8 +100,11 @@ private:
         size_t done = 0;
         while (done < bytes.size()) {
             DWORD put = 0;
-            if (!WriteFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &put, nullptr) ||
-                put == 0) {
+            if (!WriteFile(file.Get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &put, nullptr)) {
+                return false;
+            }
+            if (put == 0) {
+                SetLastError(ERROR_DISK_FULL); // nothing more goes in
                 return false;
             }
             done += put;

@@ -86,6 +86,9 @@ class Handler(BaseHTTPRequestHandler):
         if mode == "stall":
             self.stall(float(cfg.get("stall_seconds", 30)))
             return
+        if mode == "trickle_headers":
+            self.trickle_headers(float(cfg.get("trickle_seconds", 600)), float(cfg.get("trickle_interval", 3)))
+            return
         if mode == "close":
             self.close_connection = True
             try:
@@ -157,6 +160,23 @@ class Handler(BaseHTTPRequestHandler):
             for _ in range(count):
                 self.wfile.write(b".")
                 time.sleep(interval)
+        except OSError:
+            pass
+
+    def trickle_headers(self, seconds, interval):
+        """Sends the status line, then one header line per interval: each line restarts a
+        client's receive time-out, so only a deadline of its own ends the wait."""
+        self.close_connection = True
+        deadline = time.monotonic() + seconds
+        try:
+            self.wfile.write(b"HTTP/1.1 302 Found\r\n")
+            self.wfile.flush()
+            n = 0
+            while time.monotonic() < deadline:
+                time.sleep(interval)
+                self.wfile.write(b"X-Slow-%d: %d\r\n" % (n, n))
+                self.wfile.flush()
+                n += 1
         except OSError:
             pass
 

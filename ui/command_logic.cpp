@@ -1,6 +1,7 @@
 #include "ui/command_logic.h"
 
 #include "common/system_library.h"
+#include "common/text_format.h"
 
 void AppendToLog(std::wstring& log, const std::wstring& text)
 {
@@ -44,4 +45,35 @@ ControlCommand ControlCommandFromId(unsigned id)
 unsigned LibrariesForSend(bool simpleCoordinates, bool startBrowser)
 {
     return (simpleCoordinates ? 0u : kInternetLibrary) | (startBrowser ? kShellLibrary : 0u);
+}
+
+std::wstring UnusableServiceText(const std::wstring& value)
+{
+    constexpr size_t kShownChars = 100;
+    const std::wstring shown = value.size() > kShownChars ? value.substr(0, kShownChars) + L"…" : value;
+    return Format(L"設定ファイルの SERVICEURL が正しい URL ではないため、位置検索サービスを使えません。\nSERVICEURL=%ls", shown.c_str());
+}
+
+std::wstring LookupTimeoutText()
+{
+    constexpr unsigned kInternetTimeout = 12002; // ERROR_INTERNET_TIMEOUT
+    return Format(L"HttpSendRequest() Failed. (0x%08x)", kInternetTimeout);
+}
+
+std::wstring SettingsFileFailureText(bool saving, const std::wstring& path, FileFailure failure, unsigned code)
+{
+    return Format(saving ? L"設定ファイルを保存できませんでした。\n%ls\n%ls"
+                         : L"設定ファイルを読み込めませんでした。\n%ls\n%ls",
+                  path.c_str(), FileFailureText(failure, code).c_str());
+}
+
+std::wstring CacheClearFailureText(const std::wstring& path, FileFailure failure, unsigned code)
+{
+    return Format(L"キャッシュを消去できませんでした。\n%ls\n%ls", path.c_str(),
+                  FileFailureText(failure, code).c_str());
+}
+
+std::wstring BrowserFailureText(const std::wstring& file, FileFailure failure, unsigned code)
+{
+    return Format(L"ブラウザを起動できませんでした。\n%ls\n%ls", file.c_str(), FileFailureText(failure, code).c_str());
 }

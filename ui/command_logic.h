@@ -35,6 +35,24 @@ enum class ControlCommand
 
 ControlCommand ControlCommandFromId(unsigned id);
 
+// The box that refuses a SERVICEURL that cannot be asked: it names the key and its value (a
+// long value cut, so the box stays on the screen).
+std::wstring UnusableServiceText(const std::wstring& value);
+
+// The box of a settings file that could not be read ("開く", or default.ini at start-up) or
+// saved ("保存"): the file and the reason.
+std::wstring SettingsFileFailureText(bool saving, const std::wstring& path, FileFailure failure, unsigned code);
+
+// The box of a browser that could not be started: its file and the reason.
+std::wstring BrowserFailureText(const std::wstring& file, FileFailure failure, unsigned code);
+
+// The box of a lookup cache that could not be cleared: the file and the reason.
+std::wstring CacheClearFailureText(const std::wstring& path, FileFailure failure, unsigned code);
+
+// The failure of a lookup that its deadline cut: the platform's own time-out, as the send call
+// that was waiting reports it.
+std::wstring LookupTimeoutText();
+
 // The libraries (SystemLibrary flags) a send uses: the lookup's for a CS-ID, the shell's
 // to start the browser.
 unsigned LibrariesForSend(bool simpleCoordinates, bool startBrowser);

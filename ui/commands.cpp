@@ -1,21 +1,26 @@
 #include "ui/commands.h"
 
-#include "acquisition/acquire_dialog.h"
 #include "acquisition/acquire_logic.h"
 #include "acquisition/cs_id.h"
-#include "common/deadline.h"
 #include "common/message_box.h"
 #include "common/system_library_win.h"
-#include "network/connecting_dialog.h"
+#include "common/text_format.h"
+#include "network/location_request.h"
 #include "network/location_service.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
+#include "ui/acquire_dialog.h"
 #include "ui/app_state.h"
 #include "ui/command_logic.h"
+#include "ui/connecting_dialog.h"
+#include "ui/job_rules.h"
 #include "ui/list_editor.h"
+#include "ui/position_cache.h"
+#include "ui/progress_dialog.h"
 
 #include <shellapi.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,10 +31,25 @@ std::wstring g_strSimpleCoords;
 namespace {
 
 constexpr UINT_PTR kConnectButtonTimer = 100;
+// A wait shorter than this shows no dialog: a quick check or lookup does not flash one.
+constexpr DWORD kShowProgressAfterMs = 300;
 
 const wchar_t kCaptionConfirm[] = L"確認";
 const wchar_t kCaptionWarning[] = L"警告";
 const wchar_t kCaptionError[] = L"Error";
+
+// One command at a time: while one runs (its dialogs and waits keep the window answering),
+// the commands that would start another do nothing.
+bool g_bCommandRunning = false;
+
+class CCommandRun
+{
+public:
+    CCommandRun() { g_bCommandRunning = true; }
+    ~CCommandRun() { g_bCommandRunning = false; }
+    CCommandRun(const CCommandRun&) = delete;
+    CCommandRun& operator=(const CCommandRun&) = delete;
+};
 
 void Warn(HWND window, const wchar_t* text)
 {
@@ -45,7 +65,9 @@ void AppendLogLine(const std::wstring& text)
     g_settings.Exchange(true);
 }
 
-void LaunchBrowser(const std::wstring& url)
+// Starts the selected browser on the URL; a browser that cannot be started is said, naming its
+// file (on a desktop the factory entries name handset paths).
+void LaunchBrowser(HWND window, const std::wstring& url)
 {
     std::wstring file;
     if (!g_settings.GetSelectedBrowserFile(file) || file.empty()) {
@@ -60,8 +82,12 @@ void LaunchBrowser(const std::wstring& url)
     info.lpParameters = url.c_str();
     info.lpDirectory = nullptr;
     info.nShow = SW_SHOWNORMAL;
-    // No error interface and no wait: the browser lives on its own.
-    ShellExecuteExW(&info);
+    // No wait: the browser lives on its own.
+    if (!ShellExecuteExW(&info)) {
+        const DWORD error = GetLastError();
+        ShowMessageBox(window, BrowserFailureText(file, FileFailureFromError(error), error), kCaptionError,
+                       MB_OK | MB_ICONERROR);
+    }
 }
 
 bool OnGetLocation(HWND window)
@@ -75,6 +101,7 @@ bool OnGetLocation(HWND window)
         }
     }
     g_settings.Exchange(false);
+    g_csId.SetBoxOwner(window); // closing a port left open on another device may fail
     g_csId.SetDeviceName(ModuleDeviceName(g_settings.m_port));
     // The send that usually follows finds its libraries loaded while the W-SIM answers:
     // the dialog's message loop delivers this once the command is on its way.
@@ -93,88 +120,229 @@ bool OnGetLocation(HWND window)
         g_strCsId = g_strLocation;
         obtained = &g_strCsId;
     }
+    if (!IsWindow(window)) {
+        return false; // the program is closing
+    }
     AppendLogLine(*obtained);
     return true;
 }
 
-LRESULT OnSend(HWND window)
+// What the steps of one send hand on to each other.
+struct SendJob
 {
-    g_settings.Exchange(false);
-    if (g_settings.m_bLocateEasy && g_strSimpleCoords.empty()) {
-        Warn(window, L"簡易座標を取得してください。");
-        return 0;
-    }
-    if (!g_settings.m_bLocateEasy && g_strCsId.empty()) {
-        Warn(window, L"CS-IDを取得してください。");
-        return 0;
-    }
+    HWND window = nullptr;
+    bool getFirst = false;
+    std::wstring cachedPosition; // what the cache gave; empty when it gave nothing
     std::wstring url;
-    if (!g_settings.GetSelectedUrl(url)) {
-        Warn(window, L"送信先のURLを指定してください。");
-        return 0;
-    }
     std::wstring format;
-    g_settings.GetSelectedFormat(format); // an empty format keeps the template in force
-    g_settings.Exchange(false);
-    if (!RequireSystemLibraries(LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser), window)) {
-        return 0;
-    }
-
-    // Both modes connect for the lookup service's network, as the handset always has.
-    const std::wstring& serviceUrl = g_locationService.UseService(g_settings.m_serviceUrl);
-    if (g_settings.m_bAutoConnect && !IsNetworkAvailable(serviceUrl.c_str())) {
-        if (RunConnectDialog(g_hInstance, window, serviceUrl.c_str()) == 2) {
-            return 0;
-        }
-    }
-    g_settings.Exchange(false);
-
+    const std::wstring* serviceUrl = nullptr;
     std::wstring expandedUrl;
     std::wstring position;
+};
+
+JobSettings CurrentJobSettings(const SendJob& job)
+{
+    JobSettings settings;
+    settings.simpleCoordinates = g_settings.m_bLocateEasy != 0;
+    settings.autoConnect = g_settings.m_bAutoConnect != 0;
+    settings.startBrowser = g_settings.m_bAutoBrowser != 0;
+    settings.useCache = g_settings.m_lookupCache.value_or(false);
+    settings.cached = !job.cachedPosition.empty();
+    if (job.getFirst) {
+        settings.waitMs = ConnectWaitMilliseconds(settings.autoConnect, static_cast<long>(g_settings.m_nConnectWait));
+    }
+    return settings;
+}
+
+StepOutcome Outcome(bool ok)
+{
+    return ok ? StepOutcome::Ok : StepOutcome::Stop;
+}
+
+// The wait of the "接続時" field, between the acquisition and the send. It keeps the user's value but
+// the window keeps answering, "中断" ends it, and so does closing the window.
+StepOutcome WaitBeforeSend(HWND window, std::uint32_t waitMs)
+{
+    ProgressRequest wait;
+    wait.caption = L"待機中…";
+    wait.text = Format(L"送信の前に %lu ミリ秒待ちます。", static_cast<unsigned long>(waitMs));
+    wait.limitMs = waitMs;
+    wait.showAfterMs = kShowProgressAfterMs;
+    return Outcome(RunProgress(g_hInstance, window, wait) == ProgressEnd::TimedOut);
+}
+
+StepOutcome CheckInputs(SendJob& job)
+{
+    if (g_settings.m_bLocateEasy && g_strSimpleCoords.empty()) {
+        Warn(job.window, L"簡易座標を取得してください。");
+        return StepOutcome::Stop;
+    }
+    if (!g_settings.m_bLocateEasy && g_strCsId.empty()) {
+        Warn(job.window, L"CS-IDを取得してください。");
+        return StepOutcome::Stop;
+    }
+    if (!g_settings.GetSelectedUrl(job.url)) {
+        Warn(job.window, L"送信先のURLを指定してください。");
+        return StepOutcome::Stop;
+    }
+    g_settings.GetSelectedFormat(job.format); // an empty format keeps the template in force
+    g_settings.Exchange(false);
+    return Outcome(
+        RequireSystemLibraries(LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser), job.window));
+}
+
+// The lookup service the settings choose; one the user named but that cannot be asked is
+// refused, and nothing is sent anywhere.
+const std::wstring* ChooseService(HWND window)
+{
+    const std::wstring* serviceUrl = g_locationService.UseService(g_settings.m_serviceUrl);
+    if (serviceUrl == nullptr) {
+        Warn(window, UnusableServiceText(*g_settings.m_serviceUrl).c_str());
+    }
+    return serviceUrl;
+}
+
+// Whether the service's network is usable now; the Connection Manager may take its time, so
+// it is asked from a worker.
+StepOutcome CheckNetwork(HWND window, const std::wstring& serviceUrl)
+{
+    auto available = std::make_shared<bool>(false);
+    ProgressRequest check;
+    check.caption = L"接続中…";
+    check.text = L"ネットワークを確認しています。";
+    check.showAfterMs = kShowProgressAfterMs;
+    check.work = [available, serviceUrl](const CWorkerTask&) { *available = IsNetworkAvailable(serviceUrl.c_str()); };
+    if (RunProgress(g_hInstance, window, check) != ProgressEnd::Done) {
+        return StepOutcome::Stop;
+    }
+    return *available ? StepOutcome::Ok : StepOutcome::No;
+}
+
+// The lookup runs on a worker against one deadline; the window gives up on it at the
+// deadline, at "中断" or when it closes, closing its handles to end a blocking call. Ok with
+// the position, No when the lookup failed (the user has been told why), Stop when left.
+struct LookupOutcome
+{
+    bool ok = false;
+    std::wstring body;
+    std::wstring location;
+    std::wstring error;
+};
+
+StepOutcome LookUp(SendJob& job)
+{
+    auto call = std::make_shared<CLookupCall>();
+    auto outcome = std::make_shared<LookupOutcome>();
+    const std::wstring request = g_locationService.LookupRequestUrl(job.url);
+    const std::wstring csid = g_strCsId;
+    ProgressRequest lookup;
+    lookup.caption = L"送信中…";
+    lookup.text = L"位置情報を問い合わせています。";
+    lookup.limitMs = CLocationService::kLookupDeadlineMs;
+    lookup.showAfterMs = kShowProgressAfterMs;
+    lookup.work = [call, outcome, request, csid](const CWorkerTask&) {
+        outcome->ok = CLocationService::RequestLocation(request, std::wstring(), true, csid, outcome->body,
+                                                        outcome->location, outcome->error, call.get());
+    };
+    const ProgressEnd end = RunProgress(g_hInstance, job.window, lookup);
+    if (end != ProgressEnd::Done) {
+        call->Cancel();
+    }
+    switch (end) {
+    case ProgressEnd::Done:
+        if (outcome->ok) {
+            return g_locationService.ExpandFromLocation(job.url.c_str(), job.format.c_str(), outcome->location,
+                                                        job.expandedUrl, job.position)
+                       ? StepOutcome::Ok
+                       : StepOutcome::No;
+        }
+        ShowMessageBox(job.window, outcome->error, kCaptionError, MB_OK | MB_ICONERROR);
+        return StepOutcome::No;
+    case ProgressEnd::TimedOut:
+        ShowMessageBox(job.window, LookupTimeoutText(), kCaptionError, MB_OK | MB_ICONERROR);
+        return StepOutcome::No;
+    default:
+        return StepOutcome::Stop; // the user left, or the window went away: nothing more is said
+    }
+}
+
+StepOutcome Locate(SendJob& job)
+{
     bool ok;
     if (g_settings.m_bLocateEasy) {
-        ok = g_locationService.ExpandFromSimpleCoordinates(url.c_str(), format.c_str(), g_strSimpleCoords, expandedUrl,
-                                                           position);
+        ok = g_locationService.ExpandFromSimpleCoordinates(job.url.c_str(), job.format.c_str(), g_strSimpleCoords,
+                                                           job.expandedUrl, job.position);
+    } else if (!job.cachedPosition.empty()) {
+        ok = g_locationService.ExpandFromPosition(job.url.c_str(), job.format.c_str(), job.cachedPosition,
+                                                  job.expandedUrl, job.position);
     } else {
-        std::wstring body;
-        ok = g_locationService.ExpandFromCsId(url.c_str(), format.c_str(), g_strCsId, body, expandedUrl, position);
+        const StepOutcome looked = LookUp(job);
+        if (looked == StepOutcome::Stop) {
+            return looked;
+        }
+        ok = looked == StepOutcome::Ok;
+        if (ok && UsesCache(CurrentJobSettings(job)) && CLocationService::IsPosition(job.position)) {
+            RememberPosition(g_strCsId, job.position);
+        }
     }
     if (!ok) {
-        ShowMessageBox(window, L"位置情報の取得に失敗しました。", kCaptionError, MB_OK | MB_ICONERROR);
-        return 0;
+        ShowMessageBox(job.window, L"位置情報の取得に失敗しました。", kCaptionError, MB_OK | MB_ICONERROR);
     }
-    AppendLogLine(position);
-    g_settings.Exchange(false);
-    if (g_settings.m_bAutoBrowser) {
-        LaunchBrowser(expandedUrl);
-    }
-    return 0;
+    return Outcome(ok);
 }
 
-// Waits without dispatching: the window stays unresponsive, as the handset's did, but the
-// queue is peeked so the system does not take the program for hung.
-void WaitBeforeSend(std::uint32_t waitMs)
+StepOutcome RunStep(JobStep step, SendJob& job)
 {
-    const std::uint32_t start = GetTickCount();
-    while (StillWaiting(start, GetTickCount(), waitMs)) {
-        MSG message;
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-        Sleep(1);
+    HWND window = job.window;
+    switch (step) {
+    case JobStep::Acquire:
+        return Outcome(OnGetLocation(window));
+    case JobStep::ConsultCache:
+        return CachedPosition(g_strCsId, job.cachedPosition) ? StepOutcome::Ok : StepOutcome::No;
+    case JobStep::WaitBeforeSend:
+        return WaitBeforeSend(window, CurrentJobSettings(job).waitMs);
+    case JobStep::CheckInputs:
+        return CheckInputs(job);
+    case JobStep::ChooseService:
+        job.serviceUrl = ChooseService(window);
+        return Outcome(job.serviceUrl != nullptr);
+    case JobStep::CheckNetwork:
+        return CheckNetwork(window, *job.serviceUrl);
+    case JobStep::Connect:
+        return Outcome(RunConnectDialog(g_hInstance, window, job.serviceUrl->c_str()) != 2);
+    case JobStep::Locate:
+        return Locate(job);
+    case JobStep::Log:
+        // A position from the cache says so: the user sees that nothing was asked.
+        AppendLogLine(job.cachedPosition.empty() ? job.position : job.position + L"（キャッシュ）");
+        return StepOutcome::Ok;
+    case JobStep::StartBrowser:
+        LaunchBrowser(window, job.expandedUrl);
+        return StepOutcome::Ok;
+    case JobStep::Done:
+        break;
     }
+    return StepOutcome::Stop;
 }
 
-LRESULT OnGetAndSend(HWND window)
+// "送信" and "取得～送信": the steps run here, in the order the rules give. Each reads the
+// controls into the record first, as a command always has.
+void RunSendJob(HWND window, bool getFirst)
 {
-    if (!OnGetLocation(window)) {
-        return 0;
-    }
+    SendJob job;
+    job.window = window;
+    job.getFirst = getFirst;
     g_settings.Exchange(false);
-    const std::uint32_t waitMs =
-        ConnectWaitMilliseconds(g_settings.m_bAutoConnect, static_cast<long>(g_settings.m_nConnectWait));
-    if (waitMs != 0) {
-        WaitBeforeSend(waitMs);
+    JobStep step = FirstJobStep(getFirst, CurrentJobSettings(job));
+    while (step != JobStep::Done) {
+        g_settings.Exchange(false);
+        const StepOutcome outcome = RunStep(step, job);
+        if (!IsWindow(window)) {
+            return; // the window was closed while the step waited
+        }
+        g_settings.Exchange(false);
+        step = NextJobStep(step, outcome, CurrentJobSettings(job));
     }
-    return OnSend(window);
 }
 
 LRESULT OnConnect(HWND window)
@@ -183,10 +351,11 @@ LRESULT OnConnect(HWND window)
         RunDisconnectDialog(g_hInstance, window);
         return 0;
     }
-    const std::wstring& serviceUrl = g_locationService.UseService(g_settings.m_serviceUrl);
-    if (!IsNetworkAvailable(serviceUrl.c_str())) {
-        RunConnectDialog(g_hInstance, window, serviceUrl.c_str());
+    const std::wstring* serviceUrl = ChooseService(window);
+    if (serviceUrl == nullptr || CheckNetwork(window, *serviceUrl) != StepOutcome::No) {
+        return 0;
     }
+    RunConnectDialog(g_hInstance, window, serviceUrl->c_str());
     return 0;
 }
 
@@ -223,29 +392,44 @@ LRESULT OnEditBrowserList(HWND window)
 
 } // namespace
 
+bool CommandRunning()
+{
+    return g_bCommandRunning;
+}
+
 LRESULT OnControlCommand(HWND window, WPARAM wParam, LPARAM /*lParam*/)
 {
-    switch (ControlCommandFromId(LOWORD(wParam))) {
-    case ControlCommand::Ignore:
-        return 0;
+    const ControlCommand command = ControlCommandFromId(LOWORD(wParam));
+    if (command == ControlCommand::Ignore || command == ControlCommand::Default) {
+        return command == ControlCommand::Ignore ? 0 : -1;
+    }
+    if (g_bCommandRunning) {
+        return 0; // a second command while one runs does nothing
+    }
+    CCommandRun run;
+    switch (command) {
     case ControlCommand::GetLocation:
         OnGetLocation(window);
-        return 0;
+        break;
     case ControlCommand::Send:
-        return OnSend(window);
+        RunSendJob(window, false);
+        break;
     case ControlCommand::Connect:
-        return OnConnect(window);
+        OnConnect(window);
+        break;
     case ControlCommand::GetAndSend:
-        OnGetAndSend(window);
-        return 0;
+        RunSendJob(window, true);
+        break;
     case ControlCommand::EditUrlList:
-        return OnEditUrlList(window);
+        OnEditUrlList(window);
+        break;
     case ControlCommand::EditBrowserList:
-        return OnEditBrowserList(window);
-    case ControlCommand::Default:
+        OnEditBrowserList(window);
+        break;
+    default:
         break;
     }
-    return -1;
+    return 0;
 }
 
 LRESULT OnTimer(HWND window, UINT_PTR timerId)

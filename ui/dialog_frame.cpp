@@ -47,13 +47,23 @@ const void* FindDialogTemplate(HINSTANCE instance, WORD id, DWORD* size)
     return bytes;
 }
 
-INT_PTR RunDialogFromTemplate(HINSTANCE instance, WORD id, HWND owner, DLGPROC proc)
+INT_PTR RunDialogFromTemplate(HINSTANCE instance, WORD id, HWND owner, DLGPROC proc, LPARAM param)
 {
     auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(FindDialogTemplate(instance, id, nullptr));
     if (dialogTemplate == nullptr) {
         return -1;
     }
-    return DialogBoxIndirectParamW(instance, dialogTemplate, owner, proc, 0);
+    return DialogBoxIndirectParamW(instance, dialogTemplate, owner, proc, param);
+}
+
+void SetProgressText(HWND dialog, const wchar_t* caption, const std::wstring& text)
+{
+    SetWindowTextW(dialog, caption);
+    HWND edit = GetDlgItem(dialog, IDC_PROGRESS_TEXT);
+    SetWindowTextW(edit, text.c_str());
+    const WPARAM caret = text.empty() ? 0 : static_cast<WPARAM>(text.size() - 1);
+    SendMessageW(edit, EM_SETSEL, caret, static_cast<LPARAM>(caret));
+    SendMessageW(edit, EM_SCROLLCARET, 0, 0);
 }
 
 void ReapplyControlContent(HINSTANCE instance, HWND dialog, const TemplateItem& item)

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Full-screen set-up of a dialog through the shell (done button, full-screen size, input
 // panel down, empty menu bar). Every dialog calls it first in WM_INITDIALOG.
 void SetUpFullScreenDialog(HWND dialog);
@@ -19,8 +21,13 @@ void ReapplyControlContent(HINSTANCE instance, HWND dialog, const TemplateItem& 
 // The bytes of dialog template `id` of `instance`, or null; `size` receives their count.
 const void* FindDialogTemplate(HINSTANCE instance, WORD id, DWORD* size);
 
-// Runs dialog template `id` of `instance` modally; -1 when it is missing or cannot run.
-INT_PTR RunDialogFromTemplate(HINSTANCE instance, WORD id, HWND owner, DLGPROC proc);
+// Runs dialog template `id` of `instance` modally, `param` reaching WM_INITDIALOG; -1 when
+// it is missing or cannot run.
+INT_PTR RunDialogFromTemplate(HINSTANCE instance, WORD id, HWND owner, DLGPROC proc, LPARAM param = 0);
+
+// Dresses a progress dialog (template 130): its caption, and its text with the caret on the
+// last character, scrolled into view.
+void SetProgressText(HWND dialog, const wchar_t* caption, const std::wstring& text);
 
 // The about box (templates 105 and 106).
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

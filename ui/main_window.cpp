@@ -1,13 +1,19 @@
 #include "ui/main_window.h"
 
+#include "acquisition/cs_id.h"
+#include "common/deadline.h"
+#include "common/message_box.h"
 #include "common/system_library_win.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
 #include "ui/app_state.h"
+#include "ui/command_logic.h"
 #include "ui/commands.h"
+#include "ui/connecting_dialog.h"
 #include "ui/dialog_frame.h"
 #include "ui/dialog_template.h"
 #include "ui/file_chooser.h"
+#include "ui/position_cache.h"
 
 HWND g_hWndMenuBar = nullptr;
 SHACTIVATEINFO g_activateInfo{};
@@ -20,6 +26,15 @@ HWND g_mainWindow = nullptr;
 void ShowAboutBox(HWND window)
 {
     RunDialogFromTemplate(g_hInstance, IDD_ABOUT, window, AboutDlgProc);
+}
+
+// A settings file that did not load or save is said, with the file and the reason; the
+// settings in use stay as they were.
+void ShowFileFailure(HWND window, bool saving, const wchar_t* path)
+{
+    ShowMessageBox(window,
+                   SettingsFileFailureText(saving, path, g_settings.LastFailure(), g_settings.LastFailureCode()),
+                   L"Error", MB_OK | MB_ICONERROR);
 }
 
 } // namespace
@@ -89,6 +104,10 @@ BOOL InitInstance(HINSTANCE instance, int showCommand)
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
+    // Without a default file the presets are simply in use; any other failure is said.
+    if (g_settings.LastFailure() != FileFailure::None && g_settings.LastFailure() != FileFailure::NotFound) {
+        ShowFileFailure(window, false, g_settings.m_szIniPath);
+    }
     g_settings.Exchange(false);
     if (g_settings.m_bStartupAll) {
         PostMessageW(window, WM_COMMAND, IDC_GET_AND_SEND, 0);
@@ -115,8 +134,8 @@ LRESULT OnOpenSettings(HWND window)
     FileRequest request;
     PrepareFileRequest(&request, window, g_settings.m_szIniPath, L"設定ファイルの選択", kSettingsFileFilter,
                        kOpenFileFlags);
-    if (ShowOpenFileDialog(&request.record)) {
-        g_settings.Load(request.record.lpstrFile);
+    if (ShowOpenFileDialog(&request.record) && !g_settings.Load(request.record.lpstrFile)) {
+        ShowFileFailure(window, false, request.record.lpstrFile);
     }
     return 0;
 }
@@ -126,10 +145,33 @@ LRESULT OnSaveSettings(HWND window)
     FileRequest request;
     PrepareFileRequest(&request, window, g_settings.m_szIniPath, L"設定ファイルの保存", kSettingsFileFilter,
                        kSaveFileFlags);
-    if (ShowSaveFileDialog(&request.record)) {
-        g_settings.Save(request.record.lpstrFile);
+    if (ShowSaveFileDialog(&request.record) && !g_settings.Save(request.record.lpstrFile)) {
+        ShowFileFailure(window, true, request.record.lpstrFile);
     }
     return 0;
+}
+
+LRESULT OnClearCache(HWND window)
+{
+    if (ShowMessageBox(window, L"キャッシュを消去しますか？", L"確認", MB_YESNO) != IDYES) {
+        return 0;
+    }
+    std::wstring path;
+    FileFailure failure = FileFailure::None;
+    unsigned code = 0;
+    if (!ClearPositionCache(path, failure, code)) {
+        ShowMessageBox(window, CacheClearFailureText(path, failure, code), L"Error", MB_OK | MB_ICONERROR);
+    }
+    return 0;
+}
+
+void ShutDown()
+{
+    // The reader stops within 1 s; the connection's worker gets what is left of 4 s in all.
+    constexpr DWORD kShutDownMs = 4000;
+    const DWORD start = GetTickCount();
+    g_csId.ClosePort(false);
+    ShutDownConnection(RemainingWait(start, GetTickCount(), kShutDownMs));
 }
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -177,15 +219,21 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDM_OPEN:
-            return OnOpenSettings(window);
+            return CommandRunning() ? 0 : OnOpenSettings(window);
         case IDM_SAVE:
-            return OnSaveSettings(window);
+            return CommandRunning() ? 0 : OnSaveSettings(window);
         case IDM_EXIT:
             PostMessageW(window, WM_CLOSE, 0, 0);
             return 0;
         case IDM_ABOUT:
             ShowAboutBox(window);
             return 0;
+        case IDM_CACHE_USE:
+            // Kept in the record like the check boxes: "保存" writes it.
+            g_settings.m_lookupCache = !g_settings.m_lookupCache.value_or(false);
+            return 0;
+        case IDM_CACHE_CLEAR:
+            return CommandRunning() ? 0 : OnClearCache(window);
         default: {
             LRESULT result = OnControlCommand(window, wParam, lParam);
             if (result < 0) {
@@ -197,6 +245,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         break;
     case WM_TIMER:
         return OnTimer(window, wParam);
+    case WM_INITMENUPOPUP:
+        CheckMenuItem(reinterpret_cast<HMENU>(wParam), IDM_CACHE_USE,
+                      MF_BYCOMMAND | (g_settings.m_lookupCache.value_or(false) ? MF_CHECKED : MF_UNCHECKED));
+        return 0;
     case WM_TAVRIN_PRELOAD:
         PreloadSystemLibraries(static_cast<unsigned>(wParam));
         return 0;

@@ -15,6 +15,8 @@ ATOM RegisterMainClass(HINSTANCE instance, const wchar_t* className);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT OnOpenSettings(HWND window);
 LRESULT OnSaveSettings(HWND window);
+// "キャッシュを消去": asks, then removes every entry of the lookup cache.
+LRESULT OnClearCache(HWND window);
 
 // Runs the thread's message loop until WM_QUIT and returns its code. Accelerators act for
 // the main window whichever of its controls has the focus.
@@ -22,3 +24,7 @@ int RunMessageLoop(HACCEL accelerators);
 
 // The main window of this process, once made.
 HWND MainWindow();
+
+// After the message loop: ends what still runs (the serial reader, the connect worker) within
+// a few seconds. Whatever does not end in time is left to the end of the process.
+void ShutDown();

@@ -3,17 +3,20 @@
 // program or cost a result.
 #include "tests/e2e/e2e_common.h"
 
-TEST(FailingDialup, AHangUpThatFailsOrNeverCompletesEndsAndTheAcquisitionRuns)
+TEST(FailingDialup, ALineThatStaysUpIsSaidAndNoAcquisitionStarts)
 {
     for (const char* hangUp : {"hangup = never\n", "hangup = fail\n"}) {
         SCOPED_TRACE(hangUp);
         auto app = StartWithDevice(std::string("dialup = connected\n") + hangUp);
         ASSERT_TRUE(app);
-        // Only the question: the disconnect ends by itself within its bound.
+        // The question, then the disconnect ends within its bound and says the line is still up.
         auto boxes = app->PressAndAnswer(IDC_GET_LOCATION, IDYES, 20000);
-        ASSERT_EQ(1u, boxes.size()) << Shown(boxes);
-        EXPECT_EQ(std::wstring(kDefaultCsId) + L"\r\n", app->Log());
-        EXPECT_EQ(1, CountOf(WsimCommands(), "AT@K20"));
+        ASSERT_EQ(2u, boxes.size()) << Shown(boxes);
+        EXPECT_EQ(L"回線を切断できませんでした。", boxes[1].text);
+        EXPECT_EQ(L"Error", boxes[1].caption);
+        // The module is never asked while it may still be in a call.
+        EXPECT_EQ(L"", app->Log());
+        EXPECT_EQ(0, CountOf(WsimCommands(), "AT@K20"));
         // The line is still up, and the program still answers.
         EXPECT_TRUE(CaptionBecomes(*app, L"切断"));
         boxes = app->PressAndAnswer(IDC_GET_LOCATION, IDNO, 20000);

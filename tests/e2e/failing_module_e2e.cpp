@@ -11,11 +11,13 @@ TEST(FailingModule, VanishingInTheMiddleOfAnAnswerCostsABoxAndTheNextAcquisition
     MessageBoxSeen box;
     ASSERT_TRUE(app->WaitMessageBox(box, 10000));
     EXPECT_EQ(0u, box.text.rfind(L"ClearCommError() Failed.", 0)) << Utf8(box.text);
+    // Shown by the acquisition dialog, never on the reader thread, which may have to be ended.
+    HWND progress = app->WaitDialogWith(IDC_PROGRESS_TEXT, 5000);
+    ASSERT_NE(nullptr, progress);
+    EXPECT_EQ(progress, box.owner);
     EXPECT_TRUE(TavrinSession::Answer(box.box, IDOK));
 
     // The acquisition waits for the user, who gives up.
-    HWND progress = app->WaitDialogWith(IDC_PROGRESS_TEXT, 5000);
-    ASSERT_NE(nullptr, progress);
     EXPECT_TRUE(TavrinSession::Answer(progress, IDCANCEL));
     EXPECT_TRUE(command->Wait(5000));
     EXPECT_EQ(L"", app->Log());

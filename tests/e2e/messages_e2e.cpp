@@ -1,5 +1,6 @@
 // The messages of the main window's commands, each in its situation, and what survives.
 #include "tests/e2e/e2e_common.h"
+#include "tests/windows/test_support.h"
 
 namespace {
 
@@ -123,4 +124,29 @@ TEST(CommandMessages, FailedOrCancelledAcquisitionKeepsTheLastValue)
     EXPECT_EQ(std::wstring(kDefaultCsId) + L"\r\n" + kDefaultPosition + L"\r\n", app->Log());
     ASSERT_TRUE(app->WaitBrowserCalls(1, 10000));
     EXPECT_EQ(std::wstring(L"http://map.example.test/show?pos=") + kDefaultPosition, app->BrowserCalls()[0]);
+}
+
+TEST(CommandMessages, ASaveThatFailsIsSaidAndNothingElseChanges)
+{
+    auto app = StartSession();
+    ASSERT_TRUE(app);
+
+    // "保存" onto a read-only file: the file and the reason are named, and the file stays.
+    const std::wstring target = app->Folder() + L"\\readonly.ini";
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(SettingsFile().Write(target));
+    const std::wstring before = ReadUtf16(target);
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    CopyFileW(BuildPath(L"tests\\windows\\chooser\\gsgetfile.dll").c_str(),
+              (app->Folder() + L"\\gsgetfile.dll").c_str(), FALSE);
+    WriteUtf16(app->Folder() + L"\\gsgetfile.answer", target);
+    auto boxes = app->PressAndAnswer(IDM_SAVE);
+    ASSERT_EQ(1u, boxes.size()) << Shown(boxes);
+    EXPECT_EQ(L"設定ファイルを保存できませんでした。\n" + target +
+                  L"\nファイルにアクセスできません（読み取り専用か、使用中か、権限がありません）。",
+              boxes[0].text);
+    EXPECT_EQ(L"Error", boxes[0].caption);
+    EXPECT_EQ(app->MainWindow(), boxes[0].owner);
+    EXPECT_EQ(before, ReadUtf16(target));
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
 }

@@ -58,17 +58,19 @@ TEST(CsIdSend, WithoutBrowserOrBrowserFileThePositionIsLoggedAndNothingStarts)
     EXPECT_FALSE(app->WaitBrowserCalls(1, 2000));
 }
 
-TEST(CsIdSend, BrowserThatCannotStartShowsNothing)
+TEST(CsIdSend, BrowserThatCannotStartIsNamedAndThePositionStaysLogged)
 {
     SettingsFile settings = TavrinSession::TestSettings();
     settings.Set(L"BROWSER0", L"存在しない;Z:\\nonexistent\\browser.exe");
     auto app = StartSession(settings);
     ASSERT_TRUE(app);
     auto boxes = app->PressAndAnswer(IDC_GET_AND_SEND);
-    EXPECT_TRUE(boxes.empty()) << Shown(boxes);
+    ASSERT_EQ(1u, boxes.size()) << Shown(boxes);
+    EXPECT_EQ(L"ブラウザを起動できませんでした。\nZ:\\nonexistent\\browser.exe\nファイルが見つかりません。",
+              boxes[0].text);
+    EXPECT_EQ(L"Error", boxes[0].caption);
+    EXPECT_EQ(app->MainWindow(), boxes[0].owner);
     EXPECT_EQ(std::wstring(kDefaultCsId) + L"\r\n" + kDefaultPosition + L"\r\n", app->Log());
-    Sleep(1000);
-    EXPECT_TRUE(app->Dialogs().empty());
 }
 
 TEST(SimpleCoordinatesSend, TickedBoxSendsTheModulesCoordinatesWithoutLookup)

@@ -84,6 +84,16 @@ TEST(ServiceSetting, HttpsServiceIsAskedOverTlsWithTheCertificateChecked)
     ASSERT_EQ(2u, boxes.size()) << Shown(boxes);
     EXPECT_EQ(L"HttpSendRequest() Failed. (0x00002f06)", boxes[0].text);
     EXPECT_EQ(before, LookupRequestCount());
+
+    // A typo in the scheme: refused, and the CS-ID goes nowhere, not even to the built-in service.
+    settings.Set(L"SERVICEURL", L"htps" + https.substr(5));
+    boxes = GetAndSend(app, settings, host);
+    ASSERT_EQ(1u, boxes.size()) << Shown(boxes);
+    EXPECT_EQ(L"設定ファイルの SERVICEURL が正しい URL ではないため、位置検索サービスを使えません。\nSERVICEURL=htps" + https.substr(5),
+              boxes[0].text);
+    EXPECT_EQ(L"警告", boxes[0].caption);
+    EXPECT_EQ(before, LookupRequestCount());
+    EXPECT_EQ(1u, app->BrowserCalls().size());
 }
 
 TEST(PortSetting, NamedPortIsOpenedInsteadOfCom1)

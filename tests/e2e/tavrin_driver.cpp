@@ -242,8 +242,8 @@ TavrinSession::TavrinSession(const std::wstring& name)
     CreateDirectoryW(BuildPath(L"e2e").c_str(), nullptr);
     m_folder = BuildPath(L"e2e\\" + name);
     CreateDirectoryW(m_folder.c_str(), nullptr);
-    for (const wchar_t* file : {L"default.ini", L"browser.log", L"tavrin.exe", L"saved.ini", L"gsgetfile.dll",
-                                L"gsgetfile.answer", L"gsgetfile.log"}) {
+    for (const wchar_t* file : {L"default.ini", L"cache.ini", L"browser.log", L"tavrin.exe", L"saved.ini",
+                                L"gsgetfile.dll", L"gsgetfile.answer", L"gsgetfile.log"}) {
         DeleteFileW((m_folder + L"\\" + file).c_str());
     }
     CopyFileW(BuildPath(L"tavrin.exe").c_str(), (m_folder + L"\\tavrin.exe").c_str(), FALSE);

@@ -105,3 +105,28 @@ TEST(SystemLibrary, FailureTextNamesTheFileAndTheError)
     EXPECT_EQ(std::wstring(L"comctl32.dll"), SystemLibraryFile(kCommonControlsLibrary));
     EXPECT_EQ(nullptr, SystemLibraryFile(kShellLibrary | kInternetLibrary));
 }
+
+TEST(CommandTexts, BoxesNameWhatFailedAndStayOnTheScreen)
+{
+    EXPECT_EQ(L"設定ファイルの SERVICEURL が正しい URL ではないため、位置検索サービスを使えません。\nSERVICEURL=htps://x",
+              UnusableServiceText(L"htps://x"));
+    const std::wstring longValue(300, L'a');
+    EXPECT_EQ(std::wstring(100, L'a') + L"…",
+              UnusableServiceText(longValue).substr(UnusableServiceText(longValue).find(L'=') + 1));
+    EXPECT_EQ(L"HttpSendRequest() Failed. (0x00002ee2)", LookupTimeoutText());
+
+    struct Case
+    {
+        unsigned error;
+        FileFailure failure;
+    };
+    const Case cases[] = {{2, FileFailure::NotFound},   {5, FileFailure::NoAccess}, {32, FileFailure::NoAccess},
+                          {112, FileFailure::DiskFull}, {8, FileFailure::NoMemory}, {1117, FileFailure::Other}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(FileFailureFromError(c.error), c.failure) << c.error;
+    }
+    EXPECT_EQ(L"設定ファイルを保存できませんでした。\nC:\\t\\a.ini\nディスクの空きが足りません。",
+              SettingsFileFailureText(true, L"C:\\t\\a.ini", FileFailure::DiskFull, 112));
+    EXPECT_EQ(L"設定ファイルを読み込めませんでした。\nb.ini\nエラー番号 1117",
+              SettingsFileFailureText(false, L"b.ini", FileFailure::Other, 1117));
+}

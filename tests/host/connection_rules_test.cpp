@@ -66,9 +66,9 @@ TEST(ConnectingDialog, StartHangUpAndWorkerMessagesLeadToTheirAction)
         SCOPED_TRACE(testing::Message() << c.disconnect << c.exists << c.verdict);
         EXPECT_EQ(DecideDialogStart(c.disconnect, c.exists, c.verdict), c.action);
     }
-    // Without a posted end message nothing would close the dialog after the hang-ups.
-    EXPECT_EQ(DecideAfterHangUp(true), D::AwaitEnd);
-    EXPECT_EQ(DecideAfterHangUp(false), D::EndDone);
+    // A line still up after the hang-ups is said, never taken for cut.
+    EXPECT_EQ(DecideAfterHangUp(true), D::EndDone);
+    EXPECT_EQ(DecideAfterHangUp(false), D::ReportLineStillUp);
     EXPECT_EQ(DecideOnWorkerMessage(false, true), D::EndDone);
     EXPECT_EQ(DecideOnWorkerMessage(false, false), D::EndFailed);
     EXPECT_EQ(DecideOnWorkerMessage(true, false), D::EndDone);
@@ -82,6 +82,11 @@ TEST(HangUpWait, EndsWhenGoneOnFailureAndAtTheDeadline)
     EXPECT_FALSE(KeepWaitingForHangUp(0, start, start + kHangUpWaitMs));
     EXPECT_FALSE(KeepWaitingForHangUp(6, start, start + 10));   // gone
     EXPECT_FALSE(KeepWaitingForHangUp(632, start, start + 10)); // cannot be watched
+
+    EXPECT_TRUE(HangUpCompleted(6, true));    // gone from the list
+    EXPECT_TRUE(HangUpCompleted(0, false));   // still listed, but no longer connected
+    EXPECT_FALSE(HangUpCompleted(0, true));   // the wait ran out on a connected line
+    EXPECT_FALSE(HangUpCompleted(632, true)); // unreadable: not known to be cut
 }
 
 } // namespace

@@ -17,13 +17,14 @@ TEST(ServiceUrl, UsableOnlyWithHttpSchemeHostAndNoSpaceOrControl)
     EXPECT_FALSE(IsUsableServiceUrl(L"http://" + std::wstring(249, L'a')));
 }
 
-TEST(ServiceUrl, ConfiguredServiceReplacesTheBuiltInOnlyWhenUsable)
+TEST(ServiceUrl, AConfiguredServiceIsAskedOrNothingIs)
 {
     const std::wstring builtIn = L"http://built.in/loc1/location";
-    EXPECT_EQ(builtIn, ChooseServiceUrl(std::nullopt, builtIn));
-    EXPECT_EQ(builtIn, ChooseServiceUrl(std::wstring(), builtIn));
-    EXPECT_EQ(builtIn, ChooseServiceUrl(std::wstring(L"ftp://other/x"), builtIn));
-    EXPECT_EQ(L"https://other/x", ChooseServiceUrl(std::wstring(L"https://other/x"), builtIn));
+    EXPECT_EQ(&builtIn, ChooseServiceUrl(std::nullopt, builtIn));
+    EXPECT_EQ(&builtIn, ChooseServiceUrl(std::wstring(), builtIn));
+    // A typo in the user's own service never sends the CS-ID to the built-in one.
+    EXPECT_EQ(nullptr, ChooseServiceUrl(std::wstring(L"htps://other/x"), builtIn));
+    EXPECT_EQ(L"https://other/x", *ChooseServiceUrl(std::wstring(L"https://other/x"), builtIn));
     EXPECT_TRUE(IsSecureUrl(L"HTTPS://h/x?my=http://a"));
     EXPECT_FALSE(IsSecureUrl(L"http://h/x?my=https://a"));
 }

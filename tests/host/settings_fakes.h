@@ -45,5 +45,5 @@ inline auto Fields(const CSettings& s)
 {
     return std::make_tuple(s.m_urlList, s.m_browserList, s.m_nUrlIndex, s.m_nBrowserIndex, s.m_bLocateEasy,
                            s.m_bStartupAll, s.m_bAutoConnect, s.m_bAutoBrowser, s.m_nConnectWait, s.m_nBrowserWait,
-                           s.m_strLog, std::wstring(s.m_szIniPath));
+                           s.m_strLog, std::wstring(s.m_szIniPath), s.m_lookupCache);
 }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -56,6 +57,7 @@ TEST_F(SettingsTest, SaveThenLoadRestoresTheRecord)
     settings.m_bAutoBrowser = 0;
     settings.m_nConnectWait = -250;
     settings.m_nBrowserWait = 123456;
+    settings.m_lookupCache = false;
     settings.Exchange(true);
     ASSERT_TRUE(settings.Save(L"\\a.ini"));
 
@@ -123,6 +125,34 @@ TEST_F(SettingsTest, ServiceUrlAndPortAreSavedExactlyAsReadAndOnlyWhenPresent)
     ASSERT_TRUE(settings.Load(L"\\factory.ini")); // without the keys: dropped, and saved without
     ASSERT_TRUE(settings.Save(L"\\saved.ini"));
     EXPECT_EQ(host.m_files.m_files[L"\\saved.ini"], factory);
+}
+
+TEST_F(SettingsTest, LookupCacheFlagIsOffWithoutTheKeyAndSavedOnlyOnceSet)
+{
+    ASSERT_TRUE(settings.Save(L"\\factory.ini"));
+    const auto withLine = [factory = host.m_files.m_files[L"\\factory.ini"]](const std::wstring& line) {
+        std::vector<unsigned char> bytes = factory, tail = Utf16File(line);
+        bytes.insert(bytes.end(), tail.begin() + 2, tail.end()); // without the byte order mark
+        return bytes;
+    };
+    const std::tuple<std::wstring, std::optional<bool>, std::wstring> cases[] = {
+        // line after the factory keys, the flag read, the line saved back
+        {L"", std::nullopt, L""},
+        {L"LOOKUPCACHE=TRUE\r\n", true, L"LOOKUPCACHE=TRUE\r\n"},
+        {L"LOOKUPCACHE=FALSE\r\n", false, L"LOOKUPCACHE=FALSE\r\n"},
+        {L"LOOKUPCACHE=true\r\n", false, L"LOOKUPCACHE=FALSE\r\n"}, // exact, like the other flags
+    };
+    for (const auto& [line, read, saved] : cases) {
+        settings.m_lookupCache = !read.value_or(true); // a load replaces it
+        host.m_files.m_files[L"\\in.ini"] = withLine(line);
+        ASSERT_TRUE(settings.Load(L"\\in.ini"));
+        EXPECT_EQ(settings.m_lookupCache, read) << line;
+        ASSERT_TRUE(settings.Save(L"\\out.ini"));
+        EXPECT_EQ(host.m_files.m_files[L"\\out.ini"], withLine(saved)) << line;
+    }
+    settings.m_lookupCache = true; // turned on where the file had no key
+    ASSERT_TRUE(settings.Save(L"\\out.ini"));
+    EXPECT_EQ(host.m_files.m_files[L"\\out.ini"], withLine(L"LOOKUPCACHE=TRUE\r\n"));
 }
 
 TEST_F(SettingsTest, UnreadableFilesChangeNothingAndForeignOnesLoadEmpty)

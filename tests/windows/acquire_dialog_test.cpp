@@ -1,10 +1,10 @@
 // ctest-lock: com1
-#include "acquisition/acquire_dialog.h"
 #include "acquisition/cs_id.h"
 #include "resources/resource.h"
 #include "tests/windows/dialog_driver.h"
 #include "tests/windows/test_support.h"
 #include "tests/windows/wsim_control.h"
+#include "ui/acquire_dialog.h"
 
 #include <gtest/gtest.h>
 

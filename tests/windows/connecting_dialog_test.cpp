@@ -1,4 +1,4 @@
-#include "network/connecting_dialog.h"
+#include "ui/connecting_dialog.h"
 
 #include "platform/device_sim.h"
 #include "resources/resource.h"
@@ -143,19 +143,30 @@ TEST_F(ConnectingDialogTest, WorkerOutcomeDecidesTheResultAndAConnectionStaysHel
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
-TEST_F(ConnectingDialogTest, AbortButtonEndsWithTwoAndLeavesTheWorkerRunning)
+TEST_F(ConnectingDialogTest, AbortButtonStopsTheAttemptAndGivesItsConnectionBack)
 {
-    devicesim::SetProfile(Profile("test=0x21\nconnect=0x40@0"));
+    devicesim::SetProfile(Profile("test=0x21\nconnect=0x40@0,0x10@300"));
     EXPECT_EQ(ConnectAndAbort(kUrl), 2);
     EXPECT_EQ(g_seen.caption, L"接続中…");
     EXPECT_EQ(g_seen.progress, std::wstring(kUrl) + L" へ接続を開始します。");
-    EXPECT_EQ(devicesim::OpenRequests(), 1);
+    // Whether or not the worker got to ask, nothing stays open and nothing comes up later.
+    EXPECT_TRUE(PumpUntil([] { return devicesim::OpenRequests() == 0; }, 2000));
+    PumpFor(500);
+    EXPECT_EQ(devicesim::OpenRequests(), 0);
+    const devicesim::Counters counters = devicesim::GetCounters();
+    if (counters.realRequests != 0) {
+        EXPECT_EQ(counters.releases.back(), 0); // given back at once, not kept for later
+    }
 
-    // The next connect run stops it; its end message must not end the new dialog.
-    devicesim::SetProfile(Profile("test=0x21\nconnect=0x40@0,0x10@300"));
-    g_seen = Seen();
+    // A connection that came up earlier is not a later dialog's to give back.
     g_pressAbort = false;
     EXPECT_EQ(RunConnectDialog(Instance(), nullptr, kUrl), 1);
+    devicesim::SetProfile(Profile("test=timeout"));
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(RunConnectDialog(Instance(), nullptr, kUrl), 2);
+    EXPECT_EQ(boxes.Count(), 1u);
+    PumpFor(100);
+    EXPECT_EQ(devicesim::OpenRequests(), 1);
 }
 
 TEST_F(ConnectingDialogTest, FailedCheckShowsTheReasonOwnedByTheDialog)

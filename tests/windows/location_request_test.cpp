@@ -46,7 +46,8 @@ struct Outcome
     bool ok;
     std::wstring body;
     std::wstring location;
-    std::vector<MessageBoxRecorder::Box> boxes;
+    std::wstring error;
+    size_t boxes;
 };
 
 Outcome Lookup(const std::wstring& request, const std::wstring& csid, const std::wstring& proxy = std::wstring())
@@ -54,8 +55,8 @@ Outcome Lookup(const std::wstring& request, const std::wstring& csid, const std:
     MessageBoxRecorder recorder;
     Outcome o;
     o.location = L"untouched";
-    o.ok = CLocationService::RequestLocation(request, proxy, true, csid, o.body, o.location);
-    o.boxes = recorder.Boxes();
+    o.ok = CLocationService::RequestLocation(request, proxy, true, csid, o.body, o.location, o.error);
+    o.boxes = recorder.Count(); // the caller shows the failure, on its own thread
     return o;
 }
 
@@ -66,7 +67,7 @@ TEST(LocationRequest, SendsTheHandsetRequestAndTakesTheRedirectWithoutFollowingI
     std::wstring dest = L"http://127.0.0.1:" + std::to_wstring(LookupControl::Port()) + L"/followed";
     Outcome o = Lookup(RequestFor(dest), L"1234/5");
     ASSERT_TRUE(o.ok);
-    EXPECT_TRUE(o.boxes.empty());
+    EXPECT_TRUE(o.error.empty());
     EXPECT_EQ(dest + L"?pos=N35.41.12.000E139.45.00.000", o.location);
     EXPECT_EQ(L"moved\n", o.body);
 
@@ -85,12 +86,15 @@ TEST(LocationRequest, SendsTheHandsetRequestAndTakesTheRedirectWithoutFollowingI
     EXPECT_NE(r.end(), std::find(r.begin(), r.end(), std::string("X-CS-INFO: 1234/5")));
 }
 
-TEST(LocationRequest, ProgramServiceExpandsTheLookedUpPosition)
+TEST(LocationRequest, ServiceExpandsTheLookedUpPosition)
 {
     LookupControl stub;
     EXPECT_EQ(std::wstring(TAVRIN_LOOKUP_URL), g_locationService.m_strServiceUrl);
-    CLocationService& service = g_locationService;
-    service.m_strServiceUrl = LookupControl::ServiceUrl();
+    CLocationService service(LookupControl::ServiceUrl(), [](const std::wstring& request, const std::wstring& csid,
+                                                             std::wstring& body, std::wstring& location) {
+        std::wstring error;
+        return CLocationService::RequestLocation(request, std::wstring(), true, csid, body, location, error);
+    });
     std::wstring body, url, position;
     MessageBoxRecorder recorder;
     ASSERT_TRUE(
@@ -109,10 +113,9 @@ TEST(LocationRequest, ProgramServiceExpandsTheLookedUpPosition)
     stub.Configure(R"({"mode": "fixed_location", "location": "http://x/ \"-k\""})");
     ASSERT_TRUE(service.ExpandFromCsId(L"u", nullptr, L"1234/5", body, url, position));
     EXPECT_EQ(L"http://x/%20%22-k%22", url);
-    service.m_strServiceUrl = TAVRIN_LOOKUP_URL;
 }
 
-TEST(LocationRequest, EachFailureShowsItsBoxAndReturnsFalse)
+TEST(LocationRequest, EachFailureNamesItsCallAndShowsNothing)
 {
     struct Case
     {
@@ -149,18 +152,15 @@ TEST(LocationRequest, EachFailureShowsItsBoxAndReturnsFalse)
         Outcome o = Lookup(c.request, c.csid);
         EXPECT_FALSE(o.ok);
         EXPECT_EQ(L"untouched", o.location);
-        ASSERT_EQ(1u, o.boxes.size());
-        EXPECT_EQ(nullptr, o.boxes[0].owner);
-        EXPECT_EQ(L"Error", o.boxes[0].caption);
-        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), o.boxes[0].style);
+        EXPECT_EQ(0u, o.boxes);
         size_t bar = c.box.find(L'|');
         if (bar != std::wstring::npos) {
-            const std::wstring& text = o.boxes[0].text;
+            const std::wstring& text = o.error;
             EXPECT_EQ(0u, text.rfind(c.box.substr(0, bar), 0)) << Narrow(text);
             EXPECT_EQ(L" Failed. (0x", text.substr(text.find(L"()") + 2, 12)) << Narrow(text);
             EXPECT_EQ(L')', text.back());
         } else {
-            EXPECT_EQ(c.box, o.boxes[0].text);
+            EXPECT_EQ(c.box, o.error);
         }
         EXPECT_EQ(c.requestsLogged, stub.Requests().size());
     }
@@ -175,7 +175,6 @@ TEST(LocationRequest, LimitsThatStillWork)
     Outcome o = Lookup(RequestFor(dest), L"1234/5");
     EXPECT_TRUE(o.ok);
     EXPECT_EQ(dest + L"?pos=N35.41.12.000E139.45.00.000", o.location);
-    EXPECT_TRUE(o.boxes.empty());
 
     stub.Configure(R"({"mode": "long_location", "location_length": 511})");
     o = Lookup(RequestFor(L"http://map.example/m"), L"1234/5");
@@ -196,9 +195,8 @@ TEST(LocationRequest, StalledServiceTimesOut)
     stub.Configure(R"({"mode": "stall", "stall_seconds": 40})");
     Outcome o = Lookup(RequestFor(L"http://map.example/m"), L"1234/5");
     EXPECT_FALSE(o.ok);
-    ASSERT_EQ(1u, o.boxes.size());
     // Windows names the time-out (ERROR_INTERNET_TIMEOUT); Wine reports the connection aborted
-    const std::wstring& text = o.boxes[0].text;
+    const std::wstring& text = o.error;
     EXPECT_TRUE(text == L"HttpSendRequest() Failed. (0x00002ee2)" || text == L"HttpSendRequest() Failed. (0x00002efe)")
         << Narrow(text);
 }

@@ -27,6 +27,7 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_chunks.push_back(text);
     }
+    void OnReadError(const std::wstring&) override {}
     std::vector<std::wstring> Chunks() const
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -238,6 +239,7 @@ TEST_F(SerialPortTest, ReaderStuckInTheListenerIsTerminatedOnClose)
             SetEvent(entered);
             Sleep(5000);
         }
+        void OnReadError(const std::wstring&) override {}
     } stuck;
     port.SetListener(&stuck);
     ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));

@@ -1,0 +1,270 @@
+#include "ui/acquire_dialog.h"
+
+#include "acquisition/acquire_logic.h"
+#include "acquisition/cs_id.h"
+#include "common/message_box.h"
+#include "common/worker_task.h"
+#include "resources/resource.h"
+#include "ui/dialog_frame.h"
+
+#include <memory>
+#include <mutex>
+
+std::wstring g_strLocation;
+
+namespace {
+
+int g_nAcquireMode = ACQUIRE_CS_ID;
+HWND g_hAcquireParent = nullptr;
+HINSTANCE g_hAcquireInstance = nullptr;
+int g_nRetryLimit = kAcquireRetryLimit;
+int g_nRetryCount = 0;
+CAnswerWait g_answerWait;
+
+// A port being opened on a worker (the device may take seconds to answer): the dialog takes
+// the device when the worker is done, or, once given up on, the worker closes it itself.
+struct PortOpening
+{
+    std::mutex lock;
+    bool givenUp = false;
+    HANDLE device = INVALID_HANDLE_VALUE;
+    DCB configured{};
+    std::wstring error;
+};
+std::shared_ptr<PortOpening> g_opening;
+std::shared_ptr<CWorkerTask> g_openTask;
+
+void GiveUpOpening()
+{
+    if (g_openTask) {
+        g_openTask->Abandon();
+        g_openTask.reset();
+    }
+    if (g_opening) {
+        std::lock_guard<std::mutex> lock(g_opening->lock);
+        g_opening->givenUp = true;
+        if (g_opening->device != INVALID_HANDLE_VALUE) {
+            CloseHandle(g_opening->device);
+            g_opening->device = INVALID_HANDLE_VALUE;
+        }
+    }
+    g_opening.reset();
+}
+
+void PostClose(HWND dialog, WPARAM code, LPARAM lParam = 0)
+{
+    g_answerWait.Stop();
+    GiveUpOpening();
+    PostMessageW(dialog, WM_CLOSE, code, lParam);
+}
+
+void ShowFailure(HWND dialog, const AnswerDecision& decision)
+{
+    ShowMessageBox(dialog, decision.text, decision.caption, decision.style);
+}
+
+INT_PTR RunAcquireDialog(HINSTANCE instance, HWND parent)
+{
+    g_hAcquireParent = parent;
+    g_hAcquireInstance = instance;
+    INT_PTR result = RunDialogFromTemplate(instance, IDD_PROGRESS, parent, AcquireDlgProc);
+    return result == -1 ? 2 : result;
+}
+
+void SendFirstCommand(HWND dialog)
+{
+    const bool sent = g_nAcquireMode == ACQUIRE_SIMPLE_COORDINATES ? g_csId.SendAtLbc1() : g_csId.SendAtK20();
+    if (sent) {
+        g_answerWait.CommandSent();
+        return;
+    }
+    ShowFailure(dialog, AcquireSendFailure(g_nAcquireMode));
+    PostClose(dialog, 2);
+}
+
+// The port is opened on a worker, so the dialog answers (and "中断" works) while the device
+// is tried; a port left open by an earlier acquisition is used at once.
+void StartAcquisition(HWND dialog)
+{
+    if (g_csId.Port().IsOpen()) {
+        SendFirstCommand(dialog);
+        return;
+    }
+    auto opening = std::make_shared<PortOpening>();
+    const std::wstring name = g_csId.DeviceName();
+    const DWORD attempts = g_csId.Port().OpenAttempts();
+    const DWORD interval = g_csId.Port().AttemptInterval();
+    g_opening = opening;
+    g_openTask = CWorkerTask::Start(dialog, WM_TAVRIN_TASK_DONE, [=](const CWorkerTask& task) {
+        DCB configured{};
+        std::wstring error;
+        HANDLE device = CSerialPort::OpenDevice(
+            CCsId::LineSettings(), name, attempts, interval, [&task] { return task.Cancelled(); }, configured, error);
+        std::lock_guard<std::mutex> lock(opening->lock);
+        if (opening->givenUp) {
+            if (device != INVALID_HANDLE_VALUE) {
+                CloseHandle(device);
+            }
+            return;
+        }
+        opening->device = device;
+        opening->configured = configured;
+        opening->error = error;
+    });
+    if (!g_openTask) {
+        g_opening.reset();
+        SendFirstCommand(dialog); // opens the port here
+    }
+}
+
+void OnPortOpened(HWND dialog)
+{
+    std::shared_ptr<PortOpening> opening = std::move(g_opening);
+    g_openTask.reset();
+    HANDLE device;
+    DCB configured;
+    std::wstring error;
+    {
+        std::lock_guard<std::mutex> lock(opening->lock);
+        device = opening->device;
+        configured = opening->configured;
+        error = opening->error;
+        opening->device = INVALID_HANDLE_VALUE;
+    }
+    if (device == INVALID_HANDLE_VALUE) {
+        ShowMessageBox(dialog, error, L"Error", MB_OK | MB_ICONERROR);
+        ShowFailure(dialog, AcquireSendFailure(g_nAcquireMode));
+        PostClose(dialog, 2);
+        return;
+    }
+    if (!g_csId.AdoptPort(device, configured)) {
+        ShowFailure(dialog, AcquireSendFailure(g_nAcquireMode));
+        PostClose(dialog, 2);
+        return;
+    }
+    SendFirstCommand(dialog);
+}
+
+void OnInitDialog(HWND dialog)
+{
+    g_answerWait.Stop();
+    SetUpFullScreenDialog(dialog);
+    SetProgressText(dialog, L"取得中…", AcquireProgressText(g_nAcquireMode));
+    g_csId.SetNotify(dialog, WM_TAVRIN_ANSWER, WM_TAVRIN_SERIAL_ERROR);
+    StartAcquisition(dialog);
+}
+
+// The serial reader's failures, shown here on the dialog's thread; the reader has ended, and
+// the dialog waits for "中断" as it does for a module that does not answer.
+void ShowReadErrors(HWND dialog)
+{
+    for (const std::wstring& text : g_csId.TakeReadErrors()) {
+        ShowMessageBox(dialog, text, L"Error", MB_OK | MB_ICONERROR);
+    }
+}
+
+} // namespace
+
+INT_PTR ShowCsIdDialog(HINSTANCE instance, HWND parent)
+{
+    g_nAcquireMode = ACQUIRE_CS_ID;
+    return RunAcquireDialog(instance, parent);
+}
+
+INT_PTR ShowSimpleCoordinatesDialog(HINSTANCE instance, HWND parent)
+{
+    g_nRetryCount = 0;
+    g_nAcquireMode = ACQUIRE_SIMPLE_COORDINATES;
+    return RunAcquireDialog(instance, parent);
+}
+
+bool HandleAnswer(HWND dialog)
+{
+    std::wstring answer;
+    int kind = g_csId.TakeResponse(answer);
+    std::wstring result;
+    bool parsed = false;
+    if (kind == RESP_K20) {
+        parsed = CCsId::ParseCsId(answer, result);
+    } else if (kind == RESP_LBCQ) {
+        parsed = CCsId::ParseSimpleCoordinates(answer, result);
+    }
+
+    AnswerDecision decision = g_answerWait.Decide(kind, parsed, g_nRetryCount, g_nRetryLimit);
+    switch (decision.action) {
+    case AnswerAction::Ignore:
+        return true;
+    case AnswerAction::SendQuery:
+        if (g_csId.SendAtLbcQuery()) {
+            g_answerWait.CommandSent();
+            return true;
+        }
+        break;
+    case AnswerAction::RepeatFix:
+        if (g_csId.SendAtLbc1()) {
+            g_answerWait.CommandSent();
+            return true;
+        }
+        break;
+    case AnswerAction::Succeed:
+        g_strLocation = result;
+        g_csId.ClosePort();
+        PostClose(dialog, 1);
+        return true;
+    case AnswerAction::Fail:
+        break;
+    }
+    ShowFailure(dialog, decision);
+    return false;
+}
+
+INT_PTR CALLBACK AcquireDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL) {
+            if (g_csId.IsPortOpened()) {
+                g_csId.ClosePort();
+            }
+            PostClose(dialog, wParam, lParam);
+            return TRUE;
+        }
+        // The done button of the full-screen frame (IDOK) does not end an acquisition.
+        return FALSE;
+    case WM_CLOSE:
+        // A close from the window frame carries no result: it counts as a cancel.
+        if (LOWORD(wParam) == 0) {
+            SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            return TRUE;
+        }
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    case WM_TAVRIN_ANSWER:
+        if (!HandleAnswer(dialog)) {
+            PostClose(dialog, 2);
+        }
+        return FALSE;
+    case WM_TAVRIN_TASK_DONE:
+        if (g_openTask && g_openTask->Is(lParam)) {
+            OnPortOpened(dialog);
+        }
+        return TRUE;
+    case WM_TAVRIN_SERIAL_ERROR:
+        ShowReadErrors(dialog);
+        return TRUE;
+    case WM_DESTROY:
+        // Also when taken down with its owner: nothing may reach a window that is gone.
+        g_answerWait.Stop();
+        GiveUpOpening();
+        g_csId.SetNotify(nullptr, 0);
+        return FALSE;
+    case WM_SIZE:
+        RelayoutFromTemplate(g_hAcquireInstance, dialog, IDD_PROGRESS);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}

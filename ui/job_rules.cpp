@@ -1,0 +1,48 @@
+#include "ui/job_rules.h"
+
+JobStep FirstJobStep(bool getFirst, const JobSettings& settings)
+{
+    if (getFirst) {
+        return JobStep::Acquire;
+    }
+    return UsesCache(settings) ? JobStep::ConsultCache : JobStep::CheckInputs;
+}
+
+JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settings)
+{
+    if (outcome == StepOutcome::Stop) {
+        return JobStep::Done;
+    }
+    switch (done) {
+    case JobStep::Acquire:
+        if (UsesCache(settings)) {
+            return JobStep::ConsultCache;
+        }
+        return settings.waitMs != 0 ? JobStep::WaitBeforeSend : JobStep::CheckInputs;
+    case JobStep::ConsultCache:
+        // The wait comes before a connection and a lookup; a position from the cache needs neither.
+        return settings.waitMs != 0 && !settings.cached ? JobStep::WaitBeforeSend : JobStep::CheckInputs;
+    case JobStep::WaitBeforeSend:
+        return JobStep::CheckInputs;
+    case JobStep::CheckInputs:
+        if (settings.cached) {
+            return JobStep::Locate;
+        }
+        // Coordinates need the service only to connect for its network.
+        return !settings.simpleCoordinates || settings.autoConnect ? JobStep::ChooseService : JobStep::Locate;
+    case JobStep::ChooseService:
+        return settings.autoConnect ? JobStep::CheckNetwork : JobStep::Locate;
+    case JobStep::CheckNetwork:
+        return outcome == StepOutcome::Ok ? JobStep::Locate : JobStep::Connect;
+    case JobStep::Connect:
+        return JobStep::Locate;
+    case JobStep::Locate:
+        return JobStep::Log;
+    case JobStep::Log:
+        return settings.startBrowser ? JobStep::StartBrowser : JobStep::Done;
+    case JobStep::StartBrowser:
+    case JobStep::Done:
+        break;
+    }
+    return JobStep::Done;
+}
