@@ -1,5 +1,7 @@
 #include "common/message_box.h"
 
+#include "platform/screen_box.h"
+
 #include <mutex>
 
 namespace {
@@ -19,7 +21,7 @@ int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& cap
     if (hook) {
         return hook(owner, text, caption, style);
     }
-    return MessageBoxW(owner, text.c_str(), caption.c_str(), style);
+    return ShowScreenMessageBox(owner, text.c_str(), caption.c_str(), style);
 }
 
 void SetMessageBoxHook(MessageBoxHook hook)

@@ -155,6 +155,8 @@ LRESULT CALLBACK MenuBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lPara
             delete data;
         }
         break;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(data != nullptr ? data->font : nullptr);
     case WM_MOUSEACTIVATE:
         // Tapping a soft key leaves the focus where it was.
         return MA_NOACTIVATE;

@@ -2,9 +2,9 @@
 // minimal_window: the smallest Win32 program that opens a window.
 // elements_window (built with TAVRIN_ELEMENTS): the elements of tavrin's main window built the
 // plainest way, with none of tavrin's code: the window over the work area, a soft-key bar as a
-// top-level window of its own below it, and the main window's 19 controls with their texts,
-// the two combo boxes holding the factory entries. It is what start-up cannot go below on a
-// platform, whatever tavrin does.
+// top-level window of its own below it, and the main window's 19 controls with their texts in
+// the template's font, the two combo boxes holding the factory entries. It is what start-up
+// cannot go below on a platform, whatever tavrin does.
 #include <windows.h>
 
 namespace {
@@ -51,6 +51,8 @@ const wchar_t* const kUrlTitles[] = {L"ORVEL 提供", L"Brannikのホームペ�
                                      L"Yahoo! Map", L"Mapion"};
 const wchar_t* const kBrowserTitles[] = {L"InternetExplorer", L"Opera"};
 const wchar_t* const kSoftKeys[] = {L"終了", L"メニュー"};
+// The soft keys' font, "Tahoma" 9 bold, as the shell's bar draws them.
+HFONT g_barFont = nullptr;
 
 LRESULT CALLBACK BarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -61,10 +63,12 @@ LRESULT CALLBACK BarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam)
         GetClientRect(bar, &client);
         FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
         SetBkMode(dc, TRANSPARENT);
+        HGDIOBJ oldFont = SelectObject(dc, g_barFont);
         for (int i = 0; i < 2; ++i) {
             RECT key{client.right * i / 2, 0, client.right * (i + 1) / 2, client.bottom};
             DrawTextW(dc, kSoftKeys[i], -1, &key, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         }
+        SelectObject(dc, oldFont);
         EndPaint(bar, &ps);
         return 0;
     }
@@ -82,20 +86,39 @@ void AddElements(HWND window, HINSTANCE instance)
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     HDC screen = GetDC(nullptr);
     const int barHeight = MulDiv(26, GetDeviceCaps(screen, LOGPIXELSY), 96);
-    ReleaseDC(nullptr, screen);
+    LOGFONTW barFont{};
+    barFont.lfHeight = -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    barFont.lfWeight = FW_BOLD;
+    lstrcpynW(barFont.lfFaceName, L"Tahoma", LF_FACESIZE);
+    g_barFont = CreateFontIndirectW(&barFont);
     CreateWindowExW(WS_EX_NOACTIVATE, L"ElementsBar", L"", WS_POPUP | WS_VISIBLE, area.left, area.bottom - barHeight,
                     area.right - area.left, barHeight, window, nullptr, instance, nullptr);
     MoveWindow(window, area.left, area.top, area.right - area.left, area.bottom - area.top - barHeight, FALSE);
 
-    const LONG units = GetDialogBaseUnits();
-    const int baseX = LOWORD(units);
-    const int baseY = HIWORD(units);
+    // The template's font, "Arial" 8, for the controls' places and their text, as tavrin
+    // builds them.
+    LOGFONTW lf{};
+    lf.lfHeight = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, L"Arial", LF_FACESIZE);
+    HFONT font = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(screen, font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(screen, &metrics);
+    SIZE alphabet{};
+    GetTextExtentPoint32W(screen, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &alphabet);
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+    const int baseX = (alphabet.cx + 26) / 52;
+    const int baseY = metrics.tmHeight + metrics.tmExternalLeading;
     HWND combos[2] = {};
     int comboCount = 0;
     for (const Element& e : kElements) {
         HWND control =
             CreateWindowExW(0, e.windowClass, e.text, e.style, MulDiv(e.x, baseX, 4), MulDiv(e.y, baseY, 8),
                             MulDiv(e.cx, baseX, 4), MulDiv(e.cy, baseY, 8), window, nullptr, instance, nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (lstrcmpW(e.windowClass, L"COMBOBOX") == 0 && comboCount < 2) {
             combos[comboCount++] = control;
         }

@@ -14,10 +14,12 @@ bool ReadTemplate(HINSTANCE instance, WORD id, DialogTemplateData* out)
     return bytes != nullptr && ParseDialogTemplate(static_cast<const uint8_t*>(bytes), size, out);
 }
 
-// Swaps a static's or button's image for a fresh one of `ordinal`, freeing the old one.
+// Swaps a static's or button's image for a fresh one of `ordinal`, freeing the old one. An
+// icon comes at the screen's icon size (64 pixels on a 192-dpi screen), as the dialog made it.
 void ReloadImage(HINSTANCE instance, HWND control, WORD ordinal, UINT imageType)
 {
-    HANDLE fresh = LoadImageW(instance, MAKEINTRESOURCEW(ordinal), imageType, 0, 0, 0);
+    HANDLE fresh =
+        LoadImageW(instance, MAKEINTRESOURCEW(ordinal), imageType, 0, 0, imageType == IMAGE_ICON ? LR_DEFAULTSIZE : 0);
     if (fresh == nullptr) {
         return;
     }

@@ -5,6 +5,7 @@
 #include "ui/dialog_frame.h"
 
 #include <cstring>
+#include <string>
 
 std::vector<ControlEntry> g_controlList;
 
@@ -20,42 +21,62 @@ bool IsPushButton(const ControlEntry& entry)
     return entry.windowClass == 0x80 && (GetWindowLongPtrW(entry.window, GWL_STYLE) & 0x2) == 0;
 }
 
-// The dialog base units of `typeface` at `pointSize` on the screen, measured afresh; the
-// platform's dialog base units when the font cannot be made.
-PixelPair MeasureBaseUnits(const wchar_t* typeface, int pointSize)
+// The font of `typeface` at `pointSize` on the screen, made once and kept while the process
+// runs: the controls built from a template draw in it, as a dialog's controls draw in the
+// dialog's font (the platform's system font is no handset's and does not follow the dpi).
+// Null when the font cannot be made.
+HFONT TemplateFont(const wchar_t* typeface, int pointSize)
 {
-    int baseX = 0;
-    int baseY = 0;
+    struct Made
+    {
+        std::wstring typeface;
+        int pointSize;
+        HFONT font;
+    };
+    static std::vector<Made> made;
+    if (typeface == nullptr) {
+        return nullptr;
+    }
+    for (const Made& entry : made) {
+        if (entry.pointSize == pointSize && entry.typeface == typeface) {
+            return entry.font;
+        }
+    }
     HDC dc = GetDC(nullptr);
-    HFONT font = nullptr;
-    if (dc != nullptr && typeface != nullptr) {
-        LOGFONTW lf{};
-        lf.lfHeight = -MulDiv(pointSize, GetDeviceCaps(dc, LOGPIXELSY), 72);
-        lf.lfWeight = FW_NORMAL;
-        lf.lfCharSet = DEFAULT_CHARSET;
-        lstrcpynW(lf.lfFaceName, typeface, LF_FACESIZE);
-        font = CreateFontIndirectW(&lf);
+    if (dc == nullptr) {
+        return nullptr;
     }
+    LOGFONTW lf{};
+    lf.lfHeight = -MulDiv(pointSize, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, typeface, LF_FACESIZE);
+    ReleaseDC(nullptr, dc);
+    HFONT font = CreateFontIndirectW(&lf);
     if (font != nullptr) {
-        HGDIOBJ old = SelectObject(dc, font);
-        TEXTMETRICW metrics{};
-        GetTextMetricsW(dc, &metrics);
-        baseY = metrics.tmHeight + metrics.tmExternalLeading;
-        static const wchar_t kAlphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-        SIZE extent{};
-        GetTextExtentPoint32W(dc, kAlphabet, 52, &extent);
-        baseX = HorizontalBaseUnit(extent.cx);
-        SelectObject(dc, old);
-        DeleteObject(font);
-    } else {
+        made.push_back(Made{typeface, pointSize, font});
+    }
+    return font;
+}
+
+// The dialog base units of `font` on the screen; the platform's dialog base units when there
+// is no font.
+PixelPair MeasureBaseUnits(HFONT font)
+{
+    HDC dc = font != nullptr ? GetDC(nullptr) : nullptr;
+    if (dc == nullptr) {
         LONG units = GetDialogBaseUnits();
-        baseX = LOWORD(units);
-        baseY = HIWORD(units);
+        return PixelPair{LOWORD(units), HIWORD(units)};
     }
-    if (dc != nullptr) {
-        ReleaseDC(nullptr, dc);
-    }
-    return PixelPair{baseX, baseY};
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    static const wchar_t kAlphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, kAlphabet, 52, &extent);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return PixelPair{HorizontalBaseUnit(extent.cx), metrics.tmHeight + metrics.tmExternalLeading};
 }
 
 } // namespace
@@ -83,7 +104,8 @@ bool CDialogTemplate::CreateControls(HINSTANCE instance, HWND parent, WORD id, s
         list->clear();
     }
     // Measured once: every item is scaled with the same font on the same screen.
-    const PixelPair units = MeasureBaseUnits(m_data.hasFont ? m_data.typeface.c_str() : nullptr, m_data.pointSize);
+    HFONT font = m_data.hasFont ? TemplateFont(m_data.typeface.c_str(), m_data.pointSize) : nullptr;
+    const PixelPair units = MeasureBaseUnits(font);
     for (const TemplateItem& item : m_data.items) {
         const wchar_t* className =
             item.windowClass.isOrdinal ? PredefinedClassName(item.windowClass.ordinal) : item.windowClass.text.c_str();
@@ -97,6 +119,9 @@ bool CDialogTemplate::CreateControls(HINSTANCE instance, HWND parent, WORD id, s
         HWND control =
             CreateWindowExW(item.exStyle, className, text, item.style, position.x, position.y, size.x, size.y, parent,
                             reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)), instance, nullptr);
+        if (control != nullptr && font != nullptr) {
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        }
         if (list != nullptr && item.windowClass.isOrdinal && control != nullptr) {
             ControlEntry entry{};
             entry.id = item.id;
@@ -112,7 +137,7 @@ bool CDialogTemplate::CreateControls(HINSTANCE instance, HWND parent, WORD id, s
 
 PixelPair DialogUnitsToPixels(const wchar_t* typeface, int pointSize, int h, int v)
 {
-    const PixelPair units = MeasureBaseUnits(typeface, pointSize);
+    const PixelPair units = MeasureBaseUnits(TemplateFont(typeface, pointSize));
     return ScaleDialogUnits(h, v, units.x, units.y);
 }
 

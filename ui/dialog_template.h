@@ -26,7 +26,8 @@ class CDialogTemplate
 public:
     // True when the resource was found, loaded, copied and parsed.
     bool LoadTemplate(HINSTANCE instance, WORD id);
-    // Creates the template's controls as children of `parent`; refills `list` when given.
+    // Creates the template's controls as children of `parent`, drawn in the template's font
+    // (kept for the life of the process); refills `list` when given.
     // False (nothing created, no list touched) when the template cannot be read.
     bool CreateControls(HINSTANCE instance, HWND parent, WORD id, std::vector<ControlEntry>* list);
 

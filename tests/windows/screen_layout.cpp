@@ -1,0 +1,588 @@
+// Every window and box of the program fits the handset's screen it runs on: no control leaves
+// its parent's client area and no text is wider or taller than its control, measured with the
+// control's own font. Run by scripts/wine-screen on a virtual desktop of a handset's size and
+// dpi: on a portrait screen every window and box, on a landscape one the about box (the only
+// window with a landscape layout). The boxes are every message of the user's guide's table.
+#include "common/message_box.h"
+#include "platform/aygshell.h"
+#include "resources/resource.h"
+#include "settings/settings.h"
+#include "tests/windows/dialog_driver.h"
+#include "tests/windows/test_support.h"
+#include "ui/app_state.h"
+#include "ui/dialog_frame.h"
+#include "ui/dialog_template.h"
+#include "ui/list_editor.h"
+#include "ui/list_model.h"
+#include "ui/main_window.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using ::testing::IsEmpty;
+
+std::string Narrow(const std::wstring& text)
+{
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(size > 0 ? size - 1 : 0, '\0');
+    if (size > 1) {
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
+    }
+    return out;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring out(size > 0 ? size - 1 : 0, L'\0');
+    if (size > 1) {
+        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(), size);
+    }
+    return out;
+}
+
+std::wstring TextOf(HWND window)
+{
+    std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
+    text.resize(GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
+    return text;
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+int Dpi()
+{
+    HDC dc = GetDC(nullptr);
+    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+int Scaled(int pixels)
+{
+    return MulDiv(pixels, Dpi(), 96);
+}
+
+bool Portrait()
+{
+    return GetSystemMetrics(SM_CYSCREEN) > GetSystemMetrics(SM_CXSCREEN);
+}
+
+bool Inside(const RECT& inner, const RECT& outer)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+std::string Describe(const RECT& r)
+{
+    std::ostringstream out;
+    out << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
+    return out.str();
+}
+
+// The extent of `text` in `font` (the stock system font when null): one line, or wrapped at
+// `wrapWidth` pixels when it is given.
+SIZE Extent(HFONT font, const std::wstring& text, UINT format, int wrapWidth = 0)
+{
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font != nullptr ? font : GetStockObject(SYSTEM_FONT));
+    RECT rect{0, 0, wrapWidth > 0 ? wrapWidth : 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect,
+              format | DT_CALCRECT | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+int LineHeight(HFONT font)
+{
+    return Extent(font, L"Ag漢", 0).cy;
+}
+
+HFONT FontOf(HWND control)
+{
+    return reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+}
+
+int IconWidth(HICON icon)
+{
+    ICONINFO info{};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+    if (info.hbmColor != nullptr) {
+        DeleteObject(info.hbmColor);
+    }
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
+// What of one control does not fit: its place, then its text.
+void CheckControl(HWND control, const RECT& parentClient, std::vector<std::string>* faults)
+{
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    const std::wstring className = ClassOf(control);
+    const LONG style = GetWindowLongW(control, GWL_STYLE);
+    // An icon's "text" is its resource number.
+    const bool icon = className == L"Static" && (style & SS_TYPEMASK) == SS_ICON;
+    const std::wstring text = icon ? L"" : TextOf(control);
+    const std::string name =
+        Narrow(className) + " " + std::to_string(GetDlgCtrlID(control)) + " \"" + Narrow(text) + "\"";
+    if (!Inside(rect, parentClient)) {
+        faults->push_back(name + " at " + Describe(rect) + " leaves its parent's client area " +
+                          Describe(parentClient));
+    }
+    RECT client;
+    GetClientRect(control, &client);
+    const HFONT font = FontOf(control);
+    SIZE room{client.right, client.bottom};
+    SIZE need{0, 0};
+    if (className == L"Button") {
+        const LONG type = style & BS_TYPEMASK;
+        if (type == BS_GROUPBOX || type == BS_OWNERDRAW || text.empty()) {
+            return;
+        }
+        need = Extent(font, text, 0);
+        if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+            room.cx -= 2 * Scaled(2); // the raised edges
+            room.cy -= 2 * Scaled(2);
+        } else {
+            room.cx -= Scaled(13) + Scaled(4); // the box and the gap before the text
+        }
+    } else if (className == L"Static") {
+        const LONG type = style & SS_TYPEMASK;
+        if (icon) {
+            // At the screen's icon size: a VGA screen's icons are twice a QVGA screen's.
+            const int size = IconWidth(reinterpret_cast<HICON>(SendMessageW(control, STM_GETICON, 0, 0)));
+            if (size != GetSystemMetrics(SM_CXICON)) {
+                faults->push_back(name + " shows a " + std::to_string(size) + "-pixel icon; the screen's are " +
+                                  std::to_string(GetSystemMetrics(SM_CXICON)));
+            }
+            return;
+        }
+        if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT && type != SS_SIMPLE &&
+            type != SS_LEFTNOWORDWRAP) {
+            return; // bitmaps, frames
+        }
+        if (text.empty()) {
+            return;
+        }
+        const UINT format = ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0) | ((style & SS_EDITCONTROL) ? DT_EDITCONTROL : 0);
+        const bool wraps = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT;
+        need = Extent(font, text, format | DT_EXPANDTABS, wraps ? room.cx : 0);
+    } else if (className == L"Edit" || className == L"ComboBox") {
+        // Their text scrolls; a line of it must still show whole.
+        need = SIZE{0, LineHeight(font)};
+    } else {
+        return;
+    }
+    if (need.cx > room.cx || need.cy > room.cy) {
+        faults->push_back(name + " needs " + std::to_string(need.cx) + "x" + std::to_string(need.cy) +
+                          " pixels for its text, has " + std::to_string(room.cx) + "x" + std::to_string(room.cy));
+    }
+}
+
+// The caption's text fits between the frame's left end and its buttons (the done button of a
+// full-screen dialog, the close button of a window with a system menu).
+void CheckCaption(HWND window, std::vector<std::string>* faults)
+{
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    if ((style & WS_CAPTION) != WS_CAPTION) {
+        return;
+    }
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const int frame = GetSystemMetrics(SM_CXFIXEDFRAME);
+    int left = rect.left + frame + Scaled(2);
+    int right = rect.right - frame;
+    if (style & WS_SYSMENU) {
+        left += GetSystemMetrics(SM_CXSMICON) + Scaled(2);
+        right -= GetSystemMetrics(SM_CXSIZE);
+    }
+    RECT done;
+    if (SHDoneButtonRect(window, &done)) {
+        right = std::min<int>(right, done.left);
+    }
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    HFONT font = CreateFontIndirectW(&metrics.lfCaptionFont);
+    const std::wstring caption = TextOf(window);
+    const int need = Extent(font, caption, DT_NOPREFIX).cx;
+    DeleteObject(font);
+    if (need > right - left) {
+        faults->push_back("caption \"" + Narrow(caption) + "\" needs " + std::to_string(need) + " pixels, has " +
+                          std::to_string(right - left));
+    }
+}
+
+// Everything of a top-level window that does not fit the screen.
+std::vector<std::string> LayoutFaults(HWND window)
+{
+    std::vector<std::string> faults;
+    RECT rect;
+    GetWindowRect(window, &rect);
+    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (!Inside(rect, screen)) {
+        faults.push_back("window \"" + Narrow(TextOf(window)) + "\" at " + Describe(rect) + " leaves the screen " +
+                         Describe(screen));
+    }
+    CheckCaption(window, &faults);
+    RECT client;
+    GetClientRect(window, &client);
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (IsWindowVisible(child)) {
+            CheckControl(child, client, &faults);
+        }
+    }
+    return faults;
+}
+
+// The soft keys' texts fit their halves of the bar, in the bar's own font.
+std::vector<std::string> SoftKeyFaults(HWND bar)
+{
+    std::vector<std::string> faults;
+    for (int key = 0; key < 2; ++key) {
+        RECT rect{};
+        wchar_t text[64] = {};
+        if (!SHMenuBarButtonRect(bar, key, &rect) || !SHMenuBarButtonText(bar, key, text, 64)) {
+            faults.push_back("soft key " + std::to_string(key) + " is missing");
+            continue;
+        }
+        SIZE need = Extent(FontOf(bar), text, DT_NOPREFIX);
+        if (need.cx > rect.right - rect.left || need.cy > rect.bottom - rect.top) {
+            faults.push_back("soft key \"" + Narrow(text) + "\" does not fit its " +
+                             std::to_string(rect.right - rect.left) + " pixels");
+        }
+    }
+    return faults;
+}
+
+// The rows of the user's guide's message table: a text and the caption of its box, or of the
+// progress dialog that shows it ("取得中…（取得中の画面）"). The reasons table feeds the
+// "%ls" of the connection check's failure.
+struct GuideMessage
+{
+    std::wstring text;
+    std::wstring caption;
+    bool screen; // shown in the progress dialog, not in a box
+};
+
+std::vector<std::wstring> Cells(const std::string& row)
+{
+    std::vector<std::wstring> cells;
+    std::string cell;
+    for (size_t i = 1; i < row.size(); ++i) {
+        if (row[i] == '\\' && i + 1 < row.size() && row[i + 1] == '|') {
+            cell += '|';
+            ++i;
+        } else if (row[i] == '|') {
+            cells.push_back(Wide(cell));
+            cell.clear();
+        } else {
+            cell += row[i];
+        }
+    }
+    for (std::wstring& c : cells) {
+        c.erase(0, c.find_first_not_of(L' '));
+        c.erase(c.find_last_not_of(L' ') + 1);
+    }
+    return cells;
+}
+
+std::wstring Unquote(std::wstring cell)
+{
+    if (cell.size() >= 2 && cell.front() == L'`' && cell.back() == L'`') {
+        cell = cell.substr(1, cell.size() - 2);
+    }
+    for (size_t at; (at = cell.find(L"<br>")) != std::wstring::npos;) {
+        cell.replace(at, 4, L"\n");
+    }
+    return cell;
+}
+
+// Realistic values for a message's printf conversions.
+std::wstring Fill(std::wstring text, const std::wstring& longestReason)
+{
+    std::wstring name = L"C:\\users\\tavrin\\Documents\\地図の設定\\今の地図サービス\\today_maps.ini";
+    if (text.find(L"dwStats") != std::wstring::npos) {
+        name = Fill(longestReason, L"");
+    } else if (text.find(L"LoadLibraryEx") != std::wstring::npos) {
+        name = L"comctl32.dll";
+    } else if (text.find(L"接続を開始") != std::wstring::npos) {
+        name = L"https://carrier-lookup.example.jp/loc1/location";
+    }
+    static const std::wregex conversion(L"%[-+ #0]*[0-9]*(?:\\.[0-9]+)?(?:hh|h|ll|l|z)?([diouxXsScp%])");
+    std::wstring out;
+    std::wsmatch match;
+    while (std::regex_search(text, match, conversion)) {
+        out += match.prefix().str();
+        switch (match[1].str()[0]) {
+        case L's':
+        case L'S':
+            out += name;
+            break;
+        case L'x':
+        case L'X':
+        case L'p':
+            out += L"00002ee2";
+            break;
+        case L'%':
+            out += L"%";
+            break;
+        default:
+            out += L"12";
+            break;
+        }
+        text = match.suffix().str();
+    }
+    return out + text;
+}
+
+std::vector<GuideMessage> ReadGuideMessages()
+{
+    std::ifstream file(Narrow(WinePathFromEnv("TAVRIN_SOURCE_DIR") + L"\\docs\\guide\\index.md"));
+    std::vector<GuideMessage> messages;
+    std::vector<std::wstring> reasons;
+    std::string line;
+    bool inSection = false;
+    bool messageTable = false;
+    bool reasonTable = false;
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.rfind("## ", 0) == 0) {
+            inSection = line == "## メッセージ一覧";
+            continue;
+        }
+        if (!inSection || line.rfind("|", 0) != 0) {
+            messageTable = reasonTable = false;
+            continue;
+        }
+        std::vector<std::wstring> cells = Cells(line);
+        if (cells.size() < 2 || cells[0].rfind(L"---", 0) == 0) {
+            continue;
+        }
+        if (cells[0] == L"メッセージ") {
+            messageTable = cells[1] == L"見出し";
+            continue;
+        }
+        if (cells[0] == L"理由") {
+            reasonTable = true;
+            continue;
+        }
+        if (reasonTable) {
+            reasons.push_back(Unquote(cells[0]));
+        } else if (messageTable) {
+            GuideMessage message{Unquote(cells[0]), cells[1], false};
+            size_t screen = message.caption.find(L"（");
+            if (screen != std::wstring::npos) {
+                message.caption.resize(screen);
+                message.screen = true;
+            }
+            messages.push_back(message);
+        }
+    }
+    std::wstring longest;
+    for (const std::wstring& reason : reasons) {
+        if (reason.size() > longest.size()) {
+            longest = reason;
+        }
+    }
+    for (GuideMessage& message : messages) {
+        message.text = Fill(message.text, longest);
+    }
+    return messages;
+}
+
+UINT BoxStyle(const std::wstring& caption)
+{
+    if (caption == L"Error") {
+        return MB_OK | MB_ICONSTOP;
+    }
+    if (caption == L"確認") {
+        return MB_YESNO | MB_ICONQUESTION;
+    }
+    return MB_OK | MB_ICONEXCLAMATION;
+}
+
+// The progress dialog as the acquisition and connecting dialogs dress it.
+std::wstring g_progressCaption;
+std::wstring g_progressText;
+
+INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        SetUpFullScreenDialog(dialog);
+        SetWindowTextW(dialog, g_progressCaption.c_str());
+        SetDlgItemTextW(dialog, IDC_PROGRESS_TEXT, g_progressText.c_str());
+        return TRUE;
+    case WM_SIZE:
+        RelayoutFromTemplate(GetModuleHandleW(nullptr), dialog, IDD_PROGRESS);
+        return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
+            EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+class ScreenLayout : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((ExeFolder() + L"\\default.ini").c_str()))
+            << "the windows are measured with the factory settings";
+        ASSERT_TRUE(InitInstance(GetModuleHandleW(nullptr), SW_SHOW));
+        m_window = MainWindow();
+        ASSERT_NE(nullptr, m_window);
+        PumpFor(100);
+    }
+
+    void TearDown() override
+    {
+        if (IsWindow(m_window)) {
+            DestroyWindow(m_window);
+        }
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        UnregisterClassW(L"TAVRIN", GetModuleHandleW(nullptr));
+        g_controlList.clear();
+    }
+
+    // Runs `show` (which shows a modal window with `caption` on this thread) and returns what
+    // of that window does not fit, the window then ended with its button `close`.
+    std::vector<std::string> FaultsOfModal(const std::wstring& caption, int close, const std::function<void()>& show)
+    {
+        std::vector<std::string> faults;
+        DialogScript script(caption.c_str(), [&faults, close](HWND dialog) {
+            Sleep(100); // the full-screen set-up and the re-layout
+            faults = LayoutFaults(dialog);
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(close, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, close)));
+        });
+        show();
+        if (!script.Found()) {
+            faults.push_back("no window \"" + Narrow(caption) + "\" was shown");
+        }
+        return faults;
+    }
+
+    HWND m_window = nullptr;
+};
+
+TEST_F(ScreenLayout, MainWindowAndSoftKeysFit)
+{
+    if (!Portrait()) {
+        GTEST_SKIP() << "the main window is laid out for portrait screens";
+    }
+    EXPECT_THAT(LayoutFaults(m_window), IsEmpty());
+    ASSERT_NE(nullptr, g_hWndMenuBar);
+    EXPECT_THAT(SoftKeyFaults(g_hWndMenuBar), IsEmpty());
+    // The window and its bar share the work area.
+    RECT window, bar;
+    GetWindowRect(m_window, &window);
+    GetWindowRect(g_hWndMenuBar, &bar);
+    EXPECT_LE(window.bottom, bar.top);
+}
+
+TEST_F(ScreenLayout, ListEditorFitsForBothLists)
+{
+    if (!Portrait()) {
+        GTEST_SKIP() << "the list editor is laid out for portrait screens";
+    }
+    const struct
+    {
+        int kind;
+        std::vector<CListEntry> list;
+    } kinds[] = {{LIST_KIND_URL, g_settings.GetUrlList()}, {LIST_KIND_BROWSER, g_settings.GetBrowserList()}};
+    for (const auto& k : kinds) {
+        ASSERT_FALSE(k.list.empty());
+        auto faults = FaultsOfModal(L"リストの編集", IDCANCEL,
+                                    [&] { RunListEditor(GetModuleHandleW(nullptr), m_window, k.list, k.kind, 1); });
+        EXPECT_THAT(faults, IsEmpty()) << "list kind " << k.kind;
+    }
+}
+
+TEST_F(ScreenLayout, ProgressDialogFitsEveryUse)
+{
+    if (!Portrait()) {
+        GTEST_SKIP() << "the progress dialog is laid out for portrait screens";
+    }
+    std::vector<std::pair<std::wstring, std::wstring>> uses;
+    std::wstring longest;
+    for (const GuideMessage& message : ReadGuideMessages()) {
+        if (message.screen) {
+            uses.emplace_back(message.caption, message.text);
+            longest = message.text.size() > longest.size() ? message.text : longest;
+        }
+    }
+    ASSERT_GE(uses.size(), 3u) << "the guide's table names the progress dialog's texts";
+    // The send's progress dialog shows the same template under its own caption.
+    uses.emplace_back(L"送信中…", longest);
+    for (const auto& use : uses) {
+        g_progressCaption = use.first;
+        g_progressText = use.second;
+        auto faults = FaultsOfModal(use.first, IDCANCEL, [this] {
+            RunDialogFromTemplate(GetModuleHandleW(nullptr), IDD_PROGRESS, m_window, ProgressProc);
+        });
+        EXPECT_THAT(faults, IsEmpty()) << Narrow(use.first) << ": " << Narrow(use.second);
+    }
+}
+
+TEST_F(ScreenLayout, AboutBoxFitsInThisScreensLayout)
+{
+    auto faults = FaultsOfModal(L"バージョン情報 tavrin", IDOK, [this] {
+        RunDialogFromTemplate(GetModuleHandleW(nullptr), IDD_ABOUT, m_window, AboutDlgProc);
+    });
+    EXPECT_THAT(faults, IsEmpty()) << (Portrait() ? "portrait (105)" : "landscape (106)");
+}
+
+TEST_F(ScreenLayout, EveryMessageOfTheGuideFitsItsBox)
+{
+    if (!Portrait()) {
+        GTEST_SKIP() << "boxes are measured on portrait screens";
+    }
+    size_t boxes = 0;
+    for (const GuideMessage& message : ReadGuideMessages()) {
+        if (message.screen) {
+            continue;
+        }
+        ++boxes;
+        const UINT style = BoxStyle(message.caption);
+        auto faults = FaultsOfModal(message.caption, (style & MB_YESNO) ? IDNO : IDOK,
+                                    [&] { ShowMessageBox(m_window, message.text, message.caption, style); });
+        EXPECT_THAT(faults, IsEmpty()) << Narrow(message.caption) << ": " << Narrow(message.text);
+    }
+    EXPECT_GE(boxes, 20u) << "the guide's message table was not read";
+}
+
+} // namespace
