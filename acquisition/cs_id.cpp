@@ -58,8 +58,18 @@ DCB CCsId::LineSettings()
     return settings;
 }
 
+const char* CCsId::FirstCommand(bool simpleCoordinates)
+{
+    return simpleCoordinates ? "AT@LBC1\r\n" : "AT@K20\r\n";
+}
+
 bool CCsId::AdoptPort(HANDLE device, const DCB& configured)
 {
+    {
+        std::lock_guard<std::mutex> lock(m_bufferMutex);
+        m_strBuffer.clear();
+    }
+    m_port.SetPreReadPause(0);
     if (!m_port.Adopt(device, configured)) {
         return false;
     }
@@ -91,13 +101,13 @@ bool CCsId::SendCommand(const char* command)
 bool CCsId::SendAtK20()
 {
     m_port.SetPreReadPause(0);
-    return SendCommand("AT@K20\r\n");
+    return SendCommand(FirstCommand(false));
 }
 
 bool CCsId::SendAtLbc1()
 {
     m_port.SetPreReadPause(0);
-    return SendCommand("AT@LBC1\r\n");
+    return SendCommand(FirstCommand(true));
 }
 
 bool CCsId::SendAtLbcQuery()

@@ -33,6 +33,10 @@ public:
     // on a worker) needs to be set up as this object's own.
     const std::wstring& DeviceName() const { return m_strDevice; }
     static DCB LineSettings();
+    // The command text of SendAtK20 and SendAtLbc1, for a first command written elsewhere.
+    static const char* FirstCommand(bool simpleCoordinates);
+    // Takes a port opened elsewhere whose first command has been written: its answer is the
+    // next one collected.
     bool AdoptPort(HANDLE device, const DCB& configured);
     bool SendCommand(const char* command);
     bool SendAtK20();

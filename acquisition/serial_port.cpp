@@ -7,6 +7,7 @@
 #include "common/text_format.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -116,6 +117,18 @@ HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD att
     EscapeCommFunction(device.Get(), kClrIr);
     PurgeComm(device.Get(), PURGE_RXABORT | PURGE_RXCLEAR);
     return device.Detach();
+}
+
+bool CSerialPort::WriteFirstCommand(HANDLE device, const char* command, std::wstring& error)
+{
+    const DWORD count = static_cast<DWORD>(std::strlen(command));
+    DWORD done = 0;
+    const BOOL ok = WriteFile(device, command, count, &done, nullptr);
+    if (!IsWholeWrite(ok != FALSE, count, done)) {
+        error = kWriteFailed;
+        return false;
+    }
+    return true;
 }
 
 bool CSerialPort::Adopt(HANDLE device, const DCB& configured)

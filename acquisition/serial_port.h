@@ -41,6 +41,10 @@ public:
     // up. The configured device, or INVALID_HANDLE_VALUE with `error` saying why.
     static HANDLE OpenDevice(DCB settings, const std::wstring& name, DWORD attempts, DWORD interval,
                              const std::function<bool()>& stop, DCB& configured, std::wstring& error);
+    // Writes a command on a device OpenDevice has just set up, before any reader runs (its
+    // output queue is empty, and the answer waits in the input queue); safe on any thread.
+    // False, with `error` set as write_scc words it, when not all bytes went out.
+    static bool WriteFirstCommand(HANDLE device, const char* command, std::wstring& error);
     // Open's other half: takes a device OpenDevice set up and starts the reader.
     bool Adopt(HANDLE device, const DCB& configured);
     DWORD OpenAttempts() const { return m_dwOpenAttempts; }

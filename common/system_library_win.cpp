@@ -42,7 +42,7 @@ FARPROC WINAPI OnDelayLoad(unsigned notification, PDelayLoadInfo info)
     return reinterpret_cast<FARPROC>(LoadFromSystemFolder(file));
 }
 
-DWORD WINAPI PreloadThread(LPVOID parameter)
+void CALLBACK Preload(PTP_CALLBACK_INSTANCE, LPVOID parameter)
 {
     const auto libraries = static_cast<unsigned>(reinterpret_cast<UINT_PTR>(parameter));
     for (unsigned library = 1; library <= kAllLibraries; library <<= 1) {
@@ -50,7 +50,6 @@ DWORD WINAPI PreloadThread(LPVOID parameter)
             LoadFromSystemFolder(SystemLibraryFile(library));
         }
     }
-    return 0;
 }
 
 } // namespace
@@ -85,9 +84,6 @@ void PreloadSystemLibraries(unsigned libraries)
     if (missing == 0) {
         return;
     }
-    HANDLE thread =
-        CreateThread(nullptr, 0, PreloadThread, reinterpret_cast<LPVOID>(static_cast<UINT_PTR>(missing)), 0, nullptr);
-    if (thread != nullptr) {
-        CloseHandle(thread);
-    }
+    // On the process's pool, whose thread then stays warm for the send's lookup.
+    TrySubmitThreadpoolCallback(Preload, reinterpret_cast<LPVOID>(static_cast<UINT_PTR>(missing)), nullptr);
 }

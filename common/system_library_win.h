@@ -9,7 +9,7 @@
 // false: the command that needs it then does nothing.
 bool RequireSystemLibraries(unsigned libraries, HWND owner);
 
-// Starts loading `libraries` on a thread of their own, so that a command about to wait
+// Starts loading `libraries` on a worker of the process's pool, so that a command about to wait
 // (for the W-SIM's answer) finds them loaded when it gets to use them. Failures are left
 // to RequireSystemLibraries.
 void PreloadSystemLibraries(unsigned libraries);

@@ -1,7 +1,5 @@
 #include "common/worker_task.h"
 
-#include "common/win_handle.h"
-
 CWorkerTask::CWorkerTask(HWND window, UINT message, Work work)
     : m_window(window), m_message(message), m_work(std::move(work))
 {
@@ -9,18 +7,30 @@ CWorkerTask::CWorkerTask(HWND window, UINT message, Work work)
 
 std::shared_ptr<CWorkerTask> CWorkerTask::Start(HWND window, UINT message, Work work)
 {
-    auto task = std::make_shared<CWorkerTask>(window, message, std::move(work));
-    // The thread holds the task itself: a task given up on lives until its work returns.
+    return Run(std::make_shared<CWorkerTask>(window, message, std::move(work)));
+}
+
+std::shared_ptr<CWorkerTask> CWorkerTask::StartForThread(DWORD thread, UINT message, Work work)
+{
+    auto task = std::make_shared<CWorkerTask>(nullptr, message, std::move(work));
+    task->m_thread = thread;
+    return Run(std::move(task));
+}
+
+std::shared_ptr<CWorkerTask> CWorkerTask::Run(std::shared_ptr<CWorkerTask> task)
+{
+    // The work holds the task itself: a task given up on lives until its work returns. It runs
+    // on a thread of the process's pool, which stays warm between tasks: a thread made for
+    // every task costs milliseconds under Wine (and a library's per-thread set-up each time).
     auto* held = new std::shared_ptr<CWorkerTask>(task);
-    CHandle thread(CreateThread(nullptr, 0, Entry, held, 0, nullptr));
-    if (!thread) {
+    if (!TrySubmitThreadpoolCallback(Entry, held, nullptr)) {
         delete held;
         return nullptr;
     }
-    return task; // nobody joins the thread: closing our handle leaves it running
+    return task;
 }
 
-DWORD WINAPI CWorkerTask::Entry(void* param)
+void CALLBACK CWorkerTask::Entry(PTP_CALLBACK_INSTANCE, void* param)
 {
     std::unique_ptr<std::shared_ptr<CWorkerTask>> held(static_cast<std::shared_ptr<CWorkerTask>*>(param));
     CWorkerTask& task = **held;
@@ -28,8 +38,9 @@ DWORD WINAPI CWorkerTask::Entry(void* param)
     std::lock_guard<std::mutex> lock(task.m_lock);
     if (task.m_window != nullptr) {
         PostMessageW(task.m_window, task.m_message, 0, reinterpret_cast<LPARAM>(&task));
+    } else if (task.m_thread != 0) {
+        PostThreadMessageW(task.m_thread, task.m_message, 0, reinterpret_cast<LPARAM>(&task));
     }
-    return 0;
 }
 
 void CWorkerTask::Abandon()
@@ -37,4 +48,5 @@ void CWorkerTask::Abandon()
     m_cancelled = true;
     std::lock_guard<std::mutex> lock(m_lock);
     m_window = nullptr;
+    m_thread = 0;
 }

@@ -13,7 +13,8 @@
 //   program_timing job ROUNDS TAVRIN_EXE BROWSER_EXE STAMP_FILE
 //       a bare start of the browser ("browser START_NS STAMP_NS"), then "取得～送信" pressed
 //       twice in a freshly started tavrin ("job first|again PRESS_NS STAMP_NS"); the browser
-//       writes the time it starts running into STAMP_FILE (TAVRIN_BROWSER_STAMP)
+//       writes the time it starts running into STAMP_FILE (TAVRIN_BROWSER_STAMP). A lookup cache
+//       beside tavrin starts every round as "settings" wrote it (the first press misses)
 //   program_timing chooser ROUNDS TAVRIN_EXE
 //       "開く" pressed twice in a freshly started tavrin, until the chooser shows:
 //       "chooser first|again MS"
@@ -154,7 +155,9 @@ bool WriteCache(const std::wstring& file, int entries)
     for (int i = 0; i < entries; ++i) {
         cache.Store(std::to_wstring(100000 + i) + L"/9", L"N35.41.12.000E139.45.00.000", now);
     }
-    return cache.Save(Win32SettingsHost().Files(), (FolderOf(file) + L"\\cache.ini").c_str());
+    const std::wstring path = FolderOf(file) + L"\\cache.ini";
+    return cache.Save(Win32SettingsHost().Files(), path.c_str()) &&
+           CopyFileW(path.c_str(), (path + L".start").c_str(), FALSE);
 }
 
 int WriteSettings(const std::wstring& file, int urls, const wchar_t* browser, int cacheEntries)
@@ -247,6 +250,8 @@ int TimeJobs(int rounds, const std::wstring& tavrin, const std::wstring& browser
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
         std::printf("browser %lld %lld\n", started, WaitForStamp(stamps, known));
+        const std::wstring cache = FolderOf(tavrin) + L"\\cache.ini";
+        CopyFileW((cache + L".start").c_str(), cache.c_str(), FALSE);
 
         const bool measured = TwiceInFreshTavrin(tavrin, [&](HWND window, const char* which) {
             const size_t before = ReadStamps(stamps).size();

@@ -71,35 +71,46 @@ INT_PTR RunAcquireDialog(HINSTANCE instance, HWND parent)
     return result == -1 ? 2 : result;
 }
 
-void SendFirstCommand(HWND dialog)
+// The mode's first command; false when it could not be sent (the port has shown why).
+bool SendFirstCommand()
 {
     const bool sent = g_nAcquireMode == ACQUIRE_SIMPLE_COORDINATES ? g_csId.SendAtLbc1() : g_csId.SendAtK20();
     if (sent) {
         g_answerWait.CommandSent();
-        return;
     }
+    return sent;
+}
+
+void FailToSend(HWND dialog)
+{
     ShowFailure(dialog, AcquireSendFailure(g_nAcquireMode));
     PostClose(dialog, 2);
 }
 
 // The port is opened on a worker, so the dialog answers (and "中断" works) while the device
-// is tried; a port left open by an earlier acquisition is used at once.
-void StartAcquisition(HWND dialog)
+// is tried; the worker also writes the first command, which goes out as soon as the port is
+// open. A port left open by an earlier acquisition is used at once. False when the first
+// command could not be sent on that port.
+bool StartAcquisition(HWND dialog)
 {
     if (g_csId.Port().IsOpen()) {
-        SendFirstCommand(dialog);
-        return;
+        return SendFirstCommand();
     }
     auto opening = std::make_shared<PortOpening>();
     const std::wstring name = g_csId.DeviceName();
     const DWORD attempts = g_csId.Port().OpenAttempts();
     const DWORD interval = g_csId.Port().AttemptInterval();
+    const char* command = CCsId::FirstCommand(g_nAcquireMode == ACQUIRE_SIMPLE_COORDINATES);
     g_opening = opening;
     g_openTask = CWorkerTask::Start(dialog, WM_TAVRIN_TASK_DONE, [=](const CWorkerTask& task) {
         DCB configured{};
         std::wstring error;
         HANDLE device = CSerialPort::OpenDevice(
             CCsId::LineSettings(), name, attempts, interval, [&task] { return task.Cancelled(); }, configured, error);
+        if (device != INVALID_HANDLE_VALUE && !CSerialPort::WriteFirstCommand(device, command, error)) {
+            CloseHandle(device);
+            device = INVALID_HANDLE_VALUE;
+        }
         std::lock_guard<std::mutex> lock(opening->lock);
         if (opening->givenUp) {
             if (device != INVALID_HANDLE_VALUE) {
@@ -113,8 +124,9 @@ void StartAcquisition(HWND dialog)
     });
     if (!g_openTask) {
         g_opening.reset();
-        SendFirstCommand(dialog); // opens the port here
+        return SendFirstCommand(); // opens the port here
     }
+    return true;
 }
 
 void OnPortOpened(HWND dialog)
@@ -133,25 +145,28 @@ void OnPortOpened(HWND dialog)
     }
     if (device == INVALID_HANDLE_VALUE) {
         ShowMessageBox(dialog, error, L"Error", MB_OK | MB_ICONERROR);
-        ShowFailure(dialog, AcquireSendFailure(g_nAcquireMode));
-        PostClose(dialog, 2);
+        FailToSend(dialog);
         return;
     }
     if (!g_csId.AdoptPort(device, configured)) {
-        ShowFailure(dialog, AcquireSendFailure(g_nAcquireMode));
-        PostClose(dialog, 2);
+        FailToSend(dialog);
         return;
     }
-    SendFirstCommand(dialog);
+    g_answerWait.CommandSent();
 }
 
+// The command goes out (or the port starts opening) first: the dialog is dressed meanwhile,
+// and a command that could not be sent is told once it is.
 void OnInitDialog(HWND dialog)
 {
     g_answerWait.Stop();
+    g_csId.SetNotify(dialog, WM_TAVRIN_ANSWER, WM_TAVRIN_SERIAL_ERROR);
+    const bool started = StartAcquisition(dialog);
     SetUpFullScreenDialog(dialog);
     SetProgressText(dialog, L"取得中…", AcquireProgressText(g_nAcquireMode));
-    g_csId.SetNotify(dialog, WM_TAVRIN_ANSWER, WM_TAVRIN_SERIAL_ERROR);
-    StartAcquisition(dialog);
+    if (!started) {
+        FailToSend(dialog);
+    }
 }
 
 // The serial reader's failures, shown here on the dialog's thread; the reader has ended, and

@@ -51,7 +51,9 @@ std::wstring UnusableServiceText(const std::wstring& value)
 {
     constexpr size_t kShownChars = 100;
     const std::wstring shown = value.size() > kShownChars ? value.substr(0, kShownChars) + L"…" : value;
-    return Format(L"設定ファイルの SERVICEURL が正しい URL ではないため、位置検索サービスを使えません。\nSERVICEURL=%ls", shown.c_str());
+    return Format(
+        L"設定ファイルの SERVICEURL が正しい URL ではないため、位置検索サービスを使えません。\nSERVICEURL=%ls",
+        shown.c_str());
 }
 
 std::wstring LookupTimeoutText()

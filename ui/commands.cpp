@@ -335,7 +335,6 @@ void RunSendJob(HWND window, bool getFirst)
     g_settings.Exchange(false);
     JobStep step = FirstJobStep(getFirst, CurrentJobSettings(job));
     while (step != JobStep::Done) {
-        g_settings.Exchange(false);
         const StepOutcome outcome = RunStep(step, job);
         if (!IsWindow(window)) {
             return; // the window was closed while the step waited

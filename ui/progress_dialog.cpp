@@ -7,13 +7,9 @@
 
 namespace {
 
-constexpr UINT_PTR kLimitTimer = 1;
-constexpr UINT_PTR kShowTimer = 2;
-
 struct ProgressState
 {
     HINSTANCE instance = nullptr;
-    std::shared_ptr<CWorkerTask> task;
     bool finished = false;
     ProgressEnd end = ProgressEnd::Closed;
 };
@@ -47,30 +43,31 @@ INT_PTR CALLBACK ProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_CLOSE:
         Finish(*state, ProgressEnd::Cancelled);
         return TRUE;
-    case WM_TIMER:
-        if (wParam == kLimitTimer) {
-            Finish(*state, ProgressEnd::TimedOut);
-        } else if (wParam == kShowTimer) {
-            KillTimer(dialog, kShowTimer);
-            ShowWindow(dialog, SW_SHOW);
-        }
-        return TRUE;
-    case WM_TAVRIN_TASK_DONE:
-        if (state->task && state->task->Is(lParam)) {
-            Finish(*state, ProgressEnd::Done);
-        }
-        return TRUE;
     case WM_SIZE:
         RelayoutFromTemplate(state->instance, dialog, IDD_PROGRESS);
         return FALSE;
     case WM_DESTROY:
-        // Taken down with its owner: the wait is over, and the loop must wake to see it.
+        // Taken down with its owner: the wait is over.
         Finish(*state, ProgressEnd::Closed);
-        PostMessageW(nullptr, WM_NULL, 0, 0);
         return FALSE;
     default:
         return FALSE;
     }
+}
+
+// The dialog comes up only for a wait that lasts: a quick one creates no window at all.
+HWND ShowProgressDialog(ProgressState& state, HWND owner, const ProgressRequest& request)
+{
+    auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(FindDialogTemplate(state.instance, IDD_PROGRESS, nullptr));
+    HWND dialog = dialogTemplate != nullptr
+                      ? CreateDialogIndirectParamW(state.instance, dialogTemplate, owner, ProgressDlgProc,
+                                                   reinterpret_cast<LPARAM>(&state))
+                      : nullptr;
+    if (dialog != nullptr) {
+        SetProgressText(dialog, request.caption, request.text);
+        ShowWindow(dialog, SW_SHOW);
+    }
+    return dialog;
 }
 
 } // namespace
@@ -79,38 +76,20 @@ ProgressEnd RunProgress(HINSTANCE instance, HWND owner, const ProgressRequest& r
 {
     ProgressState state;
     state.instance = instance;
-    auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(FindDialogTemplate(instance, IDD_PROGRESS, nullptr));
-    HWND dialog = dialogTemplate != nullptr
-                      ? CreateDialogIndirectParamW(instance, dialogTemplate, owner, ProgressDlgProc,
-                                                   reinterpret_cast<LPARAM>(&state))
-                      : nullptr;
-    // Set here, while the dialog is still hidden, so that the guide's message check sees where
-    // the texts come from.
-    if (dialog != nullptr) {
-        SetProgressText(dialog, request.caption, request.text);
-    }
+    // The work's end and the timers come to this thread: there is no window yet to tell.
+    std::shared_ptr<CWorkerTask> task;
     if (request.work) {
-        state.task = dialog != nullptr ? CWorkerTask::Start(dialog, WM_TAVRIN_TASK_DONE, request.work) : nullptr;
-        if (!state.task) {
-            // No dialog or no thread: the work runs here, so that its outcome is not lost.
-            if (dialog != nullptr) {
-                DestroyWindow(dialog);
-            }
+        task = CWorkerTask::StartForThread(GetCurrentThreadId(), WM_TAVRIN_TASK_DONE, request.work);
+        if (!task) {
+            // No thread: the work runs here, so that its outcome is not lost.
             CWorkerTask here(nullptr, 0, request.work);
             request.work(here);
             return ProgressEnd::Done;
         }
-    } else if (dialog == nullptr) {
-        return ProgressEnd::Cancelled;
     }
-    if (request.limitMs != INFINITE) {
-        SetTimer(dialog, kLimitTimer, request.limitMs, nullptr);
-    }
-    if (request.showAfterMs == 0) {
-        ShowWindow(dialog, SW_SHOW);
-    } else {
-        SetTimer(dialog, kShowTimer, request.showAfterMs, nullptr);
-    }
+    const UINT_PTR limitTimer = request.limitMs != INFINITE ? SetTimer(nullptr, 0, request.limitMs, nullptr) : 0;
+    UINT_PTR showTimer = request.showAfterMs != 0 ? SetTimer(nullptr, 0, request.showAfterMs, nullptr) : 0;
+    HWND dialog = request.showAfterMs == 0 ? ShowProgressDialog(state, owner, request) : nullptr;
     const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
     if (ownerWasEnabled) {
         EnableWindow(owner, FALSE);
@@ -120,31 +99,44 @@ ProgressEnd RunProgress(HINSTANCE instance, HWND owner, const ProgressRequest& r
     MSG msg;
     while (!state.finished) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            PostQuitMessage(static_cast<int>(msg.wParam)); // the outer loop must see it too
+        if (got <= 0) {
+            if (got == 0) {
+                PostQuitMessage(static_cast<int>(msg.wParam)); // the outer loop must see it too
+            }
             Finish(state, ProgressEnd::Closed);
             break;
         }
-        if (got < 0) {
-            Finish(state, ProgressEnd::Closed);
-            break;
-        }
-        if (!IsWindow(dialog) || !IsDialogMessageW(dialog, &msg)) {
+        if (msg.hwnd == nullptr && msg.message == WM_TAVRIN_TASK_DONE) {
+            if (task && task->Is(msg.lParam)) {
+                Finish(state, ProgressEnd::Done);
+            }
+        } else if (msg.hwnd == nullptr && msg.message == WM_TIMER && msg.wParam == limitTimer && limitTimer != 0) {
+            Finish(state, ProgressEnd::TimedOut);
+        } else if (msg.hwnd == nullptr && msg.message == WM_TIMER && msg.wParam == showTimer && showTimer != 0) {
+            KillTimer(nullptr, showTimer);
+            showTimer = 0;
+            dialog = ShowProgressDialog(state, owner, request);
+        } else if (dialog == nullptr || !IsWindow(dialog) || !IsDialogMessageW(dialog, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
     }
 
+    for (UINT_PTR timer : {limitTimer, showTimer}) {
+        if (timer != 0) {
+            KillTimer(nullptr, timer);
+        }
+    }
     // The owner is enabled before the dialog goes, so that it is activated again.
     if (ownerWasEnabled && IsWindow(owner)) {
         EnableWindow(owner, TRUE);
     }
-    if (IsWindow(dialog)) {
+    if (dialog != nullptr && IsWindow(dialog)) {
         SetWindowLongPtrW(dialog, DWLP_USER, 0);
         DestroyWindow(dialog);
     }
-    if (state.task && state.end != ProgressEnd::Done) {
-        state.task->Abandon();
+    if (task && state.end != ProgressEnd::Done) {
+        task->Abandon();
     }
     return state.end;
 }
