@@ -94,7 +94,8 @@
 #define WM_TAVRIN_ANSWER 0x8001
 #define WM_TAVRIN_CONNECTED 0x8002
 #define WM_TAVRIN_CONNECT_ENDED 0x8003
-// To the main window: start loading the libraries of wParam (SystemLibrary flags).
+// To the main window: start loading the libraries of wParam (SystemLibrary flags), and the
+// lookup cache when lParam is not 0.
 #define WM_TAVRIN_PRELOAD 0x8004
 // A worker task of a dialog is done; lParam names the task (CWorkerTask::Is).
 #define WM_TAVRIN_TASK_DONE 0x8005

@@ -90,43 +90,6 @@ void LaunchBrowser(HWND window, const std::wstring& url)
     }
 }
 
-bool OnGetLocation(HWND window)
-{
-    if (ConnectionExists()) {
-        if (ShowMessageBox(window, L"接続中です。切断してもよろしいですか？", kCaptionConfirm, MB_YESNO) != IDYES) {
-            return false;
-        }
-        if (RunDisconnectDialog(g_hInstance, window) == 2) {
-            return false;
-        }
-    }
-    g_settings.Exchange(false);
-    g_csId.SetBoxOwner(window); // closing a port left open on another device may fail
-    g_csId.SetDeviceName(ModuleDeviceName(g_settings.m_port));
-    // The send that usually follows finds its libraries loaded while the W-SIM answers:
-    // the dialog's message loop delivers this once the command is on its way.
-    PostMessageW(window, WM_TAVRIN_PRELOAD, LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser), 0);
-    const std::wstring* obtained;
-    if (g_settings.m_bLocateEasy) {
-        if (ShowSimpleCoordinatesDialog(g_hInstance, window) != 1) {
-            return false;
-        }
-        g_strSimpleCoords = g_strLocation;
-        obtained = &g_strSimpleCoords;
-    } else {
-        if (ShowCsIdDialog(g_hInstance, window) != 1) {
-            return false;
-        }
-        g_strCsId = g_strLocation;
-        obtained = &g_strCsId;
-    }
-    if (!IsWindow(window)) {
-        return false; // the program is closing
-    }
-    AppendLogLine(*obtained);
-    return true;
-}
-
 // What the steps of one send hand on to each other.
 struct SendJob
 {
@@ -152,6 +115,44 @@ JobSettings CurrentJobSettings(const SendJob& job)
         settings.waitMs = ConnectWaitMilliseconds(settings.autoConnect, static_cast<long>(g_settings.m_nConnectWait));
     }
     return settings;
+}
+
+bool OnGetLocation(HWND window)
+{
+    if (ConnectionExists()) {
+        if (ShowMessageBox(window, L"接続中です。切断してもよろしいですか？", kCaptionConfirm, MB_YESNO) != IDYES) {
+            return false;
+        }
+        if (RunDisconnectDialog(g_hInstance, window) == 2) {
+            return false;
+        }
+    }
+    g_settings.Exchange(false);
+    g_csId.SetBoxOwner(window); // closing a port left open on another device may fail
+    g_csId.SetDeviceName(ModuleDeviceName(g_settings.m_port));
+    // The send that usually follows finds its libraries (and its cache) loaded while the W-SIM
+    // answers: the dialog's message loop delivers this once the command is on its way.
+    PostMessageW(window, WM_TAVRIN_PRELOAD, LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser),
+                 UsesCache(CurrentJobSettings(SendJob())));
+    const std::wstring* obtained;
+    if (g_settings.m_bLocateEasy) {
+        if (ShowSimpleCoordinatesDialog(g_hInstance, window) != 1) {
+            return false;
+        }
+        g_strSimpleCoords = g_strLocation;
+        obtained = &g_strSimpleCoords;
+    } else {
+        if (ShowCsIdDialog(g_hInstance, window) != 1) {
+            return false;
+        }
+        g_strCsId = g_strLocation;
+        obtained = &g_strCsId;
+    }
+    if (!IsWindow(window)) {
+        return false; // the program is closing
+    }
+    AppendLogLine(*obtained);
+    return true;
 }
 
 StepOutcome Outcome(bool ok)
@@ -342,6 +343,8 @@ void RunSendJob(HWND window, bool getFirst)
         g_settings.Exchange(false);
         step = NextJobStep(step, outcome, CurrentJobSettings(job));
     }
+    // Once the browser is on its way: the user does not wait for the file.
+    SavePositionCache();
 }
 
 LRESULT OnConnect(HWND window)

@@ -251,6 +251,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_TAVRIN_PRELOAD:
         PreloadSystemLibraries(static_cast<unsigned>(wParam));
+        if (lParam != 0) {
+            LoadPositionCache();
+        }
         return 0;
     case WM_CTLCOLORSTATIC:
         // Labels and check boxes on the window's own colour, as the handset draws them.

@@ -10,6 +10,7 @@ namespace {
 
 CLookupCache g_cache;
 bool g_bLoaded = false;
+bool g_bChanged = false;
 
 std::wstring CachePath()
 {
@@ -28,15 +29,6 @@ CLookupCache& Cache()
     return g_cache;
 }
 
-// A cache that cannot be written stays in use in memory; the lookup it saves is the user's gain.
-void Save()
-{
-    const std::wstring path = CachePath();
-    if (!path.empty()) {
-        g_cache.Save(Win32SettingsHost().Files(), path.c_str());
-    }
-}
-
 // Seconds since 1970 UTC.
 int64_t Now()
 {
@@ -50,6 +42,11 @@ int64_t Now()
 
 } // namespace
 
+void LoadPositionCache()
+{
+    Cache();
+}
+
 bool CachedPosition(const std::wstring& csid, std::wstring& position)
 {
     std::wstring kept;
@@ -57,15 +54,23 @@ bool CachedPosition(const std::wstring& csid, std::wstring& position)
         return false; // a stale entry is looked up again, and kept should that fail
     }
     position = kept;
-    Save(); // the entry is now the most recently used
+    g_bChanged = true; // the entry is now the most recently used
     return true;
 }
 
 void RememberPosition(const std::wstring& csid, const std::wstring& position)
 {
-    if (Cache().Store(csid, position, Now())) {
-        Save();
+    g_bChanged = Cache().Store(csid, position, Now()) || g_bChanged;
+}
+
+void SavePositionCache()
+{
+    // A cache that cannot be written stays in use in memory; the lookup it saves is the user's gain.
+    const std::wstring path = CachePath();
+    if (g_bChanged && !path.empty()) {
+        g_cache.Save(Win32SettingsHost().Files(), path.c_str());
     }
+    g_bChanged = false;
 }
 
 bool ClearPositionCache(std::wstring& path, FileFailure& failure, unsigned& code)
@@ -73,6 +78,7 @@ bool ClearPositionCache(std::wstring& path, FileFailure& failure, unsigned& code
     // The file goes as a whole: the user's location history leaves no trace.
     g_cache.Clear();
     g_bLoaded = true;
+    g_bChanged = false;
     path = CachePath();
     if (path.empty() || DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) {
         return true;
