@@ -208,6 +208,11 @@ private:
 
 } // namespace
 
+std::unique_ptr<IFileStore> NewWin32FileStore()
+{
+    return std::make_unique<CWin32FileStore>();
+}
+
 ISettingsHost& Win32SettingsHost()
 {
     static CWin32SettingsHost host;

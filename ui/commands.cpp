@@ -31,6 +31,9 @@ std::wstring g_strSimpleCoords;
 namespace {
 
 constexpr UINT_PTR kConnectButtonTimer = 100;
+constexpr UINT_PTR kCacheWriteTimer = 101;
+// The lookup cache is written this long after a send, not while the browser it started loads.
+constexpr UINT kCacheWriteDelayMs = 1000;
 // A wait shorter than this shows no dialog: a quick check or lookup does not flash one.
 constexpr DWORD kShowProgressAfterMs = 300;
 
@@ -343,8 +346,8 @@ void RunSendJob(HWND window, bool getFirst)
         g_settings.Exchange(false);
         step = NextJobStep(step, outcome, CurrentJobSettings(job));
     }
-    // Once the browser is on its way: the user does not wait for the file.
-    SavePositionCache();
+    // Later: the browser it started is loading now, and the user does not wait for the file.
+    SetTimer(window, kCacheWriteTimer, kCacheWriteDelayMs, nullptr);
 }
 
 LRESULT OnConnect(HWND window)
@@ -436,6 +439,11 @@ LRESULT OnControlCommand(HWND window, WPARAM wParam, LPARAM /*lParam*/)
 
 LRESULT OnTimer(HWND window, UINT_PTR timerId)
 {
+    if (timerId == kCacheWriteTimer) {
+        KillTimer(window, kCacheWriteTimer);
+        SavePositionCache();
+        return 0;
+    }
     if (timerId != kConnectButtonTimer) {
         return 0;
     }

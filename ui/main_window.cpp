@@ -167,10 +167,12 @@ LRESULT OnClearCache(HWND window)
 
 void ShutDown()
 {
-    // The reader stops within 1 s; the connection's worker gets what is left of 4 s in all.
+    // The reader stops within 1 s, a cache write on its way gets 0.5 s, the connection's worker
+    // what is left of 4 s in all.
     constexpr DWORD kShutDownMs = 4000;
     const DWORD start = GetTickCount();
     g_csId.ClosePort(false);
+    FinishPositionCacheWrites(500);
     ShutDownConnection(RemainingWait(start, GetTickCount(), kShutDownMs));
 }
 

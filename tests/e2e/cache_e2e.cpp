@@ -116,8 +116,15 @@ TEST(LookupCache, StationsInAnotherOrderHitAndAnOldEntryIsLookedUpAgain)
     ASSERT_TRUE(app->PressAndAnswer(IDC_GET_AND_SEND).empty());
     EXPECT_EQ(asked + 2, LookupRequestCount());
     EXPECT_EQ(std::wstring(kDefaultCsId) + L"\r\n" + kDefaultPosition + L"\r\n", app->Log());
-    const std::wstring file = ReadUtf16(CacheFile(*app));
-    EXPECT_NE(std::wstring::npos, file.find(std::wstring(L";") + kDefaultPosition + L";" + kDefaultCsId)) << Utf8(file);
+    // Written beside the window, soon after the send.
+    std::wstring file;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            file = ReadUtf16(CacheFile(*app));
+            return file.find(std::wstring(L";") + kDefaultPosition + L";" + kDefaultCsId) != std::wstring::npos;
+        },
+        5000))
+        << Utf8(file);
     EXPECT_EQ(std::wstring::npos, file.find(L"N1.2.3.000E4.5.6.000")) << Utf8(file);
 }
 
