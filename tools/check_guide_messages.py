@@ -3,6 +3,7 @@
 
     check_guide_messages.py SOURCE_DIR
     check_guide_messages.py --self-test
+    check_guide_messages.py --layout-samples GUIDE OUT   (the layout check's boxes, see below)
 
 The check starts where messages are shown, not from what texts look like. A message box is a call
 of MessageBoxW or its kin; a function that passes one of its parameters on into a box's text is a
@@ -1339,9 +1340,53 @@ def check(program, rows):
     return problems + sorted(missing), shown, resolver.box_functions
 
 
+# The layout check's boxes: every message of the table with long, realistic values in its
+# conversions (a path deep in Japanese folders; for the connection check, its longest reason).
+SAMPLE_PATH = "C:\\users\\tavrin\\Documents\\地図の設定\\今の地図サービス\\today_maps.ini"
+
+
+def layout_samples(guide_text):
+    """(caption, shown on a screen rather than in a box, text with <br> for its line breaks)."""
+    section = guide_text[guide_text.find(TABLE_HEADING) :]
+    end = section.find("\n## ", 1)
+    tables, header = {}, None
+    for line in section[: end if end >= 0 else None].splitlines():
+        if not line.startswith("|"):
+            header = None
+            continue
+        cells = [c.strip().strip("`").replace(r"\|", "|") for c in re.split(r"(?<!\\)\|", line.strip())[1:-1]]
+        if header is None:
+            header = cells[0]
+        elif not cells[0].startswith("---"):
+            tables.setdefault(header, []).append(cells)
+
+    def fill(text, name):
+        kinds = {"s": name, "S": name, "x": "00002ee2", "X": "00002ee2", "p": "00002ee2", None: "%"}
+        return CONVERSION.sub(lambda m: kinds.get(m.group(3), "12"), text)
+
+    reason = max((cells[0] for cells in tables.get("理由", [])), key=len, default="")
+    samples = []
+    for text, heading, *_ in tables.get("メッセージ", []):
+        caption, screen, _ = heading.partition("（")
+        name = SAMPLE_PATH
+        if "dwStats" in text:
+            name = reason
+        elif "LoadLibraryEx" in text:
+            name = "comctl32.dll"
+        elif "接続を開始" in text:
+            name = "https://carrier-lookup.example.jp/loc1/location"
+        samples.append((caption, bool(screen), fill(text, name)))
+    return samples
+
+
 def main(argv):
     if argv[1:] == ["--self-test"]:
         return self_test()
+    if argv[1:2] == ["--layout-samples"]:  # GUIDE OUT: one "caption<TAB>box|screen<TAB>text" a line
+        samples = layout_samples(pathlib.Path(argv[2]).read_text(encoding="utf-8"))
+        lines = (f"{c}\t{'screen' if s else 'box'}\t{t}\n" for c, s, t in samples)
+        pathlib.Path(argv[3]).write_text("".join(lines), encoding="utf-8")
+        return 0 if samples else 1
     root = pathlib.Path(argv[1] if len(argv) > 1 else ".")
     sources = {}
     for d in CODE_DIRS:

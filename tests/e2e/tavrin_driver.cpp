@@ -32,18 +32,6 @@ HWND FindMainWindowOf(DWORD pid)
     return nullptr;
 }
 
-std::wstring WindowText(HWND window)
-{
-    if (window == nullptr) {
-        return std::wstring();
-    }
-    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<size_t>(copied));
-    return text;
-}
-
 std::wstring ClassName(HWND window)
 {
     wchar_t name[64] = {};
@@ -61,17 +49,6 @@ bool IsMessageBox(HWND dialog)
 {
     return GetDlgItem(dialog, kMessageBoxText) != nullptr && GetDlgItem(dialog, kProgressText) == nullptr &&
            GetDlgItem(dialog, kListView) == nullptr && (VisibleChild(dialog, IDOK) || VisibleChild(dialog, IDYES));
-}
-
-std::wstring FromUtf8(const std::string& bytes)
-{
-    if (bytes.empty()) {
-        return std::wstring();
-    }
-    const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], n);
-    return text;
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes)
@@ -133,18 +110,6 @@ private:
 };
 
 } // namespace
-
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty()) {
-        return std::string();
-    }
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
-    return bytes;
-}
 
 void PrintTo(const MessageBoxSeen& box, std::ostream* out)
 {
@@ -384,7 +349,7 @@ HWND TavrinSession::Control(int id) const
 
 std::wstring TavrinSession::Text(int id) const
 {
-    return WindowText(Control(id));
+    return TextOf(Control(id));
 }
 
 void TavrinSession::SetText(int id, const std::wstring& text) const
@@ -486,8 +451,8 @@ MessageBoxSeen TavrinSession::Describe(HWND box)
     MessageBoxSeen seen;
     seen.box = box;
     seen.owner = GetWindow(box, GW_OWNER);
-    seen.caption = WindowText(box);
-    seen.text = WindowText(GetDlgItem(box, kMessageBoxText));
+    seen.caption = TextOf(box);
+    seen.text = TextOf(GetDlgItem(box, kMessageBoxText));
     seen.ok = VisibleChild(box, IDOK);
     seen.yes = VisibleChild(box, IDYES);
     seen.no = VisibleChild(box, IDNO);

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "tests/windows/test_support.h"
+
 #include <atomic>
 #include <memory>
 #include <ostream>
@@ -40,7 +42,6 @@ struct MessageBoxSeen
     bool icon = false;
 };
 void PrintTo(const MessageBoxSeen& box, std::ostream* out);
-std::string Utf8(const std::wstring& text);
 
 // A command running inside the program. The button's command is sent from a thread of
 // our own, so the driver stays free to answer the boxes and dialogs it raises; Wait

@@ -47,13 +47,6 @@ BOOL CALLBACK FindDialog(HWND hwnd, LPARAM found)
     return TRUE;
 }
 
-std::wstring TextOf(HWND hwnd)
-{
-    wchar_t text[2048] = {};
-    GetWindowTextW(hwnd, text, 2048);
-    return text;
-}
-
 void CALLBACK WatchDialog(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND dialog = nullptr;

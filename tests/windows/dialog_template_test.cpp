@@ -29,20 +29,6 @@ HWND MakeParent()
     return parent;
 }
 
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
-std::wstring TextOf(HWND window)
-{
-    wchar_t text[128] = {};
-    GetWindowTextW(window, text, 128);
-    return text;
-}
-
 int FocusedId()
 {
     return GetDlgCtrlID(GetFocus());

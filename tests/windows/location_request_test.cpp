@@ -14,11 +14,6 @@
 
 namespace {
 
-std::string Narrow(const std::wstring& text)
-{
-    return std::string(text.begin(), text.end());
-}
-
 std::wstring RequestFor(const std::wstring& destination, const std::wstring& service = LookupControl::ServiceUrl())
 {
     return service + L"?my=" + destination + L"&pos=$location";
@@ -74,7 +69,7 @@ TEST(LocationRequest, SendsTheHandsetRequestAndTakesTheRedirectWithoutFollowingI
     auto requests = stub.Requests();
     ASSERT_EQ(1u, requests.size());
     const auto& r = requests[0];
-    EXPECT_EQ("GET /loc1/location?my=" + Narrow(dest) + "&pos=$location HTTP/1.1", r[0]);
+    EXPECT_EQ("GET /loc1/location?my=" + Utf8(dest) + "&pos=$location HTTP/1.1", r[0]);
     int agents = 0;
     for (const std::string& header : r) {
         if (header.rfind("User-Agent:", 0) == 0) {
@@ -146,7 +141,7 @@ TEST(LocationRequest, EachFailureNamesItsCallAndShowsNothing)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.config);
-        SCOPED_TRACE(Narrow(c.request + L" / " + c.box));
+        SCOPED_TRACE(Utf8(c.request + L" / " + c.box));
         LookupControl stub;
         stub.Configure(c.config);
         Outcome o = Lookup(c.request, c.csid);
@@ -156,8 +151,8 @@ TEST(LocationRequest, EachFailureNamesItsCallAndShowsNothing)
         size_t bar = c.box.find(L'|');
         if (bar != std::wstring::npos) {
             const std::wstring& text = o.error;
-            EXPECT_EQ(0u, text.rfind(c.box.substr(0, bar), 0)) << Narrow(text);
-            EXPECT_EQ(L" Failed. (0x", text.substr(text.find(L"()") + 2, 12)) << Narrow(text);
+            EXPECT_EQ(0u, text.rfind(c.box.substr(0, bar), 0)) << Utf8(text);
+            EXPECT_EQ(L" Failed. (0x", text.substr(text.find(L"()") + 2, 12)) << Utf8(text);
             EXPECT_EQ(L')', text.back());
         } else {
             EXPECT_EQ(c.box, o.error);
@@ -198,7 +193,7 @@ TEST(LocationRequest, StalledServiceTimesOut)
     // Windows names the time-out (ERROR_INTERNET_TIMEOUT); Wine reports the connection aborted
     const std::wstring& text = o.error;
     EXPECT_TRUE(text == L"HttpSendRequest() Failed. (0x00002ee2)" || text == L"HttpSendRequest() Failed. (0x00002efe)")
-        << Narrow(text);
+        << Utf8(text);
 }
 
 TEST(LocationRequest, ThroughAProxy)

@@ -19,13 +19,6 @@ bool Exists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::wstring TextOf(HWND window)
-{
-    wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
-    return text;
-}
-
 class MainWindowTest : public ::testing::Test
 {
 protected:
@@ -43,14 +36,7 @@ protected:
 
     void TearDown() override
     {
-        if (IsWindow(m_window)) {
-            DestroyWindow(m_window);
-        }
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        UnregisterClassW(L"TAVRIN", GetModuleHandleW(nullptr));
-        g_controlList.clear();
+        DestroyMainWindow(m_window);
         SetDllDirectoryW(nullptr);
     }
 

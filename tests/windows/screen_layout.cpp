@@ -15,6 +15,7 @@
 #include "ui/list_editor.h"
 #include "ui/list_model.h"
 #include "ui/main_window.h"
+#include "ui/progress_dialog.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -22,7 +23,6 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,40 +30,6 @@
 namespace {
 
 using ::testing::IsEmpty;
-
-std::string Narrow(const std::wstring& text)
-{
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(size > 0 ? size - 1 : 0, '\0');
-    if (size > 1) {
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
-    }
-    return out;
-}
-
-std::wstring Wide(const std::string& text)
-{
-    int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring out(size > 0 ? size - 1 : 0, L'\0');
-    if (size > 1) {
-        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(), size);
-    }
-    return out;
-}
-
-std::wstring TextOf(HWND window)
-{
-    std::wstring text(GetWindowTextLengthW(window) + 1, L'\0');
-    text.resize(GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
-    return text;
-}
-
-std::wstring ClassOf(HWND window)
-{
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
 
 int Dpi()
 {
@@ -146,8 +112,7 @@ void CheckControl(HWND control, const RECT& parentClient, std::vector<std::strin
     // An icon's "text" is its resource number.
     const bool icon = className == L"Static" && (style & SS_TYPEMASK) == SS_ICON;
     const std::wstring text = icon ? L"" : TextOf(control);
-    const std::string name =
-        Narrow(className) + " " + std::to_string(GetDlgCtrlID(control)) + " \"" + Narrow(text) + "\"";
+    const std::string name = Utf8(className) + " " + std::to_string(GetDlgCtrlID(control)) + " \"" + Utf8(text) + "\"";
     if (!Inside(rect, parentClient)) {
         faults->push_back(name + " at " + Describe(rect) + " leaves its parent's client area " +
                           Describe(parentClient));
@@ -231,7 +196,7 @@ void CheckCaption(HWND window, std::vector<std::string>* faults)
     const int need = Extent(font, caption, DT_NOPREFIX).cx;
     DeleteObject(font);
     if (need > right - left) {
-        faults->push_back("caption \"" + Narrow(caption) + "\" needs " + std::to_string(need) + " pixels, has " +
+        faults->push_back("caption \"" + Utf8(caption) + "\" needs " + std::to_string(need) + " pixels, has " +
                           std::to_string(right - left));
     }
 }
@@ -244,7 +209,7 @@ std::vector<std::string> LayoutFaults(HWND window)
     GetWindowRect(window, &rect);
     RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     if (!Inside(rect, screen)) {
-        faults.push_back("window \"" + Narrow(TextOf(window)) + "\" at " + Describe(rect) + " leaves the screen " +
+        faults.push_back("window \"" + Utf8(TextOf(window)) + "\" at " + Describe(rect) + " leaves the screen " +
                          Describe(screen));
     }
     CheckCaption(window, &faults);
@@ -271,147 +236,36 @@ std::vector<std::string> SoftKeyFaults(HWND bar)
         }
         SIZE need = Extent(FontOf(bar), text, DT_NOPREFIX);
         if (need.cx > rect.right - rect.left || need.cy > rect.bottom - rect.top) {
-            faults.push_back("soft key \"" + Narrow(text) + "\" does not fit its " +
+            faults.push_back("soft key \"" + Utf8(text) + "\" does not fit its " +
                              std::to_string(rect.right - rect.left) + " pixels");
         }
     }
     return faults;
 }
 
-// The rows of the user's guide's message table: a text and the caption of its box, or of the
-// progress dialog that shows it ("取得中…（取得中の画面）"). The reasons table feeds the
-// "%ls" of the connection check's failure.
+// The messages of the user's guide's table, each with its box's caption or, for a text shown
+// in the progress dialog, that dialog's caption. The build writes them beside this program,
+// with realistic values in their conversions.
 struct GuideMessage
 {
-    std::wstring text;
     std::wstring caption;
     bool screen; // shown in the progress dialog, not in a box
+    std::wstring text;
 };
-
-std::vector<std::wstring> Cells(const std::string& row)
-{
-    std::vector<std::wstring> cells;
-    std::string cell;
-    for (size_t i = 1; i < row.size(); ++i) {
-        if (row[i] == '\\' && i + 1 < row.size() && row[i + 1] == '|') {
-            cell += '|';
-            ++i;
-        } else if (row[i] == '|') {
-            cells.push_back(Wide(cell));
-            cell.clear();
-        } else {
-            cell += row[i];
-        }
-    }
-    for (std::wstring& c : cells) {
-        c.erase(0, c.find_first_not_of(L' '));
-        c.erase(c.find_last_not_of(L' ') + 1);
-    }
-    return cells;
-}
-
-std::wstring Unquote(std::wstring cell)
-{
-    if (cell.size() >= 2 && cell.front() == L'`' && cell.back() == L'`') {
-        cell = cell.substr(1, cell.size() - 2);
-    }
-    for (size_t at; (at = cell.find(L"<br>")) != std::wstring::npos;) {
-        cell.replace(at, 4, L"\n");
-    }
-    return cell;
-}
-
-// Realistic values for a message's printf conversions.
-std::wstring Fill(std::wstring text, const std::wstring& longestReason)
-{
-    std::wstring name = L"C:\\users\\tavrin\\Documents\\地図の設定\\今の地図サービス\\today_maps.ini";
-    if (text.find(L"dwStats") != std::wstring::npos) {
-        name = Fill(longestReason, L"");
-    } else if (text.find(L"LoadLibraryEx") != std::wstring::npos) {
-        name = L"comctl32.dll";
-    } else if (text.find(L"接続を開始") != std::wstring::npos) {
-        name = L"https://carrier-lookup.example.jp/loc1/location";
-    }
-    static const std::wregex conversion(L"%[-+ #0]*[0-9]*(?:\\.[0-9]+)?(?:hh|h|ll|l|z)?([diouxXsScp%])");
-    std::wstring out;
-    std::wsmatch match;
-    while (std::regex_search(text, match, conversion)) {
-        out += match.prefix().str();
-        switch (match[1].str()[0]) {
-        case L's':
-        case L'S':
-            out += name;
-            break;
-        case L'x':
-        case L'X':
-        case L'p':
-            out += L"00002ee2";
-            break;
-        case L'%':
-            out += L"%";
-            break;
-        default:
-            out += L"12";
-            break;
-        }
-        text = match.suffix().str();
-    }
-    return out + text;
-}
 
 std::vector<GuideMessage> ReadGuideMessages()
 {
-    std::ifstream file(Narrow(WinePathFromEnv("TAVRIN_SOURCE_DIR") + L"\\docs\\guide\\index.md"));
+    std::ifstream file(Utf8(ExeFolder() + L"\\guide_messages.txt"));
     std::vector<GuideMessage> messages;
-    std::vector<std::wstring> reasons;
-    std::string line;
-    bool inSection = false;
-    bool messageTable = false;
-    bool reasonTable = false;
-    while (std::getline(file, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+    for (std::string line; std::getline(file, line);) {
+        const size_t kind = line.find('\t') + 1;
+        const size_t text = line.find('\t', kind) + 1;
+        GuideMessage message{FromUtf8(line.substr(0, kind - 1)), line.compare(kind, 6, "screen") == 0,
+                             FromUtf8(line.substr(text))};
+        for (size_t at; (at = message.text.find(L"<br>")) != std::wstring::npos;) {
+            message.text.replace(at, 4, L"\n");
         }
-        if (line.rfind("## ", 0) == 0) {
-            inSection = line == "## メッセージ一覧";
-            continue;
-        }
-        if (!inSection || line.rfind("|", 0) != 0) {
-            messageTable = reasonTable = false;
-            continue;
-        }
-        std::vector<std::wstring> cells = Cells(line);
-        if (cells.size() < 2 || cells[0].rfind(L"---", 0) == 0) {
-            continue;
-        }
-        if (cells[0] == L"メッセージ") {
-            messageTable = cells[1] == L"見出し";
-            continue;
-        }
-        if (cells[0] == L"理由") {
-            reasonTable = true;
-            continue;
-        }
-        if (reasonTable) {
-            reasons.push_back(Unquote(cells[0]));
-        } else if (messageTable) {
-            GuideMessage message{Unquote(cells[0]), cells[1], false};
-            size_t screen = message.caption.find(L"（");
-            if (screen != std::wstring::npos) {
-                message.caption.resize(screen);
-                message.screen = true;
-            }
-            messages.push_back(message);
-        }
-    }
-    std::wstring longest;
-    for (const std::wstring& reason : reasons) {
-        if (reason.size() > longest.size()) {
-            longest = reason;
-        }
-    }
-    for (GuideMessage& message : messages) {
-        message.text = Fill(message.text, longest);
+        messages.push_back(message);
     }
     return messages;
 }
@@ -427,32 +281,6 @@ UINT BoxStyle(const std::wstring& caption)
     return MB_OK | MB_ICONEXCLAMATION;
 }
 
-// The progress dialog as the acquisition and connecting dialogs dress it.
-std::wstring g_progressCaption;
-std::wstring g_progressText;
-
-INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        SetUpFullScreenDialog(dialog);
-        SetWindowTextW(dialog, g_progressCaption.c_str());
-        SetDlgItemTextW(dialog, IDC_PROGRESS_TEXT, g_progressText.c_str());
-        return TRUE;
-    case WM_SIZE:
-        RelayoutFromTemplate(GetModuleHandleW(nullptr), dialog, IDD_PROGRESS);
-        return FALSE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
-            EndDialog(dialog, LOWORD(wParam));
-            return TRUE;
-        }
-        return FALSE;
-    default:
-        return FALSE;
-    }
-}
-
 class ScreenLayout : public ::testing::Test
 {
 protected:
@@ -466,17 +294,7 @@ protected:
         PumpFor(100);
     }
 
-    void TearDown() override
-    {
-        if (IsWindow(m_window)) {
-            DestroyWindow(m_window);
-        }
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        UnregisterClassW(L"TAVRIN", GetModuleHandleW(nullptr));
-        g_controlList.clear();
-    }
+    void TearDown() override { DestroyMainWindow(m_window); }
 
     // Runs `show` (which shows a modal window with `caption` on this thread) and returns what
     // of that window does not fit, the window then ended with its button `close`.
@@ -491,7 +309,7 @@ protected:
         });
         show();
         if (!script.Found()) {
-            faults.push_back("no window \"" + Narrow(caption) + "\" was shown");
+            faults.push_back("no window \"" + Utf8(caption) + "\" was shown");
         }
         return faults;
     }
@@ -532,32 +350,6 @@ TEST_F(ScreenLayout, ListEditorFitsForBothLists)
     }
 }
 
-TEST_F(ScreenLayout, ProgressDialogFitsEveryUse)
-{
-    if (!Portrait()) {
-        GTEST_SKIP() << "the progress dialog is laid out for portrait screens";
-    }
-    std::vector<std::pair<std::wstring, std::wstring>> uses;
-    std::wstring longest;
-    for (const GuideMessage& message : ReadGuideMessages()) {
-        if (message.screen) {
-            uses.emplace_back(message.caption, message.text);
-            longest = message.text.size() > longest.size() ? message.text : longest;
-        }
-    }
-    ASSERT_GE(uses.size(), 3u) << "the guide's table names the progress dialog's texts";
-    // The send's progress dialog shows the same template under its own caption.
-    uses.emplace_back(L"送信中…", longest);
-    for (const auto& use : uses) {
-        g_progressCaption = use.first;
-        g_progressText = use.second;
-        auto faults = FaultsOfModal(use.first, IDCANCEL, [this] {
-            RunDialogFromTemplate(GetModuleHandleW(nullptr), IDD_PROGRESS, m_window, ProgressProc);
-        });
-        EXPECT_THAT(faults, IsEmpty()) << Narrow(use.first) << ": " << Narrow(use.second);
-    }
-}
-
 TEST_F(ScreenLayout, AboutBoxFitsInThisScreensLayout)
 {
     auto faults = FaultsOfModal(L"バージョン情報 tavrin", IDOK, [this] {
@@ -566,23 +358,31 @@ TEST_F(ScreenLayout, AboutBoxFitsInThisScreensLayout)
     EXPECT_THAT(faults, IsEmpty()) << (Portrait() ? "portrait (105)" : "landscape (106)");
 }
 
-TEST_F(ScreenLayout, EveryMessageOfTheGuideFitsItsBox)
+TEST_F(ScreenLayout, EveryMessageOfTheGuideFitsItsBoxOrProgressDialog)
 {
     if (!Portrait()) {
-        GTEST_SKIP() << "boxes are measured on portrait screens";
+        GTEST_SKIP() << "boxes and the progress dialog are measured on portrait screens";
     }
-    size_t boxes = 0;
-    for (const GuideMessage& message : ReadGuideMessages()) {
-        if (message.screen) {
-            continue;
-        }
-        ++boxes;
+    const std::vector<GuideMessage> messages = ReadGuideMessages();
+    EXPECT_GE(messages.size(), 30u) << "the guide's message table was not read";
+    for (const GuideMessage& message : messages) {
         const UINT style = BoxStyle(message.caption);
-        auto faults = FaultsOfModal(message.caption, (style & MB_YESNO) ? IDNO : IDOK,
-                                    [&] { ShowMessageBox(m_window, message.text, message.caption, style); });
-        EXPECT_THAT(faults, IsEmpty()) << Narrow(message.caption) << ": " << Narrow(message.text);
+        ProgressRequest wait;
+        wait.caption = message.caption.c_str();
+        wait.text = message.text;
+        auto faults = FaultsOfModal(message.caption,
+                                    message.screen       ? IDCANCEL
+                                    : (style & MB_YESNO) ? IDNO
+                                                         : IDOK,
+                                    [&] {
+                                        if (message.screen) {
+                                            RunProgress(GetModuleHandleW(nullptr), m_window, wait);
+                                        } else {
+                                            ShowMessageBox(m_window, message.text, message.caption, style);
+                                        }
+                                    });
+        EXPECT_THAT(faults, IsEmpty()) << Utf8(message.caption) << ": " << Utf8(message.text);
     }
-    EXPECT_GE(boxes, 20u) << "the guide's message table was not read";
 }
 
 } // namespace

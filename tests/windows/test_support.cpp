@@ -1,6 +1,7 @@
 #include "tests/windows/test_support.h"
 
 #include "common/message_box.h"
+#include "ui/dialog_template.h"
 
 #include <tlhelp32.h>
 
@@ -19,6 +20,50 @@ std::wstring WinePathFromEnv(const char* variable)
         path += (*p == '/') ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*p));
     }
     return path;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
+    return bytes;
+}
+
+std::wstring FromUtf8(const std::string& bytes)
+{
+    const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
+    return text;
+}
+
+std::wstring TextOf(HWND window)
+{
+    std::wstring text(static_cast<size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+void DestroyMainWindow(HWND window)
+{
+    if (IsWindow(window)) {
+        DestroyWindow(window);
+    }
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    UnregisterClassW(L"TAVRIN", GetModuleHandleW(nullptr));
+    g_controlList.clear();
 }
 
 std::wstring ExeFolder()

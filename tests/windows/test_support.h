@@ -11,6 +11,18 @@
 // Windows path Wine maps it to (Z:\...). Empty when the variable is unset.
 std::wstring WinePathFromEnv(const char* variable);
 
+// UTF-16 text as UTF-8 (for test output and narrow file names), and back.
+std::string Utf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& bytes);
+
+// A window's text (also of another process's control) and its class name.
+std::wstring TextOf(HWND window);
+std::wstring ClassOf(HWND window);
+
+// Takes down the main window InitInstance made, and its class and controls, so that the next
+// test can make it again.
+void DestroyMainWindow(HWND window);
+
 // The folder of the running program.
 std::wstring ExeFolder();
 
