@@ -3,6 +3,7 @@
 #include "tests/windows/test_support.h"
 
 #include <cstdint>
+#include <ctime>
 #include <set>
 
 namespace {
@@ -12,14 +13,6 @@ const std::wstring kCached = std::wstring(kDefaultPosition) + L"（キャッシ�
 std::wstring CacheFile(const TavrinSession& app)
 {
     return app.Folder() + L"\\cache.ini";
-}
-
-int64_t Now()
-{
-    FILETIME time;
-    GetSystemTimeAsFileTime(&time);
-    const uint64_t ticks = (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    return static_cast<int64_t>(ticks / 10000000) - 11644473600LL;
 }
 
 // A cache file as the program writes it, with one entry.
@@ -39,9 +32,7 @@ std::set<std::wstring> PressNoting(TavrinSession& app, int id, std::vector<Messa
     while (!command->Done() && GetTickCount() - start < 30000) {
         for (HWND dialog : app.Dialogs()) {
             if (GetDlgItem(dialog, IDC_PROGRESS_TEXT) != nullptr) {
-                wchar_t caption[64] = {};
-                GetWindowTextW(dialog, caption, 64);
-                captions.insert(caption);
+                captions.insert(TextOf(dialog));
             }
         }
         MessageBoxSeen seen;
@@ -110,7 +101,7 @@ TEST(LookupCache, StationsInAnotherOrderHitAndAnOldEntryIsLookedUpAgain)
 
     // Written 31 days ago, with another position: asked again, and replaced by the answer.
     WsimReset();
-    WriteCache(*app, kDefaultCsId, L"N1.2.3.000E4.5.6.000", Now() - 31 * 86400);
+    WriteCache(*app, kDefaultCsId, L"N1.2.3.000E4.5.6.000", std::time(nullptr) - 31 * 86400);
     app->Stop();
     ASSERT_TRUE(app->Start());
     ASSERT_TRUE(app->PressAndAnswer(IDC_GET_AND_SEND).empty());
@@ -133,7 +124,7 @@ TEST(LookupCache, OffItReadsAndWritesNothingAndTheMenuTurnsItOnAndClearsIt)
     auto app = StartSession(); // a settings file without LOOKUPCACHE
     ASSERT_TRUE(app);
     const size_t asked = LookupRequestCount();
-    WriteCache(*app, kDefaultCsId, kDefaultPosition, Now());
+    WriteCache(*app, kDefaultCsId, kDefaultPosition, std::time(nullptr));
     const std::wstring before = ReadUtf16(CacheFile(*app));
     ASSERT_TRUE(app->PressAndAnswer(IDC_GET_AND_SEND).empty());
     EXPECT_EQ(asked + 1, LookupRequestCount());

@@ -89,7 +89,8 @@ TEST(ServiceSetting, HttpsServiceIsAskedOverTlsWithTheCertificateChecked)
     settings.Set(L"SERVICEURL", L"htps" + https.substr(5));
     boxes = GetAndSend(app, settings, host);
     ASSERT_EQ(1u, boxes.size()) << Shown(boxes);
-    EXPECT_EQ(L"設定ファイルの SERVICEURL が正しい URL ではないため、位置検索サービスを使えません。\nSERVICEURL=htps" + https.substr(5),
+    EXPECT_EQ(L"設定ファイルの SERVICEURL が正しい URL ではないため、位置検索サービスを使えません。\nSERVICEURL=htps" +
+                  https.substr(5),
               boxes[0].text);
     EXPECT_EQ(L"警告", boxes[0].caption);
     EXPECT_EQ(before, LookupRequestCount());

@@ -28,14 +28,8 @@ bool ClosesWithin(TavrinSession& app, DWORD ms)
 std::wstring ProgressShown(const TavrinSession& app)
 {
     HWND dialog = app.WaitDialogWith(IDC_PROGRESS_TEXT, 1000);
-    if (dialog == nullptr) {
-        return L"no progress dialog";
-    }
-    wchar_t caption[64] = {};
-    wchar_t text[256] = {};
-    SendMessageW(dialog, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(caption));
-    SendMessageW(GetDlgItem(dialog, IDC_PROGRESS_TEXT), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
-    return std::wstring(caption) + L"|" + text;
+    return dialog != nullptr ? TextOf(dialog) + L"|" + TextOf(GetDlgItem(dialog, IDC_PROGRESS_TEXT))
+                             : L"no progress dialog";
 }
 
 struct WaitCase

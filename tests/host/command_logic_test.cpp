@@ -108,12 +108,9 @@ TEST(SystemLibrary, FailureTextNamesTheFileAndTheError)
 
 TEST(CommandTexts, BoxesNameWhatFailedAndStayOnTheScreen)
 {
-    EXPECT_EQ(L"設定ファイルの SERVICEURL が正しい URL ではないため、位置検索サービスを使えません。\nSERVICEURL=htps://x",
-              UnusableServiceText(L"htps://x"));
     const std::wstring longValue(300, L'a');
     EXPECT_EQ(std::wstring(100, L'a') + L"…",
               UnusableServiceText(longValue).substr(UnusableServiceText(longValue).find(L'=') + 1));
-    EXPECT_EQ(L"HttpSendRequest() Failed. (0x00002ee2)", LookupTimeoutText());
 
     struct Case
     {
