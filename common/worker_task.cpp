@@ -7,18 +7,7 @@ CWorkerTask::CWorkerTask(HWND window, UINT message, Work work)
 
 std::shared_ptr<CWorkerTask> CWorkerTask::Start(HWND window, UINT message, Work work)
 {
-    return Run(std::make_shared<CWorkerTask>(window, message, std::move(work)));
-}
-
-std::shared_ptr<CWorkerTask> CWorkerTask::StartForThread(DWORD thread, UINT message, Work work)
-{
-    auto task = std::make_shared<CWorkerTask>(nullptr, message, std::move(work));
-    task->m_thread = thread;
-    return Run(std::move(task));
-}
-
-std::shared_ptr<CWorkerTask> CWorkerTask::Run(std::shared_ptr<CWorkerTask> task)
-{
+    auto task = std::make_shared<CWorkerTask>(window, message, std::move(work));
     // The work holds the task itself: a task given up on lives until its work returns. It runs
     // on a thread of the process's pool, which stays warm between tasks: a thread made for
     // every task costs milliseconds under Wine (and a library's per-thread set-up each time).
@@ -38,8 +27,6 @@ void CALLBACK CWorkerTask::Entry(PTP_CALLBACK_INSTANCE, void* param)
     std::lock_guard<std::mutex> lock(task.m_lock);
     if (task.m_window != nullptr) {
         PostMessageW(task.m_window, task.m_message, 0, reinterpret_cast<LPARAM>(&task));
-    } else if (task.m_thread != 0) {
-        PostThreadMessageW(task.m_thread, task.m_message, 0, reinterpret_cast<LPARAM>(&task));
     }
 }
 
@@ -48,5 +35,4 @@ void CWorkerTask::Abandon()
     m_cancelled = true;
     std::lock_guard<std::mutex> lock(m_lock);
     m_window = nullptr;
-    m_thread = 0;
 }

@@ -8,10 +8,13 @@
 #include <mutex>
 
 // Slow work beside the window: it runs on a worker thread and posts one message to a window
-// when it is done. The window never waits for it. It may give the task up at any
-// time (the user left, the deadline passed, the window closed): from then on the task posts
-// nothing, and its thread ends by itself or with the process. What the work produces lives
-// in state its function shares with the window (held by shared_ptr on both sides).
+// when it is done. Only a window message reaches the user-interface thread through every
+// modal loop (a menu, a window being moved, a message box): those loops dispatch what is
+// addressed to a window and drop thread messages. The window never waits for the work. It may
+// give the task up at any time (the user left, the deadline passed, the window closed): from
+// then on the task posts nothing, and its thread ends by itself or with the process. What the
+// work produces lives in state its function shares with the window (held by shared_ptr on
+// both sides).
 class CWorkerTask
 {
 public:
@@ -20,8 +23,6 @@ public:
     // Starts `work` at once. When it returns, `message` is posted to `window` with the task's
     // address as its second parameter (see Is). Null when no thread could be started.
     static std::shared_ptr<CWorkerTask> Start(HWND window, UINT message, Work work);
-    // The same, the message posted to a thread's queue (a wait that has no window of its own).
-    static std::shared_ptr<CWorkerTask> StartForThread(DWORD thread, UINT message, Work work);
 
     // The window gives up on the task: no message from now on; Cancelled() turns true so the
     // work can stop at its next step.
@@ -36,12 +37,10 @@ public:
     CWorkerTask(HWND window, UINT message, Work work);
 
 private:
-    static std::shared_ptr<CWorkerTask> Run(std::shared_ptr<CWorkerTask> task);
     static void CALLBACK Entry(PTP_CALLBACK_INSTANCE instance, void* param);
 
     std::mutex m_lock; // orders the post against Abandon
     HWND m_window;
-    DWORD m_thread = 0;
     UINT m_message;
     Work m_work;
     std::atomic<bool> m_cancelled{false};

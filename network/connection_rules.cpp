@@ -80,3 +80,8 @@ DialogAction DecideOnWorkerMessage(bool disconnectMode, bool connected)
 {
     return connected || disconnectMode ? DialogAction::EndDone : DialogAction::EndFailed;
 }
+
+const wchar_t* ConnectionBusyText()
+{
+    return L"前回の接続の処理がまだ終わっていないため、続けられません。しばらくしてからもう一度操作してください。";
+}

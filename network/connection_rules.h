@@ -71,7 +71,14 @@ enum class DialogAction
     AwaitEnd,             // stay open until the connect worker's message arrives
     ReportLineStillUp,    // say that the line could not be cut, then end with 2
     ReportConnectFailure, // the connect worker could not be started: say so, end with 2
+    ReportBusy,           // earlier work on the connection never ended: say so, end with 2
 };
+
+// Whoever works on the connection (a check, a dialog's start) waits this long at most for work
+// before it: a platform call that never returns holds nobody but its own worker.
+constexpr uint32_t kConnectionWorkWaitMs = 2000;
+// The box of a check or a dialog that could not get at the connection in that time.
+const wchar_t* ConnectionBusyText();
 
 // At the start: whether a dial-up connection exists and, only when none does, the
 // availability verdict (-1 failed, 0 not usable, 1 usable).

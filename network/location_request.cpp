@@ -17,38 +17,6 @@ const wchar_t kHandsetAgent[] = L"Mozilla/3.0(DDIPOCKET;JRC/AH-J3001V,AH-J3002V/
 // worker; the service needs no request function of its own.
 CLocationService g_locationService(TAVRIN_LOOKUP_URL);
 
-bool CLookupCall::Hold(HINTERNET handle)
-{
-    if (handle == nullptr) {
-        return true;
-    }
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_cancelled) {
-        InternetCloseHandle(handle);
-        return false;
-    }
-    m_handles.push_back(handle);
-    return true;
-}
-
-void CLookupCall::CloseAll()
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    while (!m_handles.empty()) {
-        InternetCloseHandle(m_handles.back());
-        m_handles.pop_back();
-    }
-}
-
-void CLookupCall::Cancel()
-{
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_cancelled = true;
-    }
-    CloseAll();
-}
-
 namespace {
 
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT; // 0x80200000
@@ -62,6 +30,26 @@ std::wstring FailureText(const wchar_t* call)
 }
 
 constexpr DWORD kCallTimeoutMs = 10000;
+
+// A WinINet handle of this worker's, closed when it goes (the request before its connection,
+// the connection before the internet handle: the reverse of their opening).
+class CInternetHandle
+{
+public:
+    explicit CInternetHandle(HINTERNET handle) : m_handle(handle) {}
+    ~CInternetHandle()
+    {
+        if (m_handle != nullptr) {
+            InternetCloseHandle(m_handle);
+        }
+    }
+    CInternetHandle(const CInternetHandle&) = delete;
+    CInternetHandle& operator=(const CInternetHandle&) = delete;
+    HINTERNET Get() const { return m_handle; }
+
+private:
+    HINTERNET m_handle;
+};
 
 // The time-outs of one handle: 10 s a call, and never more than is left of the lookup's
 // deadline, so every step ends with the deadline at the latest.
@@ -109,27 +97,24 @@ void ReadBody(HINTERNET request, DWORD lookupStart, std::wstring& outBody)
     }
 }
 
-// The request itself; error stays empty when the request succeeded. The call holds the
-// handles and closes them in reverse order of opening.
+// The request itself; error stays empty when the request succeeded. Between its calls it
+// stops once the window has given up on it.
 bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool bypassLocal, const std::wstring& csid,
-                std::wstring& outBody, std::wstring& outLocation, std::wstring& error, CLookupCall& call)
+                std::wstring& outBody, std::wstring& outLocation, std::wstring& error, const CLookupCall& call)
 {
     const DWORD start = GetTickCount();
-    HINTERNET internet;
-    if (proxy.empty()) {
-        internet = InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    } else {
-        internet =
-            InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), bypassLocal ? L"<local>" : nullptr, 0);
-    }
-    if (internet == nullptr || !call.Hold(internet)) {
+    CInternetHandle internet(
+        proxy.empty()
+            ? InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
+            : InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), bypassLocal ? L"<local>" : nullptr, 0));
+    if (internet.Get() == nullptr) {
         error = FailureText(L"InternetOpen()");
         return false;
     }
     const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
                              INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
                              INTERNET_OPTION_DATA_RECEIVE_TIMEOUT};
-    LimitTo(internet, start, options, std::size(options));
+    LimitTo(internet.Get(), start, options, std::size(options));
 
     std::wstring scheme, host, userName, password, path, extraInfo;
     unsigned port = INTERNET_DEFAULT_HTTP_PORT;
@@ -137,10 +122,13 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
         error = FailureText(L"ParseUrl()");
         return false;
     }
+    if (call.Cancelled()) {
+        return false; // given up: nobody waits for an answer or reads an error
+    }
 
-    HINTERNET connection = InternetConnectW(internet, host.c_str(), static_cast<INTERNET_PORT>(port), nullptr, nullptr,
-                                            INTERNET_SERVICE_HTTP, 0, 0);
-    if (connection == nullptr || !call.Hold(connection)) {
+    CInternetHandle connection(InternetConnectW(internet.Get(), host.c_str(), static_cast<INTERNET_PORT>(port),
+                                                nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (connection.Get() == nullptr) {
         error = FailureText(L"InternetConnect()");
         return false;
     }
@@ -154,35 +142,38 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
     // An https service is asked over TLS; the platform checks its certificate, and one that
     // fails the checks fails the send.
     const DWORD flags = kRequestFlags | (IsSecureUrl(request) ? INTERNET_FLAG_SECURE : 0);
-    HINTERNET httpRequest =
-        HttpOpenRequestW(connection, L"GET", object.c_str(), L"HTTP/1.1", nullptr, nullptr, flags, 0);
-    if (httpRequest == nullptr || !call.Hold(httpRequest)) {
+    CInternetHandle httpRequest(
+        HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), L"HTTP/1.1", nullptr, nullptr, flags, 0));
+    if (httpRequest.Get() == nullptr) {
         error = FailureText(L"HttpOpenRequest()");
         return false;
     }
 
     // Options set on the internet handle reach the request on Windows but not everywhere
     // (Wine keeps only the connect time-out), so the request is told again, with what is left.
-    LimitTo(httpRequest, start, options, std::size(options));
+    LimitTo(httpRequest.Get(), start, options, std::size(options));
 
     std::wstring headers = Format(L"User-Agent: %ls\r\nX-CS-INFO: %ls\r\n", kHandsetAgent, csid.c_str());
-    if (!HttpSendRequestW(httpRequest, headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0)) {
+    if (call.Cancelled()) {
+        return false; // given up: nobody waits for an answer or reads an error
+    }
+    if (!HttpSendRequestW(httpRequest.Get(), headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0)) {
         error = FailureText(L"HttpSendRequest()");
         return false;
     }
 
-    bool ok = false;
     wchar_t location[kLocationBytes / sizeof(wchar_t)] = {};
     DWORD size = kLocationBytes;
-    if (HttpQueryInfoW(httpRequest, HTTP_QUERY_LOCATION, location, &size, nullptr)) {
+    if (HttpQueryInfoW(httpRequest.Get(), HTTP_QUERY_LOCATION, location, &size, nullptr)) {
+        // The position is in hand: the body plays no part, and nobody waits for it.
         outLocation = location;
-        ok = true;
-    } else {
-        error = FailureText(L"HttpQueryInfo()");
+        return true;
     }
-
-    ReadBody(httpRequest, start, outBody);
-    return ok;
+    error = FailureText(L"HttpQueryInfo()");
+    if (!call.Cancelled()) {
+        ReadBody(httpRequest.Get(), start, outBody);
+    }
+    return false;
 }
 
 } // namespace
@@ -192,16 +183,14 @@ bool CLocationService::RequestLocation(const std::wstring& request, const std::w
                                        std::wstring& outError, CLookupCall* call)
 {
     outError.clear();
+    outBody.clear();
     if (!IsHeaderValueSafe(csid)) {
         // A line break would end the header and let the text add headers of its own.
         outError = L"RequestLocation() Failed. (X-CS-INFO holds CR or LF)";
         return false;
     }
     CLookupCall own;
-    CLookupCall& held = call != nullptr ? *call : own;
-    const bool ok = RunRequest(request, proxy, bypassLocal, csid, outBody, outLocation, outError, held);
-    held.CloseAll();
-    return ok;
+    return RunRequest(request, proxy, bypassLocal, csid, outBody, outLocation, outError, call != nullptr ? *call : own);
 }
 
 bool CLocationService::ParseUrl(const std::wstring& url, std::wstring& scheme, std::wstring& host,

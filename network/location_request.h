@@ -5,33 +5,26 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <mutex>
-#include <vector>
+#include <atomic>
 
 // The handset's User-Agent, sent with every lookup.
 extern const wchar_t kHandsetAgent[];
 
-// The handles of one lookup in flight, closed once each, by whichever thread comes first.
-// Closing them from the user-interface thread ends a blocking call on Windows (Wine's
-// WinINet lets the call run to its own time-out, so the caller never waits for it).
+// One lookup in flight, which the window may give up on. Only the worker that runs it opens
+// and closes its handles (a handle closed from another thread could be reused at once, and a
+// call on it would reach someone else's request); giving up only asks it to stop at its next
+// step. Each of its calls ends within what is left of the lookup's deadline.
 class CLookupCall
 {
 public:
     CLookupCall() = default;
-    ~CLookupCall() { CloseAll(); }
     CLookupCall(const CLookupCall&) = delete;
     CLookupCall& operator=(const CLookupCall&) = delete;
 
-    // Takes a handle just opened (null is ignored); false, with the handle closed, once the
-    // call has been cancelled.
-    bool Hold(HINTERNET handle);
-    // Closes what is held, newest first.
-    void CloseAll();
-    // Ends the call: what is held is closed, and so is anything opened later.
-    void Cancel();
+    // The window gave up: no further call is made.
+    void Cancel() { m_cancelled = true; }
+    bool Cancelled() const { return m_cancelled.load(); }
 
 private:
-    std::mutex m_lock;
-    std::vector<HINTERNET> m_handles;
-    bool m_cancelled = false;
+    std::atomic<bool> m_cancelled{false};
 };

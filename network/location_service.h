@@ -87,11 +87,12 @@ public:
     // One GET of request (no redirect followed, no cache) with the handset User-Agent and
     // csid in X-CS-INFO, within kLookupDeadlineMs. An empty proxy means direct access;
     // otherwise the named proxy is used, bypassed for local addresses when bypassLocal is set.
-    // outLocation receives the answer's Location value, outBody the answer's body (read
-    // whether or not a Location came, within BodyBytesAllowed). A request whose path or csid
-    // holds CR or LF is never sent. Returns whether a Location was obtained; otherwise
-    // outError names the failing call and its error code, for the caller's "Error" box. Shows
-    // nothing itself, so it may run on any thread; with `call`, another thread can end it.
+    // outLocation receives the answer's Location value; the lookup ends there, and the body is
+    // not waited for. Only an answer without a Location has its body read into outBody (within
+    // BodyBytesAllowed). A request whose path or csid holds CR or LF is never sent. Returns
+    // whether a Location was obtained; otherwise outError names the failing call and its error
+    // code, for the caller's "Error" box. Shows nothing itself, so it may run on any thread;
+    // with `call`, another thread can give it up (it stops before its next call).
     static bool RequestLocation(const std::wstring& request, const std::wstring& proxy, bool bypassLocal,
                                 const std::wstring& csid, std::wstring& outBody, std::wstring& outLocation,
                                 std::wstring& outError, CLookupCall* call = nullptr);

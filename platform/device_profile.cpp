@@ -149,6 +149,7 @@ bool ParseLine(const std::string& key, const std::string& value, DeviceProfile& 
         static const std::pair<const char*, DeviceProfile::Call> kCalls[] = {
             {"establish", DeviceProfile::Call::Establish},
             {"release", DeviceProfile::Call::Release},
+            {"test", DeviceProfile::Call::Test},
         };
         profile.blockMs = 0;
         if (value == "none") {
@@ -158,6 +159,9 @@ bool ParseLine(const std::string& key, const std::string& value, DeviceProfile& 
         size_t at = value.find('@');
         return at != std::string::npos && ParseName(Trim(value.substr(0, at)), kCalls, profile.blockingCall) &&
                ParseNumber(Trim(value.substr(at + 1)), profile.blockMs);
+    }
+    if (key == "storage_write") {
+        return ParseNumber(value, profile.storageWriteMs);
     }
     if (key == "query") {
         return ParseFlag(value, profile.statusQueryFails);

@@ -59,15 +59,20 @@ struct DeviceProfile
     };
     HangUp hangUp = HangUp::Completes;
 
-    // A Connection Manager call on a real request that keeps its caller waiting `blockMs`.
+    // A Connection Manager call that keeps its caller waiting `blockMs`: establishing or
+    // releasing a real request, or the "could it be reached" test request.
     enum class Call
     {
         None,
         Establish,
         Release,
+        Test,
     };
     Call blockingCall = Call::None;
     uint32_t blockMs = 0;
+
+    // The handset's storage card: every file the program replaces takes this long to write.
+    uint32_t storageWriteMs = 0;
 };
 
 // Reads a profile from its text form (see docs/connection.md). Keys not given keep their

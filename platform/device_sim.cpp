@@ -199,13 +199,13 @@ Dialup* FindDialup(ce::HRASCONN handle)
 
 // Keeps the caller of a Connection Manager call waiting when the profile says so; called
 // without the lock, so the rest of the simulation goes on meanwhile.
-void BlockIf(DeviceProfile::Call call, bool real)
+void BlockIf(DeviceProfile::Call call)
 {
     DWORD ms = 0;
     {
         Guard guard;
         const DeviceProfile& profile = Sim().m_profile;
-        ms = real && profile.blockingCall == call ? profile.blockMs : 0;
+        ms = profile.blockingCall == call ? profile.blockMs : 0;
     }
     if (ms != 0) {
         Sleep(ms);
@@ -252,6 +252,18 @@ int DialupCount()
     return static_cast<int>(Sim().m_dialups.size());
 }
 
+void DelayStorageWrite()
+{
+    DWORD ms = 0;
+    {
+        Guard guard;
+        ms = Sim().m_profile.storageWriteMs;
+    }
+    if (ms != 0) {
+        Sleep(ms);
+    }
+}
+
 } // namespace devicesim
 
 HRESULT ConnMgrEnumDestinations(int nIndex, CONNMGR_DESTINATION_INFO* pDestInfo)
@@ -296,7 +308,7 @@ HRESULT ConnMgrEstablishConnection(CONNMGR_CONNECTIONINFO* pConnInfo, HANDLE* ph
     if (pConnInfo->cbSize != sizeof(CONNMGR_CONNECTIONINFO) || !(pConnInfo->dwParams & CONNMGR_PARAM_GUIDDESTNET)) {
         return E_INVALIDARG;
     }
-    BlockIf(DeviceProfile::Call::Establish, !pConnInfo->bDisabled);
+    BlockIf(pConnInfo->bDisabled ? DeviceProfile::Call::Test : DeviceProfile::Call::Establish);
     Guard guard;
     Simulation& sim = Sim();
     const DeviceProfile& profile = sim.m_profile;
@@ -383,7 +395,9 @@ HRESULT ConnMgrReleaseConnection(HANDLE hConnection, LONG lCache)
         }
         real = it->second->real;
     }
-    BlockIf(DeviceProfile::Call::Release, real);
+    if (real) {
+        BlockIf(DeviceProfile::Call::Release);
+    }
     std::unique_ptr<Request> request;
     {
         Guard guard;

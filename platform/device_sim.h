@@ -38,4 +38,8 @@ int OpenRequests();
 // Dial-up connections still listed.
 int DialupCount();
 
+// The handset's storage card as the profile has it: a file replaced waits here first (called on
+// the thread that writes).
+void DelayStorageWrite();
+
 } // namespace devicesim

@@ -56,6 +56,11 @@ std::wstring UnusableServiceText(const std::wstring& value)
         shown.c_str());
 }
 
+std::wstring NetworkCheckTimeoutText(unsigned limitMs)
+{
+    return Format(L"接続確認に失敗しました。\nネットワークの確認が %u 秒以内に終わりませんでした。", limitMs / 1000);
+}
+
 std::wstring LookupTimeoutText()
 {
     constexpr unsigned kInternetTimeout = 12002; // ERROR_INTERNET_TIMEOUT
@@ -72,6 +77,13 @@ std::wstring SettingsFileFailureText(bool saving, const std::wstring& path, File
 std::wstring CacheClearFailureText(const std::wstring& path, FileFailure failure, unsigned code)
 {
     return Format(L"キャッシュを消去できませんでした。\n%ls\n%ls", path.c_str(),
+                  FileFailureText(failure, code).c_str());
+}
+
+std::wstring CacheWriteFailureText(FileFailure failure, unsigned code)
+{
+    // A line of the log, not a box: the send it follows has done its work.
+    return Format(L"キャッシュを保存できませんでした。%ls 保存はあとで、終了時にももう一度試みます。",
                   FileFailureText(failure, code).c_str());
 }
 

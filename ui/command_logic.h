@@ -49,6 +49,12 @@ std::wstring BrowserFailureText(const std::wstring& file, FileFailure failure, u
 // The box of a lookup cache that could not be cleared: the file and the reason.
 std::wstring CacheClearFailureText(const std::wstring& path, FileFailure failure, unsigned code);
 
+// The log's line for a lookup cache that could not be written (said once until a write succeeds).
+std::wstring CacheWriteFailureText(FileFailure failure, unsigned code);
+
+// The box of a network check that its limit cut (the Connection Manager did not answer).
+std::wstring NetworkCheckTimeoutText(unsigned limitMs);
+
 // The failure of a lookup that its deadline cut: the platform's own time-out, as the send call
 // that was waiting reports it.
 std::wstring LookupTimeoutText();

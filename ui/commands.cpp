@@ -6,6 +6,7 @@
 #include "common/system_library_win.h"
 #include "common/text_format.h"
 #include "network/location_request.h"
+#include "network/connection_rules.h"
 #include "network/location_service.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
@@ -31,9 +32,12 @@ std::wstring g_strSimpleCoords;
 namespace {
 
 constexpr UINT_PTR kConnectButtonTimer = 100;
-constexpr UINT_PTR kCacheWriteTimer = 101;
 // The lookup cache is written this long after a send, not while the browser it started loads.
 constexpr UINT kCacheWriteDelayMs = 1000;
+// A send waits this long at most for the cache's file, read while the module answered.
+constexpr DWORD kCacheReadWaitMs = 3000;
+// The Connection Manager's check: its own wait is 400 ms, and earlier work gets kConnectionWorkWaitMs.
+constexpr DWORD kNetworkCheckLimitMs = 10000;
 // A wait shorter than this shows no dialog: a quick check or lookup does not flash one.
 constexpr DWORD kShowProgressAfterMs = 300;
 
@@ -93,41 +97,29 @@ void LaunchBrowser(HWND window, const std::wstring& url)
     }
 }
 
-// What the steps of one send hand on to each other.
-struct SendJob
-{
-    HWND window = nullptr;
-    bool getFirst = false;
-    std::wstring cachedPosition; // what the cache gave; empty when it gave nothing
-    std::wstring url;
-    std::wstring format;
-    const std::wstring* serviceUrl = nullptr;
-    std::wstring expandedUrl;
-    std::wstring position;
-};
-
-JobSettings CurrentJobSettings(const SendJob& job)
+JobSettings CurrentJobSettings(bool getFirst)
 {
     JobSettings settings;
     settings.simpleCoordinates = g_settings.m_bLocateEasy != 0;
     settings.autoConnect = g_settings.m_bAutoConnect != 0;
     settings.startBrowser = g_settings.m_bAutoBrowser != 0;
     settings.useCache = g_settings.m_lookupCache.value_or(false);
-    settings.cached = !job.cachedPosition.empty();
-    if (job.getFirst) {
+    if (getFirst) {
         settings.waitMs = ConnectWaitMilliseconds(settings.autoConnect, static_cast<long>(g_settings.m_nConnectWait));
     }
     return settings;
 }
 
-bool OnGetLocation(HWND window)
+// The acquisition, with the question about an existing line: Ok with the new value logged,
+// Left when the user keeps the line, Failed when the dialogs said why (or the user left them).
+StepOutcome Acquire(HWND window)
 {
     if (ConnectionExists()) {
         if (ShowMessageBox(window, L"接続中です。切断してもよろしいですか？", kCaptionConfirm, MB_YESNO) != IDYES) {
-            return false;
+            return StepOutcome::Left;
         }
         if (RunDisconnectDialog(g_hInstance, window) == 2) {
-            return false;
+            return StepOutcome::Failed;
         }
     }
     g_settings.Exchange(false);
@@ -136,31 +128,51 @@ bool OnGetLocation(HWND window)
     // The send that usually follows finds its libraries (and its cache) loaded while the W-SIM
     // answers: the dialog's message loop delivers this once the command is on its way.
     PostMessageW(window, WM_TAVRIN_PRELOAD, LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser),
-                 UsesCache(CurrentJobSettings(SendJob())));
+                 UsesCache(CurrentJobSettings(false)));
     const std::wstring* obtained;
     if (g_settings.m_bLocateEasy) {
         if (ShowSimpleCoordinatesDialog(g_hInstance, window) != 1) {
-            return false;
+            return StepOutcome::Failed;
         }
         g_strSimpleCoords = g_strLocation;
         obtained = &g_strSimpleCoords;
     } else {
         if (ShowCsIdDialog(g_hInstance, window) != 1) {
-            return false;
+            return StepOutcome::Failed;
         }
         g_strCsId = g_strLocation;
         obtained = &g_strCsId;
     }
     if (!IsWindow(window)) {
-        return false; // the program is closing
+        return StepOutcome::Left; // the program is closing
     }
     AppendLogLine(*obtained);
-    return true;
+    return StepOutcome::Ok;
 }
 
-StepOutcome Outcome(bool ok)
+StepOutcome OkOr(bool ok, StepOutcome otherwise)
 {
-    return ok ? StepOutcome::Ok : StepOutcome::Stop;
+    return ok ? StepOutcome::Ok : otherwise;
+}
+
+// The lookup cache's file is read while the module answers; a send that needs it before the
+// read has reported waits for it here, beside the window.
+StepOutcome ConsultCache(HWND window, SendJob& job)
+{
+    if (PositionCacheReading()) {
+        ProgressRequest wait;
+        wait.caption = L"待機中…";
+        wait.text = L"キャッシュを読み込んでいます。";
+        wait.limitMs = kCacheReadWaitMs;
+        wait.showAfterMs = kShowProgressAfterMs;
+        wait.until = [] { return !PositionCacheReading(); };
+        const ProgressEnd end = RunProgress(g_hInstance, window, wait);
+        if (end == ProgressEnd::Cancelled || end == ProgressEnd::Closed) {
+            return StepOutcome::Left;
+        }
+    }
+    // A read still on its way (a slow card) gives no position: the send asks the service.
+    return OkOr(CachedPosition(job.csId, job.cachedPosition), StepOutcome::No);
 }
 
 // The wait of the "接続時" field, between the acquisition and the send. It keeps the user's value but
@@ -172,59 +184,74 @@ StepOutcome WaitBeforeSend(HWND window, std::uint32_t waitMs)
     wait.text = Format(L"送信の前に %lu ミリ秒待ちます。", static_cast<unsigned long>(waitMs));
     wait.limitMs = waitMs;
     wait.showAfterMs = kShowProgressAfterMs;
-    return Outcome(RunProgress(g_hInstance, window, wait) == ProgressEnd::TimedOut);
+    return OkOr(RunProgress(g_hInstance, window, wait) == ProgressEnd::TimedOut, StepOutcome::Left);
 }
 
-StepOutcome CheckInputs(SendJob& job)
+// A value of the mode and a destination: the job takes them here, as they are now.
+StepOutcome CheckInputs(HWND window, SendJob& job)
 {
-    if (g_settings.m_bLocateEasy && g_strSimpleCoords.empty()) {
-        Warn(job.window, L"簡易座標を取得してください。");
-        return StepOutcome::Stop;
+    if (g_settings.m_bLocateEasy && job.coordinates.empty()) {
+        Warn(window, L"簡易座標を取得してください。");
+        return StepOutcome::Failed;
     }
-    if (!g_settings.m_bLocateEasy && g_strCsId.empty()) {
-        Warn(job.window, L"CS-IDを取得してください。");
-        return StepOutcome::Stop;
+    if (!g_settings.m_bLocateEasy && job.csId.empty()) {
+        Warn(window, L"CS-IDを取得してください。");
+        return StepOutcome::Failed;
     }
     if (!g_settings.GetSelectedUrl(job.url)) {
-        Warn(job.window, L"送信先のURLを指定してください。");
-        return StepOutcome::Stop;
+        Warn(window, L"送信先のURLを指定してください。");
+        return StepOutcome::Failed;
     }
     g_settings.GetSelectedFormat(job.format); // an empty format keeps the template in force
     g_settings.Exchange(false);
-    return Outcome(
-        RequireSystemLibraries(LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser), job.window));
+    return OkOr(
+        RequireSystemLibraries(LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser), window),
+        StepOutcome::Failed);
 }
 
 // The lookup service the settings choose; one the user named but that cannot be asked is
 // refused, and nothing is sent anywhere.
-const std::wstring* ChooseService(HWND window)
+StepOutcome ChooseService(HWND window, std::wstring& serviceUrl)
 {
-    const std::wstring* serviceUrl = g_locationService.UseService(g_settings.m_serviceUrl);
-    if (serviceUrl == nullptr) {
+    const std::wstring* chosen = g_locationService.UseService(g_settings.m_serviceUrl);
+    if (chosen == nullptr) {
         Warn(window, UnusableServiceText(*g_settings.m_serviceUrl).c_str());
+        return StepOutcome::Failed;
     }
-    return serviceUrl;
+    serviceUrl = *chosen;
+    return StepOutcome::Ok;
 }
 
 // Whether the service's network is usable now; the Connection Manager may take its time, so
-// it is asked from a worker.
+// it is asked from a worker, within a limit like every other wait.
 StepOutcome CheckNetwork(HWND window, const std::wstring& serviceUrl)
 {
-    auto available = std::make_shared<bool>(false);
+    auto state = std::make_shared<NetworkState>(NetworkState::NotUsable);
     ProgressRequest check;
     check.caption = L"接続中…";
     check.text = L"ネットワークを確認しています。";
+    check.limitMs = kNetworkCheckLimitMs;
     check.showAfterMs = kShowProgressAfterMs;
-    check.work = [available, serviceUrl](const CWorkerTask&) { *available = IsNetworkAvailable(serviceUrl.c_str()); };
-    if (RunProgress(g_hInstance, window, check) != ProgressEnd::Done) {
-        return StepOutcome::Stop;
+    check.work = [state, serviceUrl](const CWorkerTask&) { *state = CheckNetworkState(serviceUrl.c_str()); };
+    switch (RunProgress(g_hInstance, window, check)) {
+    case ProgressEnd::Done:
+        break;
+    case ProgressEnd::TimedOut:
+        ShowMessageBox(window, NetworkCheckTimeoutText(kNetworkCheckLimitMs), kCaptionError, MB_OK | MB_ICONSTOP);
+        return StepOutcome::Failed;
+    default:
+        return StepOutcome::Left;
     }
-    return *available ? StepOutcome::Ok : StepOutcome::No;
+    if (*state == NetworkState::Busy) {
+        ShowMessageBox(window, ConnectionBusyText(), kCaptionError, MB_OK | MB_ICONSTOP);
+        return StepOutcome::Failed;
+    }
+    return OkOr(*state == NetworkState::Usable, StepOutcome::No);
 }
 
 // The lookup runs on a worker against one deadline; the window gives up on it at the
-// deadline, at "中断" or when it closes, closing its handles to end a blocking call. Ok with
-// the position, No when the lookup failed (the user has been told why), Stop when left.
+// deadline, at "中断" or when it closes, and the worker stops at its next call. Ok with the
+// position in the job, Failed when the lookup failed (its box shown), Left when given up.
 struct LookupOutcome
 {
     bool ok = false;
@@ -233,12 +260,12 @@ struct LookupOutcome
     std::wstring error;
 };
 
-StepOutcome LookUp(SendJob& job)
+StepOutcome LookUp(HWND window, SendJob& job)
 {
     auto call = std::make_shared<CLookupCall>();
     auto outcome = std::make_shared<LookupOutcome>();
     const std::wstring request = g_locationService.LookupRequestUrl(job.url);
-    const std::wstring csid = g_strCsId;
+    const std::wstring csid = job.csId;
     ProgressRequest lookup;
     lookup.caption = L"送信中…";
     lookup.text = L"位置情報を問い合わせています。";
@@ -248,77 +275,84 @@ StepOutcome LookUp(SendJob& job)
         outcome->ok = CLocationService::RequestLocation(request, std::wstring(), true, csid, outcome->body,
                                                         outcome->location, outcome->error, call.get());
     };
-    const ProgressEnd end = RunProgress(g_hInstance, job.window, lookup);
+    const ProgressEnd end = RunProgress(g_hInstance, window, lookup);
     if (end != ProgressEnd::Done) {
         call->Cancel();
     }
     switch (end) {
     case ProgressEnd::Done:
         if (outcome->ok) {
-            return g_locationService.ExpandFromLocation(job.url.c_str(), job.format.c_str(), outcome->location,
-                                                        job.expandedUrl, job.position)
-                       ? StepOutcome::Ok
-                       : StepOutcome::No;
+            return OkOr(g_locationService.ExpandFromLocation(job.url.c_str(), job.format.c_str(), outcome->location,
+                                                             job.expandedUrl, job.position),
+                        StepOutcome::Failed);
         }
-        ShowMessageBox(job.window, outcome->error, kCaptionError, MB_OK | MB_ICONERROR);
-        return StepOutcome::No;
+        ShowMessageBox(window, outcome->error, kCaptionError, MB_OK | MB_ICONERROR);
+        return StepOutcome::Failed;
     case ProgressEnd::TimedOut:
-        ShowMessageBox(job.window, LookupTimeoutText(), kCaptionError, MB_OK | MB_ICONERROR);
-        return StepOutcome::No;
+        ShowMessageBox(window, LookupTimeoutText(), kCaptionError, MB_OK | MB_ICONERROR);
+        return StepOutcome::Failed;
     default:
-        return StepOutcome::Stop; // the user left, or the window went away: nothing more is said
+        return StepOutcome::Left; // the user left, or the window went away: nothing more is said
     }
 }
 
-StepOutcome Locate(SendJob& job)
+StepOutcome Locate(HWND window, SendJob& job, const JobSettings& settings)
 {
-    bool ok;
-    if (g_settings.m_bLocateEasy) {
-        ok = g_locationService.ExpandFromSimpleCoordinates(job.url.c_str(), job.format.c_str(), g_strSimpleCoords,
-                                                           job.expandedUrl, job.position);
-    } else if (!job.cachedPosition.empty()) {
-        ok = g_locationService.ExpandFromPosition(job.url.c_str(), job.format.c_str(), job.cachedPosition,
-                                                  job.expandedUrl, job.position);
-    } else {
-        const StepOutcome looked = LookUp(job);
-        if (looked == StepOutcome::Stop) {
-            return looked;
+    StepOutcome outcome = StepOutcome::Failed;
+    switch (ChoosePositionSource(settings, job)) {
+    case PositionSource::Coordinates:
+        outcome = OkOr(g_locationService.ExpandFromSimpleCoordinates(job.url.c_str(), job.format.c_str(),
+                                                                     job.coordinates, job.expandedUrl, job.position),
+                       StepOutcome::Failed);
+        break;
+    case PositionSource::Cache:
+        outcome = OkOr(g_locationService.ExpandFromPosition(job.url.c_str(), job.format.c_str(), job.cachedPosition,
+                                                            job.expandedUrl, job.position),
+                       StepOutcome::Failed);
+        break;
+    case PositionSource::Lookup:
+        outcome = LookUp(window, job);
+        if (outcome == StepOutcome::Ok &&
+            KeepsLookedUpPosition(settings, CLocationService::IsPosition(job.position))) {
+            RememberPosition(job.csId, job.position);
         }
-        ok = looked == StepOutcome::Ok;
-        if (ok && UsesCache(CurrentJobSettings(job)) && CLocationService::IsPosition(job.position)) {
-            RememberPosition(g_strCsId, job.position);
-        }
+        break;
     }
-    if (!ok) {
-        ShowMessageBox(job.window, L"位置情報の取得に失敗しました。", kCaptionError, MB_OK | MB_ICONERROR);
+    if (outcome == StepOutcome::Failed) {
+        ShowMessageBox(window, L"位置情報の取得に失敗しました。", kCaptionError, MB_OK | MB_ICONERROR);
     }
-    return Outcome(ok);
+    return outcome;
 }
 
-StepOutcome RunStep(JobStep step, SendJob& job)
+// The values of the last acquisitions, as the job works from them.
+void TakeAcquired(SendJob& job)
 {
-    HWND window = job.window;
+    job.csId = g_strCsId;
+    job.coordinates = g_strSimpleCoords;
+}
+
+StepOutcome RunStep(JobStep step, HWND window, SendJob& job, const JobSettings& settings)
+{
     switch (step) {
     case JobStep::Acquire:
-        return Outcome(OnGetLocation(window));
+        return Acquire(window);
     case JobStep::ConsultCache:
-        return CachedPosition(g_strCsId, job.cachedPosition) ? StepOutcome::Ok : StepOutcome::No;
+        return ConsultCache(window, job);
     case JobStep::WaitBeforeSend:
-        return WaitBeforeSend(window, CurrentJobSettings(job).waitMs);
+        return WaitBeforeSend(window, settings.waitMs);
     case JobStep::CheckInputs:
-        return CheckInputs(job);
+        return CheckInputs(window, job);
     case JobStep::ChooseService:
-        job.serviceUrl = ChooseService(window);
-        return Outcome(job.serviceUrl != nullptr);
+        return ChooseService(window, job.serviceUrl);
     case JobStep::CheckNetwork:
-        return CheckNetwork(window, *job.serviceUrl);
+        return CheckNetwork(window, job.serviceUrl);
     case JobStep::Connect:
-        return Outcome(RunConnectDialog(g_hInstance, window, job.serviceUrl->c_str()) != 2);
+        return OkOr(RunConnectDialog(g_hInstance, window, job.serviceUrl.c_str()) != 2, StepOutcome::Failed);
     case JobStep::Locate:
-        return Locate(job);
+        return Locate(window, job, settings);
     case JobStep::Log:
         // A position from the cache says so: the user sees that nothing was asked.
-        AppendLogLine(job.cachedPosition.empty() ? job.position : job.position + L"（キャッシュ）");
+        AppendLogLine(job.Cached() ? job.position + L"（キャッシュ）" : job.position);
         return StepOutcome::Ok;
     case JobStep::StartBrowser:
         LaunchBrowser(window, job.expandedUrl);
@@ -326,28 +360,33 @@ StepOutcome RunStep(JobStep step, SendJob& job)
     case JobStep::Done:
         break;
     }
-    return StepOutcome::Stop;
+    return StepOutcome::Left;
 }
 
-// "送信" and "取得～送信": the steps run here, in the order the rules give. Each reads the
-// controls into the record first, as a command always has.
+// "送信" and "取得～送信": one job, its steps in the order the rules give. Each step reads the
+// controls into the record first, as a command always has; the job's own values travel in `job`.
 void RunSendJob(HWND window, bool getFirst)
 {
     SendJob job;
-    job.window = window;
     job.getFirst = getFirst;
+    TakeAcquired(job);
     g_settings.Exchange(false);
-    JobStep step = FirstJobStep(getFirst, CurrentJobSettings(job));
+    JobSettings settings = CurrentJobSettings(getFirst);
+    JobStep step = FirstJobStep(getFirst, settings);
     while (step != JobStep::Done) {
-        const StepOutcome outcome = RunStep(step, job);
+        const StepOutcome outcome = RunStep(step, window, job, settings);
         if (!IsWindow(window)) {
             return; // the window was closed while the step waited
         }
+        if (step == JobStep::Acquire && outcome == StepOutcome::Ok) {
+            TakeAcquired(job);
+        }
         g_settings.Exchange(false);
-        step = NextJobStep(step, outcome, CurrentJobSettings(job));
+        settings = CurrentJobSettings(getFirst);
+        step = NextJobStep(step, outcome, settings, job);
     }
     // Later: the browser it started is loading now, and the user does not wait for the file.
-    SetTimer(window, kCacheWriteTimer, kCacheWriteDelayMs, nullptr);
+    SavePositionCache(kCacheWriteDelayMs);
 }
 
 LRESULT OnConnect(HWND window)
@@ -356,11 +395,11 @@ LRESULT OnConnect(HWND window)
         RunDisconnectDialog(g_hInstance, window);
         return 0;
     }
-    const std::wstring* serviceUrl = ChooseService(window);
-    if (serviceUrl == nullptr || CheckNetwork(window, *serviceUrl) != StepOutcome::No) {
+    std::wstring serviceUrl;
+    if (ChooseService(window, serviceUrl) != StepOutcome::Ok || CheckNetwork(window, serviceUrl) != StepOutcome::No) {
         return 0;
     }
-    RunConnectDialog(g_hInstance, window, serviceUrl->c_str());
+    RunConnectDialog(g_hInstance, window, serviceUrl.c_str());
     return 0;
 }
 
@@ -397,6 +436,12 @@ LRESULT OnEditBrowserList(HWND window)
 
 } // namespace
 
+void LogLine(const std::wstring& text)
+{
+    g_settings.Exchange(false);
+    AppendLogLine(text);
+}
+
 bool CommandRunning()
 {
     return g_bCommandRunning;
@@ -414,7 +459,7 @@ LRESULT OnControlCommand(HWND window, WPARAM wParam, LPARAM /*lParam*/)
     CCommandRun run;
     switch (command) {
     case ControlCommand::GetLocation:
-        OnGetLocation(window);
+        Acquire(window);
         break;
     case ControlCommand::Send:
         RunSendJob(window, false);
@@ -439,11 +484,6 @@ LRESULT OnControlCommand(HWND window, WPARAM wParam, LPARAM /*lParam*/)
 
 LRESULT OnTimer(HWND window, UINT_PTR timerId)
 {
-    if (timerId == kCacheWriteTimer) {
-        KillTimer(window, kCacheWriteTimer);
-        SavePositionCache();
-        return 0;
-    }
     if (timerId != kConnectButtonTimer) {
         return 0;
     }

@@ -1,6 +1,5 @@
 #include "ui/connecting_dialog.h"
 
-#include "common/deadline.h"
 #include "common/message_box.h"
 #include "common/text_format.h"
 #include "common/worker_task.h"
@@ -34,7 +33,7 @@ HANDLE ConnectionWork()
 class CConnectionWork
 {
 public:
-    explicit CConnectionWork(DWORD waitMs = INFINITE)
+    explicit CConnectionWork(DWORD waitMs = kConnectionWorkWaitMs)
         : m_held(WaitForSingleObject(ConnectionWork(), waitMs) == WAIT_OBJECT_0)
     {
     }
@@ -88,6 +87,10 @@ struct ConnectingState
 void RunStart(HWND dialog, bool disconnect, const std::wstring& name, StartOutcome& out, const CWorkerTask& task)
 {
     CConnectionWork work;
+    if (!work.Held()) {
+        out.action = DialogAction::ReportBusy; // an earlier call never returned
+        return;
+    }
     if (task.Cancelled()) {
         return;
     }
@@ -151,6 +154,10 @@ void OnStartDone(HWND dialog, const ConnectingState& state)
         break;
     case DialogAction::ReportConnectFailure:
         ShowMessageBox(dialog, L"接続に失敗しました。", L"Error", MB_OK | MB_ICONSTOP);
+        EndWith(dialog, kFailed);
+        break;
+    case DialogAction::ReportBusy:
+        ShowMessageBox(dialog, ConnectionBusyText(), L"Error", MB_OK | MB_ICONSTOP);
         EndWith(dialog, kFailed);
         break;
     case DialogAction::ReportLineStillUp:
@@ -260,11 +267,19 @@ INT_PTR RunProgressDialog(ConnectingState& state, HWND parent)
 
 } // namespace
 
-bool IsNetworkAvailable(const wchar_t* url)
+NetworkState CheckNetworkState(const wchar_t* url)
 {
     CConnectionWork work;
+    if (!work.Held()) {
+        return NetworkState::Busy;
+    }
     SetConnectionName(url);
-    return g_connection.CheckAvailable(url, nullptr) == 1;
+    return g_connection.CheckAvailable(url, nullptr) == 1 ? NetworkState::Usable : NetworkState::NotUsable;
+}
+
+bool IsNetworkAvailable(const wchar_t* url)
+{
+    return CheckNetworkState(url) == NetworkState::Usable;
 }
 
 bool ConnectionExists()
@@ -297,9 +312,7 @@ INT_PTR RunDisconnectDialog(HINSTANCE instance, HWND parent)
 
 void ShutDownConnection(DWORD waitMs)
 {
-    const DWORD start = GetTickCount();
-    CConnectionWork work(waitMs);
-    if (work.Held()) {
-        g_connection.StopWithin(RemainingWait(start, GetTickCount(), waitMs));
-    }
+    // Stopping the worker needs no connection work: a check or a dialog's start stuck in a
+    // platform call does not keep the connection up after the exit.
+    g_connection.StopWithin(waitMs);
 }

@@ -8,11 +8,12 @@ JobStep FirstJobStep(bool getFirst, const JobSettings& settings)
     return UsesCache(settings) ? JobStep::ConsultCache : JobStep::CheckInputs;
 }
 
-JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settings)
+JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settings, const SendJob& job)
 {
-    if (outcome == StepOutcome::Stop) {
+    if (outcome == StepOutcome::Failed || outcome == StepOutcome::Left) {
         return JobStep::Done;
     }
+    const bool cached = job.Cached();
     switch (done) {
     case JobStep::Acquire:
         if (UsesCache(settings)) {
@@ -21,11 +22,11 @@ JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settin
         return settings.waitMs != 0 ? JobStep::WaitBeforeSend : JobStep::CheckInputs;
     case JobStep::ConsultCache:
         // The wait comes before a connection and a lookup; a position from the cache needs neither.
-        return settings.waitMs != 0 && !settings.cached ? JobStep::WaitBeforeSend : JobStep::CheckInputs;
+        return settings.waitMs != 0 && !cached ? JobStep::WaitBeforeSend : JobStep::CheckInputs;
     case JobStep::WaitBeforeSend:
         return JobStep::CheckInputs;
     case JobStep::CheckInputs:
-        if (settings.cached) {
+        if (cached) {
             return JobStep::Locate;
         }
         // Coordinates need the service only to connect for its network.
@@ -45,4 +46,17 @@ JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settin
         break;
     }
     return JobStep::Done;
+}
+
+PositionSource ChoosePositionSource(const JobSettings& settings, const SendJob& job)
+{
+    if (settings.simpleCoordinates) {
+        return PositionSource::Coordinates;
+    }
+    return job.Cached() ? PositionSource::Cache : PositionSource::Lookup;
+}
+
+bool KeepsLookedUpPosition(const JobSettings& settings, bool isPosition)
+{
+    return UsesCache(settings) && isPosition;
 }

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The steps of "送信" and "取得～送信" and what comes after each. The window system runs the
-// steps; which one comes next is decided here, from the step's outcome and the settings as
-// they are when it ended.
+// steps; which one comes next, and where the position comes from, is decided here, from the
+// step's outcome, the settings as they are when it ended, and the job's own state.
 
 enum class JobStep
 {
@@ -23,9 +24,10 @@ enum class JobStep
 
 enum class StepOutcome
 {
-    Ok,   // the step did what it is for
-    No,   // a check said no (the network is not usable yet, the cache has no position)
-    Stop, // failed (the user has been told), cancelled, or the window went away
+    Ok,     // the step did what it is for
+    No,     // a check said no (the network is not usable yet, the cache has no position)
+    Failed, // the step failed, and the user has been told why
+    Left,   // the user left ("中断", No to a question) or the window went away: nothing more is said
 };
 
 // The settings the decisions read.
@@ -35,8 +37,25 @@ struct JobSettings
     bool autoConnect = false;
     bool startBrowser = false;
     bool useCache = false;    // LOOKUPCACHE
-    bool cached = false;      // the cache gave this job's position: no wait, connection or lookup
     std::uint32_t waitMs = 0; // the wait before the send (ConnectWaitMilliseconds), "取得～送信" only
+};
+
+// One send, from the press to the browser: what it works from, fixed when it begins (or once
+// its acquisition has given it), and what each step hands to the next. Nothing of it is read
+// from elsewhere while the job runs.
+struct SendJob
+{
+    bool getFirst = false;       // "取得～送信": the acquisition comes first
+    std::wstring csId;           // the CS-ID text the lookup and the cache ask about
+    std::wstring coordinates;    // the simple-coordinates text
+    std::wstring url;            // the destination entry's URL
+    std::wstring format;         // and its query template (may be empty)
+    std::wstring serviceUrl;     // the lookup service the settings chose
+    std::wstring cachedPosition; // what the lookup cache gave; empty when it gave nothing
+    std::wstring expandedUrl;    // the browser's URL
+    std::wstring position;       // the position text the log gets
+
+    bool Cached() const { return !cachedPosition.empty(); }
 };
 
 // Whether the job asks the cache: it is on, and the position comes from a CS-ID.
@@ -46,4 +65,17 @@ inline bool UsesCache(const JobSettings& settings)
 }
 
 JobStep FirstJobStep(bool getFirst, const JobSettings& settings);
-JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settings);
+JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settings, const SendJob& job);
+
+// Where the Locate step takes the position from.
+enum class PositionSource
+{
+    Coordinates, // worked out here from the simple coordinates
+    Cache,       // what the lookup cache gave
+    Lookup,      // asked of the lookup service
+};
+PositionSource ChoosePositionSource(const JobSettings& settings, const SendJob& job);
+
+// Whether a position the lookup gave is kept in the cache: only a position (a web address the
+// service answered instead is not one), and only with the cache on.
+bool KeepsLookedUpPosition(const JobSettings& settings, bool isPosition);

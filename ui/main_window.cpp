@@ -14,6 +14,9 @@
 #include "ui/dialog_template.h"
 #include "ui/file_chooser.h"
 #include "ui/position_cache.h"
+#include "ui/progress_dialog.h"
+
+#include <memory>
 
 HWND g_hWndMenuBar = nullptr;
 SHACTIVATEINFO g_activateInfo{};
@@ -109,6 +112,7 @@ BOOL InitInstance(HINSTANCE instance, int showCommand)
         ShowFileFailure(window, false, g_settings.m_szIniPath);
     }
     g_settings.Exchange(false);
+    SetPositionCacheReport(LogLine);
     if (g_settings.m_bStartupAll) {
         PostMessageW(window, WM_COMMAND, IDC_GET_AND_SEND, 0);
     }
@@ -156,11 +160,26 @@ LRESULT OnClearCache(HWND window)
     if (ShowMessageBox(window, L"キャッシュを消去しますか？", L"確認", MB_YESNO) != IDYES) {
         return 0;
     }
-    std::wstring path;
-    FileFailure failure = FileFailure::None;
-    unsigned code = 0;
-    if (!ClearPositionCache(path, failure, code)) {
-        ShowMessageBox(window, CacheClearFailureText(path, failure, code), L"Error", MB_OK | MB_ICONERROR);
+    // The entries go at once; the file is deleted on a worker (a slow card must not hold the window).
+    struct Deletion
+    {
+        std::wstring path;
+        bool ok = true;
+        FileFailure failure = FileFailure::None;
+        unsigned code = 0;
+    };
+    auto deletion = std::make_shared<Deletion>();
+    deletion->path = ClearPositionCache();
+    ProgressRequest remove;
+    remove.caption = L"待機中…";
+    remove.text = L"キャッシュを消去しています。";
+    remove.showAfterMs = 300;
+    remove.work = [deletion](const CWorkerTask&) {
+        deletion->ok = DeleteCacheFile(deletion->path, deletion->failure, deletion->code);
+    };
+    if (RunProgress(g_hInstance, window, remove) == ProgressEnd::Done && !deletion->ok) {
+        ShowMessageBox(window, CacheClearFailureText(deletion->path, deletion->failure, deletion->code), L"Error",
+                       MB_OK | MB_ICONERROR);
     }
     return 0;
 }
@@ -168,9 +187,10 @@ LRESULT OnClearCache(HWND window)
 void ShutDown()
 {
     // The reader stops within 1 s, a cache write on its way gets 0.5 s, the connection's worker
-    // what is left of 4 s in all.
+    // what is left of 4 s in all. Nothing here waits for a platform call that never returns.
     constexpr DWORD kShutDownMs = 4000;
     const DWORD start = GetTickCount();
+    SetPositionCacheReport(nullptr); // the log is gone
     g_csId.ClosePort(false);
     FinishPositionCacheWrites(500);
     ShutDownConnection(RemainingWait(start, GetTickCount(), kShutDownMs));

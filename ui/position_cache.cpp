@@ -1,88 +1,68 @@
 #include "ui/position_cache.h"
 
+#include "platform/device_sim.h"
 #include "settings/lookup_cache.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
+#include "common/worker_task.h"
+#include "ui/app_state.h"
+#include "ui/command_logic.h"
+#include "ui/progress_dialog.h"
 
 #include <windows.h>
 
-#include <algorithm>
-#include <condition_variable>
+#include <atomic>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace {
 
+constexpr UINT WM_CACHE_READ = WM_APP + 1;
+constexpr UINT WM_CACHE_WRITTEN = WM_APP + 2;
+constexpr UINT_PTR kWriteTimer = 1;
+// After a failed write the next try comes this much later (and at exit).
+constexpr UINT kRetryMs = 5000;
+
 CLookupCache g_cache;
 bool g_bLoaded = false;
 bool g_bChanged = false;
+std::function<void(const std::wstring&)> g_report;
 
-// The file is read on a worker while the module answers; the send takes what it read.
-std::mutex g_readLock;
-std::condition_variable g_readDone;
-bool g_bReading = false;               // a read was started; guarded by g_readLock
-std::unique_ptr<CLookupCache> g_pRead; // what it read, once done
+// What the worker read, for the window to take.
+struct CacheRead
+{
+    CLookupCache cache;
+};
+std::shared_ptr<CWorkerTask> g_readTask;
+std::shared_ptr<CacheRead> g_read;
+// Positions kept while the read was still on its way; they join what it read.
+struct Kept
+{
+    std::wstring key, position;
+    int64_t time;
+};
+std::vector<Kept> g_keptWhileReading;
 
-// Writing the file (with its flush to the disk) is left to a worker, so the window goes on; a
-// write asked for later is never undone by an earlier one that finishes after it.
+// One write at a time; a clear since it began makes it remove the file again.
 struct CacheWrite
 {
-    unsigned generation = 0;
     std::wstring path;
     std::vector<unsigned char> bytes;
+    unsigned clears = 0;
+    bool ok = false;
+    FileFailure failure = FileFailure::None;
+    unsigned code = 0;
 };
+std::atomic<unsigned> g_clears{0};
+std::shared_ptr<CWorkerTask> g_writeTask;
+std::shared_ptr<CacheWrite> g_write;
+bool g_bFailing = false; // the last write failed; told once until one succeeds
 
-std::mutex g_writeLock;
-std::condition_variable g_writeDone;
-unsigned g_newestWrite = 0; // generation of the newest write asked for; guarded by g_writeLock
-unsigned g_writtenUpTo = 0; // generations done, written or passed over
-
-void CALLBACK WriteCache(PTP_CALLBACK_INSTANCE, void* param)
-{
-    std::unique_ptr<CacheWrite> write(static_cast<CacheWrite*>(param));
-    std::unique_lock<std::mutex> lock(g_writeLock);
-    if (write->generation == g_newestWrite) {
-        NewWin32FileStore()->ReplaceAll(write->path.c_str(), write->bytes);
-    }
-    g_writtenUpTo = std::max(g_writtenUpTo, write->generation);
-    g_writeDone.notify_all();
-}
+HWND g_sink = nullptr;
 
 std::wstring CachePath()
 {
     return g_settings.PathBesideProgram(L"cache.ini");
-}
-
-void CALLBACK ReadCache(PTP_CALLBACK_INSTANCE, void* param)
-{
-    std::unique_ptr<std::wstring> path(static_cast<std::wstring*>(param));
-    auto read = std::make_unique<CLookupCache>();
-    read->Load(*NewWin32FileStore(), path->c_str());
-    std::lock_guard<std::mutex> lock(g_readLock);
-    g_pRead = std::move(read);
-    g_readDone.notify_all();
-}
-
-CLookupCache& Cache()
-{
-    if (g_bLoaded) {
-        return g_cache;
-    }
-    g_bLoaded = true;
-    std::unique_lock<std::mutex> lock(g_readLock);
-    if (g_bReading) {
-        // A few milliseconds at most: the file is bounded, and the read began with the acquisition.
-        g_readDone.wait(lock, [] { return g_pRead != nullptr; });
-        g_cache = std::move(*g_pRead);
-        g_pRead.reset();
-    } else {
-        const std::wstring path = CachePath();
-        if (!path.empty()) {
-            g_cache.Load(Win32SettingsHost().Files(), path.c_str());
-        }
-    }
-    return g_cache;
 }
 
 // Seconds since 1970 UTC.
@@ -96,26 +76,154 @@ int64_t Now()
     return static_cast<int64_t>(ticks / kTicksPerSecond) - static_cast<int64_t>(kSecondsFrom1601To1970);
 }
 
+void StartWrite();
+
+void TakeRead()
+{
+    g_readTask.reset();
+    if (!g_bLoaded && g_read) {
+        g_cache = std::move(g_read->cache);
+        g_bLoaded = true;
+        for (const Kept& kept : g_keptWhileReading) {
+            g_bChanged = g_cache.Store(kept.key, kept.position, kept.time) || g_bChanged;
+        }
+    }
+    g_read.reset();
+    g_keptWhileReading.clear();
+}
+
+void TakeWrite()
+{
+    std::shared_ptr<CacheWrite> write = std::move(g_write);
+    g_writeTask.reset();
+    if (!write) {
+        return;
+    }
+    if (write->ok) {
+        g_bFailing = false;
+    } else {
+        // Kept for the next try: what it would have written is still in memory.
+        g_bChanged = true;
+        if (!g_bFailing && g_report) {
+            g_report(CacheWriteFailureText(write->failure, write->code));
+        }
+        g_bFailing = true;
+        SetTimer(g_sink, kWriteTimer, kRetryMs, nullptr);
+        return;
+    }
+    if (g_bChanged) {
+        StartWrite(); // changed again while this one was on its way
+    }
+}
+
+LRESULT CALLBACK SinkProc(HWND sink, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CACHE_READ:
+        if (g_readTask && g_readTask->Is(lParam)) {
+            TakeRead();
+        }
+        return 0;
+    case WM_CACHE_WRITTEN:
+        if (g_writeTask && g_writeTask->Is(lParam)) {
+            TakeWrite();
+        }
+        return 0;
+    case WM_TIMER:
+        KillTimer(sink, wParam);
+        StartWrite();
+        return 0;
+    default:
+        return DefWindowProcW(sink, message, wParam, lParam);
+    }
+}
+
+HWND Sink()
+{
+    if (g_sink == nullptr) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = SinkProc;
+        wc.hInstance = g_hInstance;
+        wc.lpszClassName = L"TavrinCache";
+        RegisterClassW(&wc);
+        g_sink = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_hInstance, nullptr);
+    }
+    return g_sink;
+}
+
+CLookupCache* Cache()
+{
+    if (g_bLoaded) {
+        return &g_cache;
+    }
+    if (g_readTask) {
+        return nullptr; // still on its way
+    }
+    g_bLoaded = true;
+    const std::wstring path = CachePath();
+    if (!path.empty()) {
+        g_cache.Load(Win32SettingsHost().Files(), path.c_str());
+    }
+    return &g_cache;
+}
+
+void StartWrite()
+{
+    const std::wstring path = CachePath();
+    if (!g_bChanged || g_writeTask || path.empty() || Sink() == nullptr) {
+        return;
+    }
+    KillTimer(g_sink, kWriteTimer);
+    auto write = std::make_shared<CacheWrite>();
+    write->path = path;
+    write->bytes = g_cache.Serialize();
+    write->clears = g_clears.load();
+    auto task = CWorkerTask::Start(g_sink, WM_CACHE_WRITTEN, [write](const CWorkerTask&) {
+        devicesim::DelayStorageWrite();
+        auto files = NewWin32FileStore();
+        write->ok = files->ReplaceAll(write->path.c_str(), write->bytes);
+        write->failure = files->LastFailure();
+        write->code = files->LastFailureCode();
+        if (g_clears.load() != write->clears) {
+            // The user cleared the cache meanwhile: what this wrote is gone again.
+            DeleteFileW(write->path.c_str());
+        }
+    });
+    if (task) {
+        g_bChanged = false;
+        g_write = write;
+        g_writeTask = task;
+    }
+    // Without a worker the cache stays in use in memory, and the next try comes at exit.
+}
+
 } // namespace
 
 void LoadPositionCache()
 {
     const std::wstring path = CachePath();
-    std::lock_guard<std::mutex> lock(g_readLock);
-    if (g_bLoaded || g_bReading || path.empty()) {
+    if (g_bLoaded || g_readTask || path.empty() || Sink() == nullptr) {
         return;
     }
-    auto param = std::make_unique<std::wstring>(path);
-    if (TrySubmitThreadpoolCallback(ReadCache, param.get(), nullptr)) {
-        param.release();
-        g_bReading = true;
+    auto read = std::make_shared<CacheRead>();
+    g_readTask = CWorkerTask::Start(g_sink, WM_CACHE_READ, [read, path](const CWorkerTask&) {
+        read->cache.Load(*NewWin32FileStore(), path.c_str());
+    });
+    if (g_readTask) {
+        g_read = read;
     }
 }
 
-bool CachedPosition(const std::wstring& csid, std::wstring& position)
+bool PositionCacheReading()
 {
+    return !g_bLoaded && g_readTask != nullptr;
+}
+
+bool CachedPosition(const std::wstring& key, std::wstring& position)
+{
+    CLookupCache* cache = Cache();
     std::wstring kept;
-    if (Cache().Lookup(csid, Now(), kept) != CLookupCache::Result::Fresh) {
+    if (cache == nullptr || cache->Lookup(key, Now(), kept) != CLookupCache::Result::Fresh) {
         return false; // a stale entry is looked up again, and kept should that fail
     }
     position = kept;
@@ -123,54 +231,64 @@ bool CachedPosition(const std::wstring& csid, std::wstring& position)
     return true;
 }
 
-void RememberPosition(const std::wstring& csid, const std::wstring& position)
+void RememberPosition(const std::wstring& key, const std::wstring& position)
 {
-    g_bChanged = Cache().Store(csid, position, Now()) || g_bChanged;
-}
-
-void SavePositionCache()
-{
-    const std::wstring path = CachePath();
-    if (!g_bChanged || path.empty()) {
+    CLookupCache* cache = Cache();
+    if (cache == nullptr) {
+        g_keptWhileReading.push_back(Kept{key, position, Now()});
         return;
     }
-    g_bChanged = false;
-    auto write = std::make_unique<CacheWrite>();
-    write->path = path;
-    write->bytes = g_cache.Serialize();
-    {
-        std::lock_guard<std::mutex> lock(g_writeLock);
-        write->generation = ++g_newestWrite;
+    g_bChanged = cache->Store(key, position, Now()) || g_bChanged;
+}
+
+void SavePositionCache(UINT delayMs)
+{
+    if (!g_bChanged || Sink() == nullptr) {
+        return;
     }
-    // A cache that cannot be written stays in use in memory; the lookup it saves is the user's gain.
-    if (TrySubmitThreadpoolCallback(WriteCache, write.get(), nullptr)) {
-        write.release();
+    if (delayMs == 0) {
+        StartWrite();
     } else {
-        WriteCache(nullptr, write.release()); // no worker: written here
+        SetTimer(g_sink, kWriteTimer, delayMs, nullptr);
     }
 }
 
 bool FinishPositionCacheWrites(DWORD waitMs)
 {
-    SavePositionCache();
-    std::unique_lock<std::mutex> lock(g_writeLock);
-    return g_writeDone.wait_for(lock, std::chrono::milliseconds(waitMs), [] { return g_writtenUpTo >= g_newestWrite; });
+    StartWrite();
+    ProgressRequest wait;
+    wait.limitMs = waitMs;
+    wait.showAfterMs = INFINITE;
+    wait.until = [] { return !g_writeTask; };
+    return RunProgress(g_hInstance, nullptr, wait) == ProgressEnd::Done;
 }
 
-bool ClearPositionCache(std::wstring& path, FileFailure& failure, unsigned& code)
+std::wstring ClearPositionCache()
 {
     // The file goes as a whole: the user's location history leaves no trace, and no write
     // still on its way may bring it back.
     g_cache.Clear();
     g_bLoaded = true;
     g_bChanged = false;
-    std::lock_guard<std::mutex> lock(g_writeLock);
-    g_writtenUpTo = ++g_newestWrite;
-    path = CachePath();
+    g_keptWhileReading.clear();
+    ++g_clears;
+    if (g_sink != nullptr) {
+        KillTimer(g_sink, kWriteTimer);
+    }
+    return CachePath();
+}
+
+bool DeleteCacheFile(const std::wstring& path, FileFailure& failure, unsigned& code)
+{
     if (path.empty() || DeleteFileW(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) {
         return true;
     }
     code = GetLastError();
     failure = FileFailureFromError(code);
     return false;
+}
+
+void SetPositionCacheReport(std::function<void(const std::wstring& text)> report)
+{
+    g_report = std::move(report);
 }

@@ -7,9 +7,16 @@
 
 namespace {
 
+constexpr UINT_PTR kLimitTimer = 1;
+constexpr UINT_PTR kShowTimer = 2;
+const wchar_t kSinkClass[] = L"TavrinWait";
+
 struct ProgressState
 {
     HINSTANCE instance = nullptr;
+    std::shared_ptr<CWorkerTask> task;
+    HWND dialog = nullptr;
+    bool showDue = false; // the wait has lasted: the dialog comes up
     bool finished = false;
     ProgressEnd end = ProgressEnd::Closed;
 };
@@ -70,26 +77,80 @@ HWND ShowProgressDialog(ProgressState& state, HWND owner, const ProgressRequest&
     return dialog;
 }
 
+// The wait's own window: the work's end and the timers come here, and every modal loop of
+// the thread dispatches them.
+LRESULT CALLBACK SinkProc(HWND sink, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* state = reinterpret_cast<ProgressState*>(GetWindowLongPtrW(sink, GWLP_USERDATA));
+    if (state == nullptr) {
+        return DefWindowProcW(sink, message, wParam, lParam);
+    }
+    switch (message) {
+    case WM_TAVRIN_TASK_DONE:
+        if (state->task && state->task->Is(lParam)) {
+            Finish(*state, ProgressEnd::Done);
+        }
+        return 0;
+    case WM_TIMER:
+        KillTimer(sink, wParam);
+        if (wParam == kLimitTimer) {
+            Finish(*state, ProgressEnd::TimedOut);
+        } else if (wParam == kShowTimer) {
+            state->showDue = true; // the wait's own loop shows it
+        }
+        return 0;
+    default:
+        return DefWindowProcW(sink, message, wParam, lParam);
+    }
+}
+
+HWND CreateSink(HINSTANCE instance, ProgressState& state)
+{
+    static const bool registered = [instance] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = SinkProc;
+        wc.hInstance = instance;
+        wc.lpszClassName = kSinkClass;
+        return RegisterClassW(&wc) != 0;
+    }();
+    HWND sink = registered ? CreateWindowExW(0, kSinkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
+                                             nullptr)
+                           : nullptr;
+    if (sink != nullptr) {
+        SetWindowLongPtrW(sink, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
+    }
+    return sink;
+}
+
 } // namespace
 
 ProgressEnd RunProgress(HINSTANCE instance, HWND owner, const ProgressRequest& request)
 {
     ProgressState state;
     state.instance = instance;
-    // The work's end and the timers come to this thread: there is no window yet to tell.
-    std::shared_ptr<CWorkerTask> task;
+    HWND sink = CreateSink(instance, state);
     if (request.work) {
-        task = CWorkerTask::StartForThread(GetCurrentThreadId(), WM_TAVRIN_TASK_DONE, request.work);
-        if (!task) {
-            // No thread: the work runs here, so that its outcome is not lost.
+        state.task = sink != nullptr ? CWorkerTask::Start(sink, WM_TAVRIN_TASK_DONE, request.work) : nullptr;
+        if (!state.task) {
+            // No thread (or nowhere to hear from one): the work runs here, so that its outcome is not lost.
+            if (sink != nullptr) {
+                DestroyWindow(sink);
+            }
             CWorkerTask here(nullptr, 0, request.work);
             request.work(here);
             return ProgressEnd::Done;
         }
+    } else if (sink == nullptr) {
+        return request.until && request.until() ? ProgressEnd::Done : ProgressEnd::Closed;
     }
-    const UINT_PTR limitTimer = request.limitMs != INFINITE ? SetTimer(nullptr, 0, request.limitMs, nullptr) : 0;
-    UINT_PTR showTimer = request.showAfterMs != 0 ? SetTimer(nullptr, 0, request.showAfterMs, nullptr) : 0;
-    HWND dialog = request.showAfterMs == 0 ? ShowProgressDialog(state, owner, request) : nullptr;
+    if (request.limitMs != INFINITE) {
+        SetTimer(sink, kLimitTimer, request.limitMs, nullptr);
+    }
+    if (request.showAfterMs == 0) {
+        state.dialog = ShowProgressDialog(state, owner, request);
+    } else if (request.showAfterMs != INFINITE) {
+        SetTimer(sink, kShowTimer, request.showAfterMs, nullptr);
+    }
     const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
     if (ownerWasEnabled) {
         EnableWindow(owner, FALSE);
@@ -98,6 +159,13 @@ ProgressEnd RunProgress(HINSTANCE instance, HWND owner, const ProgressRequest& r
     // The owner's own loop is not running while this waits: this one dispatches for it.
     MSG msg;
     while (!state.finished) {
+        if (state.showDue && state.dialog == nullptr) {
+            state.dialog = ShowProgressDialog(state, owner, request);
+        }
+        if (!request.work && request.until && request.until()) {
+            Finish(state, ProgressEnd::Done);
+            break;
+        }
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got <= 0) {
             if (got == 0) {
@@ -106,37 +174,24 @@ ProgressEnd RunProgress(HINSTANCE instance, HWND owner, const ProgressRequest& r
             Finish(state, ProgressEnd::Closed);
             break;
         }
-        if (msg.hwnd == nullptr && msg.message == WM_TAVRIN_TASK_DONE) {
-            if (task && task->Is(msg.lParam)) {
-                Finish(state, ProgressEnd::Done);
-            }
-        } else if (msg.hwnd == nullptr && msg.message == WM_TIMER && msg.wParam == limitTimer && limitTimer != 0) {
-            Finish(state, ProgressEnd::TimedOut);
-        } else if (msg.hwnd == nullptr && msg.message == WM_TIMER && msg.wParam == showTimer && showTimer != 0) {
-            KillTimer(nullptr, showTimer);
-            showTimer = 0;
-            dialog = ShowProgressDialog(state, owner, request);
-        } else if (dialog == nullptr || !IsWindow(dialog) || !IsDialogMessageW(dialog, &msg)) {
+        if (state.dialog == nullptr || !IsWindow(state.dialog) || !IsDialogMessageW(state.dialog, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
     }
 
-    for (UINT_PTR timer : {limitTimer, showTimer}) {
-        if (timer != 0) {
-            KillTimer(nullptr, timer);
-        }
-    }
+    SetWindowLongPtrW(sink, GWLP_USERDATA, 0);
+    DestroyWindow(sink); // its timers go with it
     // The owner is enabled before the dialog goes, so that it is activated again.
     if (ownerWasEnabled && IsWindow(owner)) {
         EnableWindow(owner, TRUE);
     }
-    if (dialog != nullptr && IsWindow(dialog)) {
-        SetWindowLongPtrW(dialog, DWLP_USER, 0);
-        DestroyWindow(dialog);
+    if (state.dialog != nullptr && IsWindow(state.dialog)) {
+        SetWindowLongPtrW(state.dialog, DWLP_USER, 0);
+        DestroyWindow(state.dialog);
     }
-    if (task && state.end != ProgressEnd::Done) {
-        task->Abandon();
+    if (state.task && state.end != ProgressEnd::Done) {
+        state.task->Abandon();
     }
     return state.end;
 }
