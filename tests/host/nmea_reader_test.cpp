@@ -272,6 +272,11 @@ TEST(NmeaReader, DamagedLinesAndNoiseNeverCostTheNextGoodSentence)
     CNmeaReader reader;
     const std::string endless(100000, 'x');
     reader.Feed("$", 1);
+    reader.Feed(endless.data(), kMaxSentence - 1);
+    EXPECT_EQ(kMaxSentence, reader.Held());
+    reader.Feed(endless.data(), 1);
+    EXPECT_EQ(0u, reader.Held());
+    reader.Feed("$", 1);
     reader.Feed(endless.data(), endless.size());
     EXPECT_EQ(0u, reader.Held());
     reader.Feed(kGood.data(), kGood.size());
