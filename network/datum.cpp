@@ -112,25 +112,54 @@ std::wstring FormatDegrees(double degrees)
     return FormatMicroDegrees(std::llround(degrees * 1e6));
 }
 
-void TokyoToWgs84(double latitude, double longitude, double& wgsLatitude, double& wgsLongitude)
-{
-    // To geocentric coordinates on Bessel 1841, shifted.
-    const double phi = latitude * kRadians, lambda = longitude * kRadians;
-    const double n = Prime(kBessel1841, std::sin(phi));
-    const double x = n * std::cos(phi) * std::cos(lambda) + kShift[0];
-    const double y = n * std::cos(phi) * std::sin(lambda) + kShift[1];
-    const double z = n * (1.0 - kBessel1841.E2()) * std::sin(phi) + kShift[2];
+namespace {
 
-    // Back to latitude on WGS 84: the fixed point converges by a factor of about e^2 per
-    // step, also at the poles, so a few steps reach full precision.
+// Geodetic on `from` at height 0 to geocentric, moved by `sign` times the shift, back to
+// geodetic on `to`.
+void Shift(const Ellipsoid& from, const Ellipsoid& to, double sign, double latitude, double longitude,
+           double& outLatitude, double& outLongitude)
+{
+    const double phi = latitude * kRadians, lambda = longitude * kRadians;
+    const double n = Prime(from, std::sin(phi));
+    const double x = n * std::cos(phi) * std::cos(lambda) + sign * kShift[0];
+    const double y = n * std::cos(phi) * std::sin(lambda) + sign * kShift[1];
+    const double z = n * (1.0 - from.E2()) * std::sin(phi) + sign * kShift[2];
+
+    // Back to latitude: the fixed point converges by a factor of about e^2 per step, also at
+    // the poles, so a few steps reach full precision.
     const double p = std::hypot(x, y);
-    const double e2 = kWgs84.E2();
+    const double e2 = to.E2();
     double lat = std::atan2(z, p * (1.0 - e2));
     for (int step = 0; step < 8; ++step) {
-        lat = std::atan2(z + e2 * Prime(kWgs84, std::sin(lat)) * std::sin(lat), p);
+        lat = std::atan2(z + e2 * Prime(to, std::sin(lat)) * std::sin(lat), p);
     }
-    wgsLatitude = lat / kRadians;
-    wgsLongitude = std::atan2(y, x) / kRadians;
+    outLatitude = lat / kRadians;
+    outLongitude = std::atan2(y, x) / kRadians;
+}
+
+} // namespace
+
+void TokyoToWgs84(double latitude, double longitude, double& wgsLatitude, double& wgsLongitude)
+{
+    Shift(kBessel1841, kWgs84, 1.0, latitude, longitude, wgsLatitude, wgsLongitude);
+}
+
+void Wgs84ToTokyo(double wgsLatitude, double wgsLongitude, double& latitude, double& longitude)
+{
+    Shift(kWgs84, kBessel1841, -1.0, wgsLatitude, wgsLongitude, latitude, longitude);
+}
+
+std::wstring FormatDottedDegrees(double degrees)
+{
+    if (!std::isfinite(degrees) || degrees < 0 || degrees > 180) {
+        return std::wstring();
+    }
+    // Rounded once, in thousandths of a second, so that 59.9996 s carries into the minute.
+    const long long total = std::llround(degrees * 3600000.0);
+    auto two = [](long long v) { return (v < 10 ? L"0" : L"") + std::to_wstring(v); };
+    std::wstring thousandths = std::to_wstring(total % 1000);
+    return std::to_wstring(total / 3600000) + L"." + two(total / 60000 % 60) + L"." + two(total / 1000 % 60) + L"." +
+           std::wstring(3 - thousandths.size(), L'0') + thousandths;
 }
 
 DecimalPosition ToDecimalPosition(const std::wstring& latitude, const std::wstring& longitude)

@@ -19,6 +19,14 @@ std::wstring FormatDegrees(double degrees);
 // dX -146.414 m, dY +507.337 m, dZ +680.507 m, at ellipsoidal height 0. Degrees in and out.
 void TokyoToWgs84(double latitude, double longitude, double& wgsLatitude, double& wgsLongitude);
 
+// The inverse of that shift: a WGS 84 position at height 0 on the Tokyo datum. Degrees in and out.
+void Wgs84ToTokyo(double wgsLatitude, double wgsLongitude, double& latitude, double& longitude);
+
+// Degrees in the dotted form, "35.41.12.000": minutes and seconds of two digits, three
+// decimals of seconds, rounded to nearest with the carry into minutes and degrees. The form
+// has no sign: empty for a negative value, a non-finite one, or one above 180.
+std::wstring FormatDottedDegrees(double degrees);
+
 // The decimal forms of a dotted latitude and longitude: each as received, and the position
 // on WGS 84. A value that cannot be read leaves its own form empty, and both WGS 84 forms,
 // since the shift needs both.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -57,6 +58,53 @@ TEST(TokyoToWgs84, AgreesWithCs2csOverTheCheckedInGrid)
         }
     }
     EXPECT_EQ(14 * 17, points);
+}
+
+TEST(Wgs84ToTokyo, AgreesWithTheInverseOfCs2csInAndFarFromJapan)
+{
+    std::ifstream table(TAVRIN_TEST_DATA_DIR "/wgs84_to_tokyo.txt");
+    std::string line;
+    int points = 0;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        double wgsLat, wgsLon, refLat, refLon, lat, lon;
+        if (line[0] != '#' && fields >> wgsLat >> wgsLon >> refLat >> refLon) {
+            Wgs84ToTokyo(wgsLat, wgsLon, lat, lon);
+            EXPECT_NEAR(refLat, lat, 1e-6) << line;
+            // -180 and 180 are one meridian
+            EXPECT_NEAR(0.0, std::remainder(refLon - lon, 360.0), 1e-6) << line;
+            ++points;
+        }
+    }
+    EXPECT_EQ(14 * 17 + 14, points);
+}
+
+TEST(DottedDegrees, WrittenWithTheCarryAndOnlyForValuesTheFormHolds)
+{
+    const std::vector<std::pair<double, std::wstring>> cases = {
+        {35.686667, L"35.41.12.001"},
+        {139.75, L"139.45.00.000"},
+        {0.0, L"0.00.00.000"},
+        {180.0, L"180.00.00.000"},
+        {35.0 + 59.0 / 60 + 59.9996 / 3600, L"36.00.00.000"}, // carried through minutes into degrees
+        {1.0 + 59.9994 / 3600, L"1.00.59.999"},
+        {-0.000001, L""},
+        {180.0001, L""},
+        {std::nan(""), L""},
+        {HUGE_VAL, L""},
+    };
+    for (const auto& [degrees, expected] : cases) {
+        EXPECT_EQ(expected, FormatDottedDegrees(degrees)) << degrees;
+    }
+    // The carrier's sample position there and back again, then read back as the carrier's form.
+    double wgsLat = 0, wgsLon = 0, lat = 0, lon = 0, back = 0;
+    std::wstring decimal;
+    TokyoToWgs84(35 + 41 / 60.0 + 12 / 3600.0, 139.75, wgsLat, wgsLon);
+    Wgs84ToTokyo(wgsLat, wgsLon, lat, lon);
+    EXPECT_EQ(L"139.45.00.000", FormatDottedDegrees(lon));
+    ASSERT_TRUE(ReadDottedDegrees(FormatDottedDegrees(lat), 90, back, decimal));
+    EXPECT_EQ(L"35.686667", decimal);
+    EXPECT_EQ(L"35.41.12.000", FormatDottedDegrees(lat));
 }
 
 TEST(DecimalPlaceholders, MatchedWholeBesideTheOldOnesAndEmptyWhenUnreadable)
