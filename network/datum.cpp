@@ -109,6 +109,10 @@ bool ReadDottedDegrees(const std::wstring& text, unsigned maxDegrees, double& de
 
 std::wstring FormatDegrees(double degrees)
 {
+    // llround has no answer for these.
+    if (!std::isfinite(degrees) || std::fabs(degrees) > 360.0) {
+        return std::wstring();
+    }
     return FormatMicroDegrees(std::llround(degrees * 1e6));
 }
 

@@ -12,7 +12,8 @@
 // rounded exactly (half up) from the digits, not from the floating-point value.
 bool ReadDottedDegrees(const std::wstring& text, unsigned maxDegrees, double& degrees, std::wstring& decimal);
 
-// Six decimals, rounded to nearest, "." as separator, a sign only below zero.
+// Six decimals, rounded to nearest, "." as separator, a sign only below zero. Empty for a
+// value that is not finite or beyond 360 degrees either way.
 std::wstring FormatDegrees(double degrees);
 
 // The geocentric three-parameter shift from the Tokyo datum (Bessel 1841) to WGS 84,

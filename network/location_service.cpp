@@ -7,9 +7,31 @@
 #include "common/deadline.h"
 #include "common/text_format.h"
 
+#include <cmath>
 #include <cstdint>
 
 namespace {
+
+// Further than any two points of the globe are apart: an accuracy above it tells nothing.
+const double kMaxAccuracyM = 40000000.0;
+
+bool OnTheGlobe(const WgsPosition& position)
+{
+    return std::isfinite(position.latitude) && std::isfinite(position.longitude) &&
+           std::fabs(position.latitude) <= 90.0 && std::fabs(position.longitude) <= 180.0;
+}
+
+// Six decimals with the hemisphere's letter in front instead of a sign; a value that rounds
+// to zero counts as north or east.
+std::wstring WithHemisphere(double degrees, wchar_t positive, wchar_t negative)
+{
+    std::wstring text = FormatDegrees(degrees);
+    if (!text.empty() && text[0] == L'-') {
+        text[0] = negative;
+        return text;
+    }
+    return positive + text;
+}
 
 const wchar_t kInitialTemplate[] = L"pos=N$nlE$el";
 
@@ -66,6 +88,31 @@ uint32_t NextCodePoint(const std::wstring& text, size_t& i)
 
 } // namespace
 
+std::wstring AccuracyText(const std::optional<double>& accuracyM)
+{
+    if (!accuracyM || !std::isfinite(*accuracyM) || *accuracyM < 0 || *accuracyM > kMaxAccuracyM) {
+        return std::wstring();
+    }
+    return std::to_wstring(std::llround(*accuracyM));
+}
+
+std::wstring WgsPositionText(const WgsPosition& position)
+{
+    if (!OnTheGlobe(position)) {
+        return std::wstring();
+    }
+    std::wstring text =
+        WithHemisphere(position.latitude, L'N', L'S') + L' ' + WithHemisphere(position.longitude, L'E', L'W');
+    const std::wstring accuracy = AccuracyText(position.accuracyM);
+    if (!accuracy.empty()) {
+        text += L" \u00B1" + accuracy + L" m";
+    }
+    if (!position.time.empty()) {
+        text += L' ' + position.time;
+    }
+    return text;
+}
+
 CLocationService::CLocationService(std::wstring serviceUrl) : CLocationService(std::move(serviceUrl), RequestFunction())
 {
 }
@@ -93,6 +140,11 @@ void CLocationService::ClearPosition()
     m_strLatitudeSlash.clear();
     m_strLongitudeSlash.clear();
     m_strExtra.clear();
+    m_strDecimalLatitude.clear();
+    m_strDecimalLongitude.clear();
+    m_strWgsLatitude.clear();
+    m_strWgsLongitude.clear();
+    m_strAccuracy.clear();
 }
 
 // position is "N" + latitude + "E" + longitude; the character before the "E" part is
@@ -107,6 +159,11 @@ void CLocationService::SplitPosition(const std::wstring& position)
     m_strLongitude = position.substr(j + 1);
     ToSlashNotation(m_strLatitude, m_strLatitudeSlash);
     ToSlashNotation(m_strLongitude, m_strLongitudeSlash);
+    DecimalPosition decimal = ToDecimalPosition(m_strLatitude, m_strLongitude);
+    m_strDecimalLatitude = std::move(decimal.latitude);
+    m_strDecimalLongitude = std::move(decimal.longitude);
+    m_strWgsLatitude = std::move(decimal.wgsLatitude);
+    m_strWgsLongitude = std::move(decimal.wgsLongitude);
 }
 
 void CLocationService::TakeFormat(const wchar_t* format)
@@ -196,6 +253,30 @@ bool CLocationService::ExpandFromPosition(const wchar_t* url, const wchar_t* for
     return BuildUrl(url, outUrl);
 }
 
+bool CLocationService::ExpandFromWgs84(const wchar_t* url, const wchar_t* format, const WgsPosition& position,
+                                       std::wstring& outUrl, std::wstring& outPosition)
+{
+    if (url == nullptr || !OnTheGlobe(position)) {
+        return false;
+    }
+    ClearPosition();
+    m_strWgsLatitude = FormatDegrees(position.latitude);
+    m_strWgsLongitude = FormatDegrees(position.longitude);
+    // Templates written for the carrier's positions stay right: they get the Tokyo datum.
+    double latitude = 0, longitude = 0;
+    Wgs84ToTokyo(position.latitude, position.longitude, latitude, longitude);
+    m_strDecimalLatitude = FormatDegrees(latitude);
+    m_strDecimalLongitude = FormatDegrees(longitude);
+    m_strLatitude = FormatDottedDegrees(latitude);
+    m_strLongitude = FormatDottedDegrees(longitude);
+    ToSlashNotation(m_strLatitude, m_strLatitudeSlash);
+    ToSlashNotation(m_strLongitude, m_strLongitudeSlash);
+    m_strAccuracy = AccuracyText(position.accuracyM);
+    outPosition = WgsPositionText(position);
+    TakeFormat(format);
+    return BuildUrl(url, outUrl);
+}
+
 bool CLocationService::BuildUrl(const wchar_t* url, std::wstring& out) const
 {
     if (url == nullptr || *url == L'\0') {
@@ -213,19 +294,12 @@ bool CLocationService::BuildUrl(const wchar_t* url, std::wstring& out) const
         const wchar_t* name;
         const std::wstring* value;
     };
-    // The decimal forms follow the dotted ones; no name is the start of another, so each
-    // is found whatever the order.
-    const DecimalPosition decimal = ToDecimalPosition(m_strLatitude, m_strLongitude);
+    // No name is the start of another, so each is found whatever the order.
     const Placeholder placeholders[] = {
-        {L"$nl", &m_strLatitude},
-        {L"$el", &m_strLongitude},
-        {L"$nml", &m_strLatitudeSlash},
-        {L"$eml", &m_strLongitudeSlash},
-        {L"$pc", &m_strExtra},
-        {L"$dlat", &decimal.latitude},
-        {L"$dlon", &decimal.longitude},
-        {L"$wlat", &decimal.wgsLatitude},
-        {L"$wlon", &decimal.wgsLongitude},
+        {L"$nl", &m_strLatitude},           {L"$el", &m_strLongitude},     {L"$nml", &m_strLatitudeSlash},
+        {L"$eml", &m_strLongitudeSlash},    {L"$pc", &m_strExtra},         {L"$dlat", &m_strDecimalLatitude},
+        {L"$dlon", &m_strDecimalLongitude}, {L"$wlat", &m_strWgsLatitude}, {L"$wlon", &m_strWgsLongitude},
+        {L"$acc", &m_strAccuracy},
     };
     size_t i = 0;
     while (i < tmpl.size()) {

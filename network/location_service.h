@@ -8,6 +8,24 @@
 
 class CLookupCall;
 
+// A position on WGS 84 as a receiver or a geolocation service gave it.
+struct WgsPosition
+{
+    double latitude = 0;             // degrees, negative south
+    double longitude = 0;            // degrees, negative west
+    std::optional<double> accuracyM; // horizontal accuracy, metres
+    std::wstring time;               // the fix's time as the log shows it (JapanTime), may be empty
+};
+
+// The log line of a WGS 84 position: "N35.689904 E139.746767 ±5 m 2026/12/07 21:03:04 JST",
+// "S33.868820 W151.209290" without accuracy and time. Empty for a position that is not on the
+// globe (not finite, latitude beyond 90 or longitude beyond 180 degrees).
+std::wstring WgsPositionText(const WgsPosition& position);
+
+// The accuracy in whole metres, rounded to nearest; empty when unknown, negative, not finite
+// or beyond any distance on the globe.
+std::wstring AccuracyText(const std::optional<double>& accuracyM);
+
 // Turns a CS-ID (through the carrier's HTTP lookup) or simple coordinates (locally) into
 // a position text and expands the destination entry's query template into the final URL.
 // Portable: the HTTP request is a function handed in by the Win32 layer.
@@ -26,6 +44,13 @@ public:
     std::wstring m_strLatitudeSlash;  // $nml
     std::wstring m_strLongitudeSlash; // $eml
     std::wstring m_strExtra;          // $pc
+    // Set with the position: from the dotted forms on the carrier's paths, from the received
+    // values on the WGS 84 path, so those go into the URL as they came.
+    std::wstring m_strDecimalLatitude;  // $dlat
+    std::wstring m_strDecimalLongitude; // $dlon
+    std::wstring m_strWgsLatitude;      // $wlat
+    std::wstring m_strWgsLongitude;     // $wlon
+    std::wstring m_strAccuracy;         // $acc
     std::wstring m_strServiceUrl;
     std::wstring m_strTemplate;
 
@@ -49,6 +74,12 @@ public:
     // (IsPosition); false for anything else.
     bool ExpandFromPosition(const wchar_t* url, const wchar_t* format, const std::wstring& position,
                             std::wstring& outUrl, std::wstring& outPosition);
+    // A position on WGS 84: $wlat $wlon as given, every other placeholder on the Tokyo datum
+    // as the carrier gave it ($nl $el $nml $eml empty south or west, where they have no
+    // sign), $pc empty, $acc the accuracy. outPosition gets WgsPositionText. False, with
+    // nothing changed, for a null url or a position that is not on the globe.
+    bool ExpandFromWgs84(const wchar_t* url, const wchar_t* format, const WgsPosition& position, std::wstring& outUrl,
+                         std::wstring& outPosition);
     static bool IsPosition(const std::wstring& text) { return text.find(L'E') != std::wstring::npos; }
     bool BuildUrl(const wchar_t* url, std::wstring& out) const;
     static bool ToSlashNotation(const std::wstring& value, std::wstring& out);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -119,6 +120,34 @@ TEST(DecimalPlaceholders, MatchedWholeBesideTheOldOnesAndEmptyWhenUnreadable)
               url);
     ASSERT_TRUE(service.ExpandFromSimpleCoordinates(L"u", L"$dlat,$dlon,$wlat,$wlon", L"N1.2.3.4E5.6/", url, position));
     EXPECT_EQ(L"u?1.034278,,,", url);
+}
+
+TEST(Wgs84ToTokyo, ThereAndBackOverJapanAndThroughTheCarriersForm)
+{
+    // The three-parameter shift at height 0 is its own inverse only to within its height
+    // change; over Japan that stays far below what six decimals show.
+    for (double lat = 20; lat <= 46; lat += 0.5) {
+        for (double lon = 122; lon <= 154; lon += 0.5) {
+            double tokyoLat = 0, tokyoLon = 0, backLat = 0, backLon = 0;
+            Wgs84ToTokyo(lat, lon, tokyoLat, tokyoLon);
+            TokyoToWgs84(tokyoLat, tokyoLon, backLat, backLon);
+            ASSERT_NEAR(lat, backLat, 2e-7) << lat << " " << lon;
+            ASSERT_NEAR(lon, backLon, 2e-7) << lat << " " << lon;
+        }
+    }
+    // A template written for the carrier's positions, given a receiver's position, brings the
+    // same place back on WGS 84 through the dotted form (a thousandth of a second is 2.8e-7).
+    const std::pair<double, double> places[] = {{35.689904, 139.746767}, {26.212401, 127.679138}, {45.522, 141.936}};
+    for (const auto& [lat, lon] : places) {
+        CLocationService receiver, carrier;
+        std::wstring carrierPosition, url, text;
+        ASSERT_TRUE(receiver.ExpandFromWgs84(L"u", L"N$nlE$el", {lat, lon, std::nullopt, L""}, carrierPosition, text));
+        ASSERT_TRUE(carrier.ExpandFromPosition(L"u", L"$wlat $wlon", carrierPosition.substr(2), url, text));
+        double wgsLat = 0, wgsLon = 0;
+        ASSERT_EQ(2, swscanf(url.c_str(), L"u?%lf %lf", &wgsLat, &wgsLon)) << url;
+        EXPECT_NEAR(lat, wgsLat, 1.5e-6) << url;
+        EXPECT_NEAR(lon, wgsLon, 1.5e-6) << url;
+    }
 }
 
 std::vector<unsigned char> ReadBytes(const char* path)

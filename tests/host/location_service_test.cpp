@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <string>
 #include <vector>
 
@@ -239,6 +241,110 @@ TEST(CsIdLookup, FailedOrImpossibleLookupReturnsFalseWithPositionCleared)
 
     CLocationService unwired(L"s");
     EXPECT_FALSE(unwired.ExpandFromCsId(L"u", nullptr, L"1", body, url, position));
+}
+
+struct WgsCase
+{
+    const wchar_t* name;
+    WgsPosition position;
+    std::wstring url;
+    std::wstring text;
+};
+
+const wchar_t kEvery[] = L"$nl|$el|$nml|$eml|$pc|$dlat|$dlon|$wlat|$wlon|$acc";
+
+TEST(Wgs84Position, EveryPlaceholderOnEitherDatumAndTheLogLine)
+{
+    // Tokyo-datum values from cs2cs -I with the shift of the carrier's positions.
+    const std::vector<WgsCase> cases = {
+        {L"Tokyo",
+         {35.689904, 139.746767, 4.5, L"2026/12/07 21:03:04 JST"},
+         L"u?35.41.11.998|139.44.59.999|35/41/11.998|139/44/59.999||35.686666|139.750000|35.689904|139.746767|5",
+         L"N35.689904 E139.746767 \u00B15 m 2026/12/07 21:03:04 JST"},
+        {L"south",
+         {-33.86882, 151.20929, 12.49, L""},
+         L"u?|151.12.48.001||151/12/48.001||-33.875232|151.213334|-33.868820|151.209290|12",
+         L"S33.868820 E151.209290 \u00B112 m"},
+        {L"west",
+         {40.689247, -74.044502, std::nullopt, L"21:03:04 JST"},
+         L"u?40.40.51.271||40/40/51.271|||40.680909|-74.044486|40.689247|-74.044502|",
+         L"N40.689247 W74.044502 21:03:04 JST"},
+        {L"both",
+         {-22.906847, -43.172896, 0.4, L""},
+         L"u?|||||-22.910482|-43.175526|-22.906847|-43.172896|0",
+         L"S22.906847 W43.172896 \u00B10 m"},
+        {L"on the equator and Greenwich",
+         {0, 0, std::nullopt, L""},
+         L"u?|||||-0.006154|-0.004557|0.000000|0.000000|",
+         L"N0.000000 E0.000000"},
+        // a hair south and west rounds to zero, which counts as north and east; half a
+        // millionth does not
+        {L"rounds to zero",
+         {-0.0000004, -0.0000005, std::nullopt, L""},
+         L"u?|||||-0.006154|-0.004558|0.000000|-0.000001|",
+         L"N0.000000 W0.000001"},
+        // an accuracy that tells nothing is left out
+        {L"accuracy not finite",
+         {35.689904, 139.746767, std::nan(""), L""},
+         L"u?35.41.11.998|139.44.59.999|35/41/11.998|139/44/59.999||35.686666|139.750000|35.689904|139.746767|",
+         L"N35.689904 E139.746767"},
+        {L"accuracy negative",
+         {35.689904, 139.746767, -3.0, L""},
+         L"u?35.41.11.998|139.44.59.999|35/41/11.998|139/44/59.999||35.686666|139.750000|35.689904|139.746767|",
+         L"N35.689904 E139.746767"},
+        {L"accuracy beyond the globe",
+         {35.689904, 139.746767, 1e300, L""},
+         L"u?35.41.11.998|139.44.59.999|35/41/11.998|139/44/59.999||35.686666|139.750000|35.689904|139.746767|",
+         L"N35.689904 E139.746767"},
+    };
+    for (const WgsCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CLocationService service;
+        std::wstring url, position;
+        ASSERT_TRUE(service.ExpandFromWgs84(L"u", kEvery, c.position, url, position));
+        EXPECT_EQ(c.url, url);
+        EXPECT_EQ(c.text, position);
+        EXPECT_EQ(c.text, WgsPositionText(c.position));
+    }
+}
+
+TEST(Wgs84Position, OffTheGlobeIsRefusedWithNothingChanged)
+{
+    const WgsPosition refused[] = {
+        {std::nan(""), 139.0, 5.0, L""}, {35.0, HUGE_VAL, 5.0, L""}, {90.000001, 0, 5.0, L""},
+        {-90.5, 0, std::nullopt, L""},   {0, 180.000001, 5.0, L""},  {0, -1e300, 5.0, L""},
+    };
+    CLocationService service;
+    std::wstring url, position;
+    ASSERT_TRUE(service.ExpandFromWgs84(L"u", L"$wlat,$acc", {1.5, 2.5, 7.0, L""}, url, position));
+    for (const WgsPosition& p : refused) {
+        std::wstring keepUrl = L"keep", keepPosition = L"keep";
+        EXPECT_FALSE(service.ExpandFromWgs84(L"u", kEvery, p, keepUrl, keepPosition))
+            << p.latitude << " " << p.longitude;
+        EXPECT_EQ(L"keep", keepUrl);
+        EXPECT_EQ(L"keep", keepPosition);
+        EXPECT_EQ(L"", WgsPositionText(p));
+    }
+    EXPECT_FALSE(service.ExpandFromWgs84(nullptr, kEvery, {1, 2, 3.0, L""}, url, position));
+    // the template and the position of the last expansion stay
+    ASSERT_TRUE(service.BuildUrl(L"u", url));
+    EXPECT_EQ(L"u?1.500000,7", url);
+    // the poles and the date line are on the globe
+    EXPECT_TRUE(service.ExpandFromWgs84(L"u", nullptr, {-90, 180, std::nullopt, L""}, url, position));
+    EXPECT_EQ(L"S90.000000 E180.000000", position);
+}
+
+TEST(Wgs84Position, AccuracyAndWgsFormsDoNotOutliveTheirPosition)
+{
+    CLocationService service;
+    std::wstring url, position;
+    ASSERT_TRUE(service.ExpandFromWgs84(L"u", L"[$acc][$wlat][$pc]", {-1, -2, 30.0, L""}, url, position));
+    EXPECT_EQ(L"u?[30][-1.000000][]", url);
+    ASSERT_TRUE(service.ExpandFromSimpleCoordinates(L"u", nullptr, L"N1.2E3.4/x", url, position));
+    EXPECT_EQ(L"u?[][][x]", url);
+    ASSERT_TRUE(service.ExpandFromWgs84(L"u", nullptr, {-1, -2, 30.0, L""}, url, position));
+    ASSERT_TRUE(service.ExpandFromPosition(L"u", nullptr, L"N35.41.12.000E139.45.00.000", url, position));
+    EXPECT_EQ(L"u?[][35.689904][]", url);
 }
 
 } // namespace
