@@ -24,6 +24,10 @@
 #define IDS_KEY_SERVICEURL 1015
 #define IDS_KEY_PORT 1016
 #define IDS_KEY_LOOKUPCACHE 1017
+#define IDS_KEY_MODULE 1018
+#define IDS_KEY_BAUD 1019
+#define IDS_KEY_FIXWAIT 1020
+#define IDS_KEY_GEOLOCATEURL 1021
 
 // Icon, menu, soft-key bar, accelerators
 #define IDI_TAVRIN 101

@@ -41,6 +41,14 @@ std::wstring CMemorySettingsHost::BuiltInText(unsigned id)
         return L"PORT";
     case IDS_KEY_LOOKUPCACHE:
         return L"LOOKUPCACHE";
+    case IDS_KEY_MODULE:
+        return L"MODULE";
+    case IDS_KEY_BAUD:
+        return L"BAUD";
+    case IDS_KEY_FIXWAIT:
+        return L"FIXWAIT";
+    case IDS_KEY_GEOLOCATEURL:
+        return L"GEOLOCATEURL";
     default:
         return std::wstring();
     }

@@ -295,6 +295,10 @@ bool CSettings::ReadFrom(const wchar_t* path)
     ReadOptional(IDS_KEY_SERVICEURL, m_serviceUrl);
     ReadOptional(IDS_KEY_PORT, m_port);
     ReadOptionalFlag(IDS_KEY_LOOKUPCACHE, m_lookupCache);
+    ReadOptional(IDS_KEY_MODULE, m_module);
+    ReadOptional(IDS_KEY_BAUD, m_baud);
+    ReadOptional(IDS_KEY_FIXWAIT, m_fixWait);
+    ReadOptional(IDS_KEY_GEOLOCATEURL, m_geolocateUrl);
 
     SetIniPath(path);
     return true;
@@ -319,6 +323,10 @@ bool CSettings::Save(const wchar_t* path)
     WriteOptional(IDS_KEY_SERVICEURL, m_serviceUrl);
     WriteOptional(IDS_KEY_PORT, m_port);
     WriteOptionalFlag(IDS_KEY_LOOKUPCACHE, m_lookupCache);
+    WriteOptional(IDS_KEY_MODULE, m_module);
+    WriteOptional(IDS_KEY_BAUD, m_baud);
+    WriteOptional(IDS_KEY_FIXWAIT, m_fixWait);
+    WriteOptional(IDS_KEY_GEOLOCATEURL, m_geolocateUrl);
     if (!m_ini.Write(section.c_str(), path)) {
         return Failed(m_host->Files().LastFailure());
     }

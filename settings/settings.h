@@ -85,6 +85,12 @@ public:
     std::optional<std::wstring> m_port;
     // LOOKUPCACHE: none (off) unless the file had it, so that files without it stay as they were.
     std::optional<bool> m_lookupCache;
+    // MODULE, BAUD, FIXWAIT and GEOLOCATEURL as the file had them, kept like PORT; read
+    // through module_setting.h.
+    std::optional<std::wstring> m_module;
+    std::optional<std::wstring> m_baud;
+    std::optional<std::wstring> m_fixWait;
+    std::optional<std::wstring> m_geolocateUrl;
     static const std::wstring m_strTrue;
     static const std::wstring m_strFalse;
 

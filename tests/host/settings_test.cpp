@@ -127,6 +127,30 @@ TEST_F(SettingsTest, ServiceUrlAndPortAreSavedExactlyAsReadAndOnlyWhenPresent)
     EXPECT_EQ(host.m_files.m_files[L"\\saved.ini"], factory);
 }
 
+TEST_F(SettingsTest, ModuleKeysAreSavedExactlyAsReadAndOnlyWhenPresent)
+{
+    ASSERT_TRUE(settings.Save(L"\\factory.ini"));
+    const std::vector<unsigned char> factory = host.m_files.m_files[L"\\factory.ini"];
+    std::vector<unsigned char> withKeys = factory;
+    // values the program would not use are kept all the same
+    const std::vector<unsigned char> keys =
+        Utf16File(L"MODULE=nmea\r\nBAUD=fast\r\nFIXWAIT=\r\nGEOLOCATEURL=https://geo.example/v1/geolocate?key=k\r\n");
+    withKeys.insert(withKeys.end(), keys.begin() + 2, keys.end()); // without the byte order mark
+    host.m_files.m_files[L"\\keys.ini"] = withKeys;
+    ASSERT_TRUE(settings.Load(L"\\keys.ini"));
+    EXPECT_EQ(std::make_tuple(settings.m_module, settings.m_baud, settings.m_fixWait, settings.m_geolocateUrl),
+              std::make_tuple(std::optional<std::wstring>(L"nmea"), std::optional<std::wstring>(L"fast"),
+                              std::optional<std::wstring>(L""),
+                              std::optional<std::wstring>(L"https://geo.example/v1/geolocate?key=k")));
+    ASSERT_TRUE(settings.Save(L"\\saved.ini"));
+    EXPECT_EQ(host.m_files.m_files[L"\\saved.ini"], withKeys);
+
+    ASSERT_TRUE(settings.Load(L"\\factory.ini")); // without the keys: dropped, and saved without
+    EXPECT_FALSE(settings.m_module || settings.m_baud || settings.m_fixWait || settings.m_geolocateUrl);
+    ASSERT_TRUE(settings.Save(L"\\saved.ini"));
+    EXPECT_EQ(host.m_files.m_files[L"\\saved.ini"], factory);
+}
+
 TEST_F(SettingsTest, LookupCacheFlagIsOffWithoutTheKeyAndSavedOnlyOnceSet)
 {
     ASSERT_TRUE(settings.Save(L"\\factory.ini"));
