@@ -283,7 +283,8 @@ class Receiver:
         """How long the main loop may sleep before the next byte or epoch falls due."""
         until = self.next_epoch - now
         if self.queue:
-            until = min(until, self.due - now)
+            # Paced bytes go out a few at a time: the program's reader polls every 10 ms anyway.
+            until = min(until, max(self.due - now, 0.002))
         return max(0.0, until)
 
     def tick(self, fd, tty_fd, config, generation):
