@@ -4,8 +4,8 @@
     python3 tools/nmea/checksums.py [--check] FILE...
 
 A sentence is a line starting with '$' that ends in '*' and two characters; the logs are
-written by hand with any two characters there, then this fills in the right ones. Lines
-marked "# bad checksum" at the end of the line before are left as they are.
+written by hand with any two characters there, then this fills in the right ones. A
+sentence right after a comment line ending in "bad checksum" is left as it is.
 """
 import argparse
 import sys
