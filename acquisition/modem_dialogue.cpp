@@ -133,9 +133,10 @@ std::wstring Printable(std::string_view s)
     return out;
 }
 
+// An answer without its final result (the wait for it ended) counts as refused.
 bool IsErrorFinal(ModemFinal f)
 {
-    return f != ModemFinal::Ok && f != ModemFinal::None;
+    return f != ModemFinal::Ok;
 }
 
 } // namespace
@@ -601,6 +602,9 @@ std::wstring ModemNotRegisteredText(int status)
 
 std::wstring ModemErrorText(const ModemAnswer& answer)
 {
+    if (answer.final == ModemFinal::None) {
+        return L"モデムから応答がありませんでした。";
+    }
     if (answer.final != ModemFinal::CmeError) {
         return Format(L"モデムがコマンドを受け付けませんでした（%ls）。", Printable(answer.finalLine).c_str());
     }
