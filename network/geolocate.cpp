@@ -118,12 +118,15 @@ std::wstring WideForBox(const std::string& text)
 std::wstring FailureText(const GeolocateOutcome& o)
 {
     const wchar_t* what = L"位置検索サービスから正しい応答がありませんでした。";
-    if (o.httpStatus == 400) {
-        what = L"位置検索サービスが問い合わせを受け付けませんでした。";
-    } else if (o.httpStatus == 401 || o.httpStatus == 403) {
+    // The service's reason tells more than its status: a refused key comes as 400, a used-up
+    // quota as 403.
+    const bool limit = o.reason.find("LimitExceeded") != std::string::npos;
+    if (o.reason == "keyInvalid" || ((o.httpStatus == 401 || o.httpStatus == 403) && !limit)) {
         what = L"位置検索サービスが API キーを受け付けませんでした。\nGEOLOCATEURL のキーを確かめてください。";
-    } else if (o.httpStatus == 429) {
+    } else if (o.httpStatus == 429 || limit) {
         what = L"位置検索サービスへの問い合わせが多すぎます。\nしばらく待ってから、もう一度お試しください。";
+    } else if (o.httpStatus == 400) {
+        what = L"位置検索サービスが問い合わせを受け付けませんでした。";
     } else if (o.httpStatus >= 500 && o.httpStatus <= 599) {
         what = L"位置検索サービスに障害が起きています。\nしばらく待ってから、もう一度お試しください。";
     }
@@ -146,7 +149,8 @@ std::string BuildGeolocateRequest(const CellTower& cell)
     tower["mobileCountryCode"] = cell.mcc;
     tower["mobileNetworkCode"] = cell.mnc;
     tower["locationAreaCode"] = cell.area;
-    tower["cellId"] = cell.cell;
+    // The API takes a 36-bit NR cell identity under a key of its own and refuses "cellId" for nr.
+    tower[cell.radio == "nr" ? "newRadioCellId" : "cellId"] = cell.cell;
     nlohmann::ordered_json request;
     request["considerIp"] = false;
     request["cellTowers"] = nlohmann::ordered_json::array({tower});

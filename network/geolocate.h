@@ -16,7 +16,8 @@ constexpr std::size_t kGeolocateAnswerLimit = 64 * 1024;
 constexpr int kGeolocateDepthLimit = 16;
 
 // {"considerIp": false, "cellTowers": [{"radioType", "mobileCountryCode",
-// "mobileNetworkCode", "locationAreaCode", "cellId"}]}, compact.
+// "mobileNetworkCode", "locationAreaCode", "cellId"}]}, compact; an nr cell's identity goes in
+// "newRadioCellId" instead of "cellId".
 std::string BuildGeolocateRequest(const CellTower& cell);
 
 enum class GeolocateResult

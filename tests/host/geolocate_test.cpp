@@ -15,7 +15,7 @@ TEST(Geolocate, RequestNamesTheCell)
               BuildGeolocateRequest(cell));
     cell.radio = "nr";
     cell.cell = 0xFFFFFFFFEull; // 36 bits stay exact
-    EXPECT_NE(std::string::npos, BuildGeolocateRequest(cell).find(R"("cellId":68719476734)"));
+    EXPECT_NE(std::string::npos, BuildGeolocateRequest(cell).find(R"(,"newRadioCellId":68719476734})"));
     cell.radio = "\xff";
     EXPECT_NE(std::string::npos, BuildGeolocateRequest(cell).find("\"radioType\":\"\xef\xbf\xbd\""));
 }
@@ -49,6 +49,10 @@ TEST(Geolocate, ReadsAnswers)
          R"({"error": {"errors": [{"domain": "usageLimits", "reason": "keyInvalid", "message": "Missing or invalid )"
          R"(API key."}], "code": 400, "message": "Missing or invalid API key."}})",
          GeolocateResult::Failed, "keyInvalid", L"HTTP 403 (keyInvalid: Missing or invalid API key.)"},
+        {"key refused as 400", 400, R"({"error": {"errors": [{"reason": "keyInvalid"}], "code": 400}})",
+         GeolocateResult::Failed, "keyInvalid", L"API キー"},
+        {"quota used up as 403", 403, R"({"error": {"errors": [{"reason": "dailyLimitExceeded"}], "code": 403}})",
+         GeolocateResult::Failed, "dailyLimitExceeded", L"多すぎます"},
         {"too many", 429,
          R"({"error": {"errors": [{"domain": "usageLimits", "reason": "dailyLimitExceeded", "message": "x"}]}})",
          GeolocateResult::Failed, "dailyLimitExceeded", L"多すぎます"},
