@@ -355,7 +355,8 @@ bool CellFromRegistration(const Registration& r, CellTower& out)
         return false;
     }
     const std::string radioText = radio;
-    const std::uint32_t areaMax = radioText == "nr" ? 0xFFFFFF : 0xFFFF;
+    // 5GS tracking areas have 24 bits, also for an LTE cell on the 5G core.
+    const std::uint32_t areaMax = (radioText == "nr" || r.kind == RegistrationKind::Nr5gs) ? 0xFFFFFF : 0xFFFF;
     std::uint64_t cellMax = 0xFFFFFFF;
     if (radioText == "gsm") {
         cellMax = 0xFFFF;

@@ -107,8 +107,8 @@ bool IsRegisteredStatus(int stat);
 
 // The cell a registration names, radio and identities checked; MCC and MNC left zero. False
 // when the registration has no area or cell, a reserved or all-ones identity (LAC/TAC 0,
-// FFFE, FFFF, FFFFFE, FFFFFF; cell 0 or all ones of its width), an identity wider than its
-// radio allows, or an access technology that names no radio.
+// FFFE, FFFF; a 5GS or NR TAC 0, FFFFFE, FFFFFF; cell 0 or all ones of its width), an identity
+// wider than its radio allows, or an access technology that names no radio.
 bool CellFromRegistration(const Registration& registration, CellTower& out);
 
 // Reads "+COPS: <mode>,2,"<MCC><MNC>"[,<AcT>]": 5 digits are a two-digit MNC, 6 a three-digit

@@ -12,14 +12,17 @@ namespace {
 
 void CheckCell(const CellTower& cell)
 {
+    // LTE on the 5G core has a 24-bit tracking area.
     std::uint64_t cellMax = 0xFFFFFFF;
-    std::uint32_t areaMax = 0xFFFF;
+    std::uint32_t areaMax = 0xFFFFFF;
     if (cell.radio == "gsm") {
         cellMax = 0xFFFF;
+        areaMax = 0xFFFF;
+    } else if (cell.radio == "wcdma") {
+        areaMax = 0xFFFF;
     } else if (cell.radio == "nr") {
         cellMax = 0xFFFFFFFFFull;
-        areaMax = 0xFFFFFF;
-    } else if (cell.radio != "wcdma" && cell.radio != "lte") {
+    } else if (cell.radio != "lte") {
         std::abort();
     }
     // Never a reserved or all-ones identity.

@@ -57,6 +57,8 @@ TEST(ModemDialogue, ReadsTheRegistrationFormsModemsSend)
         {"Quectel EC25", kCe, R"(+CEREG: 2,1,"1A2B","01A2B3C4",7)", false, 1, "lte", 0x1A2B, 0x1A2B3C4},
         {"Quectel EG25, UTRAN", kCg, R"(+CGREG: 2,1,"D5D5","0FA7E2F",6,"01")", false, 1, "wcdma", 0xD5D5, 0xFA7E2F},
         {"Quectel RM500Q", kC5g, R"(+C5GREG: 2,1,"00A1B2","0000ABC123",11,0,"")", false, 1, "nr", 0xA1B2, 0xABC123},
+        {"Quectel RM500Q, LTE on the 5G core", kC5g, R"(+C5GREG: 2,5,"01A2B3","01A2B3C4",10)", false, 5, "lte", 0x1A2B3,
+         0x1A2B3C4},
         {"Sierra EM7455", kCg, R"(+CGREG: 2,5,"3A4F","012B3C4",4,"0A")", false, 5, "wcdma", 0x3A4F, 0x12B3C4},
         {"Sierra EM9191", kC5g, R"(+C5GREG: 2,1,"000C1D","123456789",11)", false, 1, "nr", 0xC1D, 0x123456789},
         {"Telit LE910, bare hex", kC, "+CREG: 2,1,0D0A,A1B2,0", false, 1, "gsm", 0xD0A, 0xA1B2},
