@@ -132,7 +132,7 @@ struct ModemOutcome
 };
 
 // The dialogue: for each kind "AT+CxREG=2" then "AT+CxREG?" (a kind refused with an error
-// result is skipped), then "AT+COPS=3,2" and "AT+COPS?". The first kind, in the order above,
+// result is skipped), then, when a kind gave a cell, "AT+COPS=3,2" and "AT+COPS?". The first kind, in the order above,
 // registered with a usable cell gives the cell; with none registered, the status of the first
 // kind that answered one gives the not-registered box. A kind's read answer counts over its
 // unsolicited lines; an unsolicited line counts for a kind whose read answer had none.
@@ -142,7 +142,8 @@ public:
     CModemDialogue();
     // The command to write, ending in "\r"; empty once the dialogue has ended.
     const std::string& NextCommand() const { return m_command; }
-    // The complete answer to NextCommand().
+    // The complete answer to NextCommand(); one whose wait ended without a final result counts
+    // as refused.
     ModemOutcome OnAnswer(const ModemAnswer& answer);
 
 private:
