@@ -145,6 +145,8 @@ class Handler(BaseHTTPRequestHandler):
         stub.log([self.requestline] + ["%s: %s" % (k, v) for k, v in self.headers.items()])
         cfg = stub.config()
         mode = cfg.get("mode", "normal")
+        # A slow service: the answer, whatever it is, comes this much later.
+        time.sleep(float(cfg.get("delay_seconds", 0)))
 
         if mode == "stall":
             self.stall(float(cfg.get("stall_seconds", 30)))

@@ -123,9 +123,18 @@ TEST(ModalLoops, AWaitEndsAsItWouldHaveWhateverLoopRunsMeanwhile)
             Lookup().Configure(wait.lookup);
 
             auto command = app->Press(wait.button);
-            HWND progress = app->WaitDialogWith(IDC_PROGRESS_TEXT, 5000);
-            ASSERT_NE(nullptr, progress);
-            EXPECT_EQ(wait.progress, TextOf(progress));
+            HWND progress = nullptr;
+            WaitFor(
+                [&] {
+                    for (HWND dialog : app->Dialogs()) {
+                        if (GetDlgItem(dialog, IDC_PROGRESS_TEXT) != nullptr && TextOf(dialog) == wait.progress) {
+                            progress = dialog;
+                        }
+                    }
+                    return progress != nullptr;
+                },
+                5000);
+            ASSERT_NE(nullptr, progress) << "no dialog " << Utf8(wait.progress);
             // Held for 6 s: past the end of the wait, which the loop must not lose.
             EXPECT_TRUE(HoldLoop(*app, progress, loop, 6000));
             const DWORD loopEnded = GetTickCount();
