@@ -13,6 +13,11 @@ Every request line and its header lines go to DIR/requests.log (one block per re
 ended by an empty line) before anything is answered. DIR/config.json is read again for
 every request; see docs/location.md for its keys.
 
+POST /v1/geolocate (any query) is the geolocation API: the JSON body's first cell tower is
+looked up in GEO_CELLS and answered with {"location": {"lat", "lng"}, "accuracy"}, an unknown
+cell with 404 and the error body such services give; the body is recorded in requests.log
+as one more line after the headers. "geo_mode" in config.json provokes each failure.
+
 With --https-port the same service also answers over TLS on 127.0.0.1:Q (0: any free
 port), with the certificate and key given; the port in use is written to DIR/https_port.
 """
@@ -37,6 +42,64 @@ TABLE = {
     "1/2,3/4": "N43.03.52.100E141.21.15.800",
     "0012/34": "N26.12.44.000E127.40.52.000",
 }
+
+
+GEO_PATH = "/v1/geolocate"
+# A request body above this is refused unread.
+MAX_BODY = 1 << 20
+
+# (radioType, MCC, MNC, LAC/TAC, cell id) -> (lat, lng, accuracy in metres). The cells of
+# modem_at.py's profiles; "unknown_cell"'s is missing on purpose.
+GEO_CELLS = {
+    ("lte", 440, 10, 0x1A2B, 0x01A2B3C4): (35.689487, 139.691706, 1200),  # lte_home, Shinjuku
+    ("lte", 310, 260, 0x2B3C, 0x0A1B2C3D): (47.606209, -122.332071, 900),  # lte_roaming, Seattle
+    ("gsm", 262, 1, 0x00A1, 0x1B2C): (52.520008, 13.404954, 2500),  # gsm_only, Berlin
+    ("wcdma", 440, 10, 0x1A2B, 0x0123ABCD): (35.443708, 139.638026, 1800),  # umts, Yokohama
+    ("nr", 440, 20, 0x01A2B3, 0x00B1C2D3E): (34.702485, 135.495951, 300),  # nr, Osaka
+}
+
+# geo_mode -> (status, domain, reason, message) of the error answers.
+GEO_ERRORS = {
+    "forbidden": (403, "usageLimits", "keyInvalid", "API key not valid. Please pass a valid API key."),
+    "limit": (429, "usageLimits", "dailyLimitExceeded", "Quota exceeded."),
+    "server_error": (500, "global", "backendError", "Backend Error"),
+}
+
+
+def geo_error(status, domain, reason, message):
+    return {"error": {"errors": [{"domain": domain, "reason": reason, "message": message}],
+                      "code": status, "message": message}}
+
+
+def geo_cell_key(request):
+    """The table key of the request's first cell tower, or None when it names none."""
+    towers = request.get("cellTowers") if isinstance(request, dict) else None
+    if not isinstance(towers, list) or not towers or not isinstance(towers[0], dict):
+        return None
+    tower = towers[0]
+    radio = tower.get("radioType", request.get("radioType", ""))
+    fields = [tower.get(k) for k in ("mobileCountryCode", "mobileNetworkCode", "locationAreaCode", "cellId")]
+    if not isinstance(radio, str) or not all(isinstance(v, int) and not isinstance(v, bool) for v in fields):
+        return None
+    return (radio.lower(), *fields)
+
+
+def geo_table(cfg):
+    table = dict(GEO_CELLS)
+    for cell in cfg.get("geo_table") or []:
+        try:
+            key = geo_cell_key({"cellTowers": [cell]})
+            if key:
+                table[key] = (float(cell["lat"]), float(cell["lng"]), float(cell.get("accuracy", 1000)))
+        except (KeyError, TypeError, ValueError):
+            pass
+    return table
+
+
+def body_line(body):
+    """The body as one log line: CR and LF written as \\r and \\n, nothing else changed."""
+    text = body.decode("utf-8", "backslashreplace")
+    return text.replace("\r", "\\r").replace("\n", "\\n")
 
 
 class Stub:
@@ -82,6 +145,8 @@ class Handler(BaseHTTPRequestHandler):
         stub.log([self.requestline] + ["%s: %s" % (k, v) for k, v in self.headers.items()])
         cfg = stub.config()
         mode = cfg.get("mode", "normal")
+        # A slow service: the answer, whatever it is, comes this much later.
+        time.sleep(float(cfg.get("delay_seconds", 0)))
 
         if mode == "stall":
             self.stall(float(cfg.get("stall_seconds", 30)))
@@ -137,16 +202,106 @@ class Handler(BaseHTTPRequestHandler):
             body = (line * (n // len(line) + 1))[:n]
         self.answer(int(cfg.get("status", 302)), location, body)
 
-    def answer(self, status, location, body):
+    def do_POST(self):
+        stub = self.server.stub
+        body = self.read_body()
+        lines = [self.requestline] + ["%s: %s" % (k, v) for k, v in self.headers.items()]
+        if body:
+            lines.append(body_line(body))
+        stub.log(lines)
+        if body is None:
+            self.answer(413, None, "body too large or unreadable\n")
+            return
+        target = self.path
+        if target.startswith(("http://", "https://")):  # asked as a proxy
+            target = "/" + target.split("/", 3)[-1] if target.count("/") >= 3 else "/"
+        if target.partition("?")[0] != GEO_PATH:
+            self.answer(404, None, "no such service\n")
+            return
+        self.geolocate(body, stub.config())
+
+    def read_body(self):
+        """The request body (b"" when there is none), or None when above MAX_BODY or cut short."""
+        try:
+            if self.headers.get("Transfer-Encoding", "").lower() == "chunked":
+                data = b""
+                while True:
+                    size = int(self.rfile.readline(64).split(b";")[0].strip() or b"0", 16)
+                    if size == 0:
+                        self.rfile.readline(64)
+                        return data
+                    if len(data) + size > MAX_BODY:
+                        return None
+                    data += self.rfile.read(size)
+                    self.rfile.readline(64)
+            length = int(self.headers.get("Content-Length") or 0)
+        except ValueError:
+            return None
+        if length < 0 or length > MAX_BODY:
+            return None
+        data = self.rfile.read(length) if length else b""
+        return data if len(data) == length else None
+
+    def geolocate(self, body, cfg):
+        mode = cfg.get("geo_mode", "normal")
+        status = cfg.get("geo_status")
+        if mode == "stall":
+            self.stall(float(cfg.get("stall_seconds", 30)))
+            return
+        if mode in GEO_ERRORS:
+            code, domain, reason, message = GEO_ERRORS[mode]
+            reason = cfg.get("geo_reason", reason)
+            code = int(status or code)
+            self.answer(code, None, json.dumps(geo_error(code, domain, reason, message)), "application/json")
+            return
+        if mode == "garbage":
+            self.answer(int(status or 200), None,
+                        "<html><body>Service Temporarily Unavailable</body></html>\n", "text/html")
+            return
+        if mode == "huge":
+            n = int(cfg.get("body_bytes", 300000))
+            head = '{"location": {"lat": 35.689487, "lng": 139.691706}, "accuracy": 1200, "padding": "'
+            self.answer(int(status or 200), None, head + "x" * max(0, n - len(head) - 2) + '"}', "application/json")
+            return
+        fixed = {
+            "out_of_range": '{"location": {"lat": 123.0, "lng": 139.691706}, "accuracy": 50}',
+            "not_finite": '{"location": {"lat": 1e400, "lng": 139.691706}, "accuracy": 50}',
+            "deep": '{"location": ' + "[" * int(cfg.get("depth", 10000)) + "]" * int(cfg.get("depth", 10000))
+                    + ', "accuracy": 50}',
+        }
+        if mode in fixed:
+            self.answer(int(status or 200), None, fixed[mode], "application/json")
+            return
+        if mode == "fixed":
+            answer = cfg.get("geo_body", "")
+            text = answer if isinstance(answer, str) else json.dumps(answer)
+            self.answer(int(status or 200), None, text, "application/json")
+            return
+        try:
+            request = json.loads(body.decode("utf-8"))
+        except (UnicodeDecodeError, ValueError):
+            self.answer(400, None, json.dumps(geo_error(400, "global", "parseError", "Parse Error")),
+                        "application/json")
+            return
+        found = geo_table(cfg).get(geo_cell_key(request))
+        if found is None:
+            self.answer(404, None, json.dumps(geo_error(404, "geolocation", "notFound", "Not Found")),
+                        "application/json")
+            return
+        lat, lng, accuracy = found
+        self.answer(int(status or 200), None,
+                    json.dumps({"location": {"lat": lat, "lng": lng}, "accuracy": accuracy}), "application/json")
+
+    def answer(self, status, location, body, content_type="text/plain"):
         data = body.encode("utf-8")
-        self.head(status, location, len(data))
+        self.head(status, location, len(data), content_type)
         self.wfile.write(data)
 
-    def head(self, status, location, length):
+    def head(self, status, location, length, content_type="text/plain"):
         self.send_response(status)
         if location is not None:
             self.send_header("Location", location)
-        self.send_header("Content-Type", "text/plain")
+        self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(length))
         self.send_header("Connection", "close")
         self.end_headers()

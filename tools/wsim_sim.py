@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Stand-in for the W-SIM radio module on a pseudo-terminal.
+"""Stand-in for the W-SIM radio module on a pseudo-terminal (or a GNSS receiver, or a modem).
 
     wsim_sim.py --link PATH --state-dir DIR
 
@@ -11,6 +11,9 @@ DIR/config.json is read again for every command (a missing or unreadable file me
 defaults); the keys are described in docs/serial.md and in DEFAULTS below. Every command
 received is appended to DIR/commands.log (one line, without CR LF) at once, and every byte
 received to DIR/received.bin.
+
+"module": "nmea" makes it a GNSS receiver (nmea_receiver.py), "module": "modem" a cellular
+modem's AT port (modem_at.py); without the key it is the W-SIM.
 """
 
 import argparse
@@ -22,6 +25,9 @@ import signal
 import sys
 import time
 import tty
+
+from modem_at import Modem
+from nmea_receiver import Receiver
 
 DEFAULTS = {
     # CS-ID lines of "AT@K20", each "number,number".
@@ -63,6 +69,8 @@ DEFAULTS = {
     # Append "<command> <first byte ns> <last byte ns> <bytes>" (Unix clock) per answer
     # to DIR/answers.log.
     "stamp": False,
+    # "nmea" or "modem" (see docs/serial.md for their keys); anything else is the W-SIM.
+    "module": None,
 }
 
 
@@ -72,6 +80,9 @@ class Simulator:
         self.config_key = None
         self.lbcq_count = 0
         self.vanished = False
+        # Counts config files written: the receiver's and the modem's scenarios start again.
+        self.generation = 0
+        self.modem = Modem()
 
     def path(self, name):
         return os.path.join(self.state_dir, name)
@@ -92,6 +103,7 @@ class Simulator:
             self.config_key = key
             self.lbcq_count = 0
             self.vanished = False
+            self.generation += 1
         if data:
             try:
                 loaded = json.loads(data.decode("utf-8"))
@@ -124,6 +136,11 @@ class Simulator:
         raw = config.get("raw") or {}
         if command in raw:
             return raw[command].encode("latin-1", "replace")
+        module = config.get("module")
+        if module == "nmea":
+            return None  # a receiver takes its commands silently
+        if module == "modem":
+            return self.modem.answer(command, config, self.generation)
         echo = command + "\r\r\n"
         lines = []
         known = True
@@ -280,14 +297,20 @@ def main():
     print(f"wsim: {args.link} -> {tty_name}", flush=True)
 
     sim = Simulator(args.state_dir)
+    receiver = Receiver(args.state_dir)
     pending = b""
     deaf = False
+    talking = False
     try:
         while True:
-            ready, _, _ = select.select([] if deaf else [master], [], [], 0.1)
+            timeout = min(0.1, receiver.wait_time(time.monotonic())) if talking else 0.1
+            ready, _, _ = select.select([] if deaf else [master], [], [], timeout)
             config = sim.load_config()
             follow_offline(config, sim, args.link, tty_name)
             deaf = bool(config.get("deaf"))
+            talking = config.get("module") == "nmea"
+            if talking:
+                receiver.tick(master, slave, config, sim.generation)
             if not ready or deaf:
                 continue
             try:

@@ -1,0 +1,320 @@
+#!/usr/bin/env python3
+"""Self-test of the stand-ins' receiver, modem and geolocation API.
+
+    python3 -m unittest tools/stand_ins_test.py     (or run it directly)
+
+The simulator runs on a real pseudo-terminal, the lookup stand-in on a free port.
+"""
+import glob
+import json
+import os
+import re
+import select
+import subprocess
+import sys
+import tempfile
+import termios
+import threading
+import time
+import tty
+import unittest
+import urllib.error
+import urllib.request
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import lookup_stub  # noqa: E402
+import modem_at  # noqa: E402
+import nmea_receiver as nmea  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SENTENCE = re.compile(rb"\$[A-Z]{5},[^$*\r\n]*\*[0-9A-F]{2}\r\n")
+
+
+def sentences(data):
+    """The whole sentences in data (good and bad checksums alike)."""
+    return [m.group().decode().rstrip() for m in SENTENCE.finditer(data)]
+
+
+def burst(config, index=0):
+    receiver = nmea.Receiver(tempfile.mkdtemp())
+    receiver.index = index
+    return receiver.burst(config)
+
+
+class ReceiverEpochs(unittest.TestCase):
+    def test_generated_fix_after_no_fix_epochs_and_in_each_hemisphere(self):
+        cases = [
+            ({"no_fix_epochs": 2}, 1, None),
+            ({"no_fix_epochs": 2}, 2, "3540.87416,N,13946.02750,E"),
+            ({"only_no_fix": True}, 500, None),
+            ({"fix": {"lat": -34.6037, "lon": -58.3816}}, 0, "3436.22200,S,05822.89600,W"),
+            ({"fix": {"lat": 35.99999999, "lon": 0.0}}, 0, "3600.00000,N,00000.00000,E"),
+        ]
+        for config, index, position in cases:
+            with self.subTest(config=config, index=index):
+                data, fix_end = burst(dict(config, module="nmea"), index)
+                found = sentences(data)
+                self.assertTrue(found and all(nmea.checksum_holds(s) for s in found))
+                fixes = [s for s in found if nmea.is_fix(s)]
+                if position is None:
+                    self.assertEqual((fixes, fix_end), ([], None))
+                else:
+                    self.assertEqual(len(fixes), 3)  # RMC, GGA, GLL
+                    self.assertTrue(all(position in s for s in fixes))
+                    self.assertTrue(data[:fix_end].endswith(fixes[0].encode() + b"\r\n"))
+
+    def test_faults_leave_every_fix_sentence_whole(self):
+        decoy = {"lat": 10.5, "lon": 20.25}
+        data, fix_end = burst({"bad_checksum_first": decoy, "cut_lines": True, "binary_noise": True})
+        found = sentences(data)
+        self.assertIn(b"\xb5\x62\x01\x07", data)
+        self.assertIn(b"\x00", data)
+        bad = [s for s in found if not nmea.checksum_holds(s)]
+        self.assertEqual(len(bad), 1)
+        self.assertIn("1030.00000,N,02015.00000,E", bad[0])
+        self.assertLess(data.index(bad[0].encode()), fix_end)  # the decoy comes first
+        # Cut sentences run straight into the next '$'.
+        self.assertRegex(data, rb",[^\r\n*$]*\$G[NP]")
+        self.assertEqual(len([s for s in found if nmea.is_fix(s)]), 3)
+
+        together, _ = burst({"run_together": True})
+        self.assertRegex(together, rb"\*[0-9A-F]{2}\$")
+
+    def test_wrong_line_speed_gives_no_sentence(self):
+        data, _ = burst({})
+        for line in (4800, 38400, 115200):
+            garbage = nmea.wrong_speed(data, 9600, line)
+            self.assertNotIn(b"$", garbage)
+            self.assertFalse(sentences(garbage))
+
+    def test_logs_of_our_own_hold_their_checksums_and_reach_a_fix(self):
+        logs = sorted(glob.glob(os.path.join(HERE, "nmea", "*.nmea")))
+        self.assertGreaterEqual(len(logs), 4)
+        for path in logs:
+            with self.subTest(log=os.path.basename(path)):
+                epochs = nmea.read_log(path)
+                lines = [line for epoch in epochs for line in epoch]
+                self.assertTrue(all(nmea.checksum_holds(line) for line in lines))
+                self.assertTrue(any(nmea.is_fix(line) for line in epochs[-1]))
+        self.assertEqual(subprocess.run([sys.executable, os.path.join(HERE, "nmea", "checksums.py"), "--check"]
+                                        + logs).returncode, 0)
+        cold = nmea.read_log(os.path.join(HERE, "nmea", "cold_start.nmea"))
+        self.assertFalse(any(nmea.is_fix(line) for epoch in cold[:4] for line in epoch))
+
+    def test_a_full_line_drops_bytes_instead_of_blocking(self):
+        state = tempfile.mkdtemp()
+        receiver = nmea.Receiver(state)
+        read, write = os.pipe()
+        try:
+            receiver.enqueue(b"x" * 300000, None, time.monotonic())
+            receiver.flush(write, 0, time.monotonic())
+        finally:
+            os.close(read)
+            os.close(write)
+        with open(os.path.join(state, "nmea_sent.log")) as f:
+            fields = f.readline().split()
+        self.assertGreater(int(fields[5]), 0)  # dropped
+        self.assertEqual(int(fields[4]) + int(fields[5]), 300000)
+
+
+class ModemAnswers(unittest.TestCase):
+    def test_answers(self):
+        home = '+CEREG: 2,1,"1A2B","01A2B3C4",7'
+        cases = [
+            ({}, ["AT+CEREG?"], "AT+CEREG?\r\r\n%s\r\n\r\nOK\r\n" % home),
+            ({"echo": False}, ["AT+CEREG?"], "\r\n%s\r\n\r\nOK\r\n" % home),
+            ({}, ["ATE0", "AT+COPS?"], '\r\n+COPS: 0,2,"44010",7\r\n\r\nOK\r\n'),
+            ({}, ["AT+C5GREG=2"], "AT+C5GREG=2\r\r\nERROR\r\n"),
+            ({"profile": "gsm_only"}, ["AT+CEREG?"], "AT+CEREG?\r\r\nERROR\r\n"),
+            ({"profile": "gsm_only", "echo": False}, ["AT+CREG=2"], "\r\nOK\r\n"),
+            ({"profile": "denied", "echo": False}, ["AT+CREG?"], "\r\n+CREG: 2,3\r\n\r\nOK\r\n"),
+            ({"echo": False, "registration": {"CEREG": None}}, ["AT+CEREG?"], "\r\nERROR\r\n"),
+            ({"echo": False, "urc": ["+CEREG: 5"]}, ["AT+CEREG?"],
+             "\r\n+CEREG: 5\r\n\r\n%s\r\n\r\nOK\r\n" % home),
+            ({"echo": False, "urc": ["+CEREG: 5"]}, ["AT+CEREG=2"], "\r\nOK\r\n"),
+            ({"echo": False, "urc": ["+CREG: 1"], "urc_after": ["AT+COPS=3,2"]}, ["AT+COPS=3,2"],
+             "\r\n+CREG: 1\r\n\r\nOK\r\n"),
+            ({"echo": False, "cme_error": {"AT+COPS?": 30}}, ["AT+COPS?"], "\r\n+CME ERROR: 30\r\n"),
+            ({"echo": False}, ["AT+CSQ"], "\r\nERROR\r\n"),
+        ]
+        for config, commands, expected in cases:
+            with self.subTest(config=config, commands=commands):
+                modem = modem_at.Modem()
+                for command in commands:
+                    answer = modem.answer(command, config, 1)
+                self.assertEqual(answer.decode(), expected)
+
+    def test_every_registered_profile_cell_is_in_the_geolocation_table(self):
+        for name, profile in modem_at.PROFILES.items():
+            with self.subTest(profile=name):
+                registered = [line for kind in modem_at.KINDS for line in [profile["registration"].get(kind)]
+                              if line and line.split(",")[1].strip() in ("1", "5")]
+                if name in ("not_registered", "denied"):
+                    self.assertEqual(registered, [])
+                    continue
+                kind, rest = registered[0][1:].split(": ")
+                fields = [f.strip('"') for f in rest.split(",")]
+                act = int(fields[4]) if len(fields) > 4 else 0
+                radio = {"C5GREG": "nr", "CEREG": "lte"}.get(kind) or {0: "gsm", 2: "wcdma", 7: "lte"}[act]
+                plmn = re.search(r'"(\d+)"', profile["operator"]).group(1)
+                key = (radio, int(plmn[:3]), int(plmn[3:]), int(fields[2], 16), int(fields[3], 16))
+                self.assertEqual(key in lookup_stub.GEO_CELLS, name != "unknown_cell")
+
+
+class SimulatorOnPty(unittest.TestCase):
+    """The simulator as the harness runs it, on a real pseudo-terminal."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.state = tempfile.mkdtemp()
+        cls.link = os.path.join(cls.state, "com1")
+        cls.sim = subprocess.Popen([sys.executable, os.path.join(HERE, "wsim_sim.py"), "--link", cls.link,
+                                    "--state-dir", cls.state], stdout=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while not os.path.exists(cls.link) and time.monotonic() < deadline:
+            time.sleep(0.02)
+        cls.fd = os.open(cls.link, os.O_RDWR | os.O_NOCTTY)
+        tty.setraw(cls.fd)
+
+    @classmethod
+    def tearDownClass(cls):
+        os.close(cls.fd)
+        cls.sim.terminate()
+        cls.sim.wait()
+
+    def configure(self, config):
+        path = os.path.join(self.state, "config.json")
+        with open(path + ".tmp", "w") as f:
+            json.dump(config, f)
+        os.replace(path + ".tmp", path)
+
+    def set_speed(self, speed):
+        attrs = termios.tcgetattr(self.fd)
+        attrs[4] = attrs[5] = getattr(termios, "B%d" % speed)
+        termios.tcsetattr(self.fd, termios.TCSANOW, attrs)
+
+    def read_until(self, done, seconds=5):
+        """Reads until done(data) holds or the time is over; the bytes read."""
+        termios.tcflush(self.fd, termios.TCIFLUSH)
+        data = b""
+        deadline = time.monotonic() + seconds
+        while not done(data) and time.monotonic() < deadline:
+            if select.select([self.fd], [], [], 0.05)[0]:
+                data += os.read(self.fd, 4096)
+        return data
+
+    def test_receiver_speaks_only_at_its_speed(self):
+        self.set_speed(4800)
+        self.configure({"module": "nmea", "interval_ms": 50, "speed": 9600})
+        garbage = self.read_until(lambda d: len(d) > 2000)
+        self.assertGreater(len(garbage), 2000)
+        self.assertNotIn(b"$", garbage)
+        self.set_speed(9600)
+        good = self.read_until(lambda d: any(nmea.is_fix(s) for s in sentences(d)))
+        self.assertTrue(any(nmea.is_fix(s) for s in sentences(good)))
+        # The epoch's record follows its last byte.
+        stamped = re.compile(r"epoch \d+ \d+ \d+ \d+ 0 fix \d+\n  \$GNRMC")
+        deadline = time.monotonic() + 5
+        while True:
+            with open(os.path.join(self.state, "nmea_sent.log")) as f:
+                log = f.read()
+            if stamped.search(log) or time.monotonic() > deadline:
+                break
+            time.sleep(0.05)
+        self.assertRegex(log, stamped)
+
+    def test_modem_and_wsim_answer_on_the_same_port(self):
+        for config, command, answer in [
+            ({"module": "modem", "profile": "lte_roaming"}, b"AT+COPS?\r", b'+COPS: 0,2,"310260",7\r\n\r\nOK\r\n'),
+            ({}, b"AT@LBC?\r", b"N35:41:12\r\nE139:45:00\r\n\r\nOK\r\n"),
+        ]:
+            with self.subTest(config=config):
+                self.configure(config)
+                termios.tcflush(self.fd, termios.TCIFLUSH)
+                os.write(self.fd, command)
+                self.assertTrue(self.read_until(lambda d: d.endswith(answer)).endswith(answer))
+        with open(os.path.join(self.state, "commands.log")) as f:
+            self.assertIn("AT+COPS?\n", f.read())
+
+
+class GeolocationApi(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.state = tempfile.mkdtemp()
+        cls.server = lookup_stub.ThreadingHTTPServer(("127.0.0.1", 0), lookup_stub.Handler)
+        cls.server.daemon_threads = True
+        cls.server.stub = lookup_stub.Stub(cls.state)
+        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
+        cls.url = "http://127.0.0.1:%d/v1/geolocate?key=k" % cls.server.server_address[1]
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.shutdown()
+        cls.server.server_close()
+
+    def post(self, config, tower):
+        with open(os.path.join(self.state, "config.json"), "w") as f:
+            json.dump(config, f)
+        body = json.dumps({"considerIp": False, "cellTowers": [tower]}).encode()
+        request = urllib.request.Request(self.url, body, {"Content-Type": "application/json"})
+        try:
+            with urllib.request.urlopen(request, timeout=10) as answer:
+                return answer.status, answer.read()
+        except urllib.error.HTTPError as e:
+            return e.code, e.read()
+
+    def test_cells_and_failures(self):
+        home = {"radioType": "lte", "mobileCountryCode": 440, "mobileNetworkCode": 10,
+                "locationAreaCode": 0x1A2B, "cellId": 0x01A2B3C4}
+        roaming = dict(home, mobileCountryCode=310, mobileNetworkCode=260, locationAreaCode=0x2B3C,
+                       cellId=0x0A1B2C3D)
+        unknown = dict(home, cellId=0x01A2B3C5)
+
+        def error(reason):
+            return lambda body: json.loads(body)["error"]["errors"][0]["reason"] == reason
+
+        def not_json(body):
+            try:
+                json.loads(body)
+                return False
+            except (ValueError, RecursionError):
+                return True
+
+        cases = [
+            ({}, home, 200, lambda b: json.loads(b) == {"location": {"lat": 35.689487, "lng": 139.691706},
+                                                       "accuracy": 1200}),
+            ({}, roaming, 200, lambda b: json.loads(b)["location"]["lng"] == -122.332071),
+            ({}, unknown, 404, error("notFound")),
+            ({"geo_table": [dict(unknown, lat=1.5, lng=2.5, accuracy=30)]}, unknown, 200,
+             lambda b: json.loads(b)["location"] == {"lat": 1.5, "lng": 2.5}),
+            ({"geo_mode": "forbidden"}, home, 403, error("keyInvalid")),
+            ({"geo_mode": "limit"}, home, 429, error("dailyLimitExceeded")),
+            ({"geo_mode": "limit", "geo_reason": "rateLimitExceeded"}, home, 429, error("rateLimitExceeded")),
+            ({"geo_mode": "server_error", "geo_status": 503}, home, 503, error("backendError")),
+            ({"geo_mode": "garbage"}, home, 200, not_json),
+            ({"geo_mode": "huge"}, home, 200, lambda b: len(b) > 64 * 1024),
+            ({"geo_mode": "out_of_range"}, home, 200, lambda b: json.loads(b)["location"]["lat"] == 123),
+            ({"geo_mode": "deep"}, home, 200, lambda b: b.startswith(b'{"location": ' + b"[" * 10000)),
+            ({"geo_mode": "fixed", "geo_body": "{}", "geo_status": 400}, home, 400, lambda b: b == b"{}"),
+        ]
+        for config, tower, status, check in cases:
+            with self.subTest(config=config, tower=tower):
+                got, body = self.post(config, tower)
+                self.assertEqual(got, status)
+                self.assertTrue(check(body))
+
+    def test_the_exact_body_is_recorded(self):
+        os.truncate(os.path.join(self.state, "requests.log"), 0) if os.path.exists(
+            os.path.join(self.state, "requests.log")) else None
+        tower = {"radioType": "gsm", "mobileCountryCode": 262, "mobileNetworkCode": 1,
+                 "locationAreaCode": 161, "cellId": 6956}
+        self.assertEqual(self.post({}, tower)[0], 200)
+        with open(os.path.join(self.state, "requests.log")) as f:
+            block = f.read().split("\n\n")[0].split("\n")
+        self.assertTrue(block[0].startswith("POST /v1/geolocate?key=k "))
+        self.assertEqual(json.loads(block[-1]), {"considerIp": False, "cellTowers": [tower]})
+        self.assertEqual(lookup_stub.body_line(b'{\r\n"a": "\\n"}'), '{\\r\\n"a": "\\n"}')
+
+
+if __name__ == "__main__":
+    unittest.main()
