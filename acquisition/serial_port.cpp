@@ -216,8 +216,9 @@ DWORD WINAPI CSerialPort::ReadThreadProc(LPVOID param)
             SleepEx(kPollMs, TRUE);
             continue;
         }
-        std::wstring text = AnsiToWide(buffer, read);
-        if (IReceiveEvent* listener = port->m_pListener.load()) {
+        IReceiveEvent* listener = port->m_pListener.load();
+        if (listener != nullptr && !listener->OnReceiveBytes(buffer, read)) {
+            std::wstring text = AnsiToWide(buffer, read);
             listener->OnReceive(text.c_str());
         }
     }
@@ -269,6 +270,18 @@ void CSerialPort::ReportReadError(const std::wstring& text)
     if (IReceiveEvent* listener = m_pListener.load()) {
         listener->OnReadError(text);
     }
+}
+
+bool CSerialPort::SetBaudRate(DWORD baud)
+{
+    HANDLE device = m_hDevice.load();
+    if (m_dwOpen != 1 || device == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    m_dcb.BaudRate = baud;
+    const bool set = SetCommState(device, &m_dcb) != FALSE;
+    PurgeComm(device, PURGE_RXABORT | PURGE_RXCLEAR);
+    return set;
 }
 
 bool CSerialPort::Close(bool report)

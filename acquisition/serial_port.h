@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -15,6 +16,9 @@ class IReceiveEvent
 public:
     virtual ~IReceiveEvent() = default;
     virtual void OnReceive(const wchar_t* text) = 0;
+    // The bytes as read, before any conversion (a NUL among them included). True when the
+    // listener took them as bytes: no text is made of them then.
+    virtual bool OnReceiveBytes(const char* /*bytes*/, std::size_t /*count*/) { return false; }
     // The reader failed and ends. Called on the reader thread, which must not show the text
     // itself: a box there would hold a thread that Close may have to end.
     virtual void OnReadError(const std::wstring& text) = 0;
@@ -35,6 +39,8 @@ public:
     bool write_scc(const BYTE* bytes, const DWORD* count, DWORD* written);
     // Closes an open port; `report` false closes it without a box (the program is ending).
     bool Close(bool report = true);
+    // Sets another line speed on the open port; what is queued at the old one is dropped.
+    bool SetBaudRate(DWORD baud);
 
     // Open's slow half, safe on any thread and touching no port: tries the device up to
     // `attempts` times `interval` ms apart (giving up early once `stop` says so) and sets it

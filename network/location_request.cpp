@@ -103,10 +103,9 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
                 std::wstring& outBody, std::wstring& outLocation, std::wstring& error, const CLookupCall& call)
 {
     const DWORD start = GetTickCount();
-    CInternetHandle internet(
-        proxy.empty()
-            ? InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
-            : InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_PROXY, proxy.c_str(), bypassLocal ? L"<local>" : nullptr, 0));
+    CInternetHandle internet(proxy.empty() ? InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)
+                                           : InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_PROXY, proxy.c_str(),
+                                                           bypassLocal ? L"<local>" : nullptr, 0));
     if (internet.Get() == nullptr) {
         error = FailureText(L"InternetOpen()");
         return false;
@@ -126,8 +125,8 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
         return false; // given up: nobody waits for an answer or reads an error
     }
 
-    CInternetHandle connection(InternetConnectW(internet.Get(), host.c_str(), static_cast<INTERNET_PORT>(port),
-                                                nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    CInternetHandle connection(InternetConnectW(internet.Get(), host.c_str(), static_cast<INTERNET_PORT>(port), nullptr,
+                                                nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (connection.Get() == nullptr) {
         error = FailureText(L"InternetConnect()");
         return false;

@@ -50,6 +50,7 @@
 #define IDM_ABOUT 40002
 #define IDM_CACHE_USE 40003
 #define IDM_CACHE_CLEAR 40004
+#define IDM_MODULE_NMEA 40005
 
 // Main window controls (template 129)
 #define IDC_STATIC_URL 204

@@ -80,6 +80,13 @@ std::wstring CacheClearFailureText(const std::wstring& path, FileFailure failure
                   FileFailureText(failure, code).c_str());
 }
 
+std::wstring ModuleChosenText(ModuleKind module, const std::wstring& port)
+{
+    return Format(module == ModuleKind::Nmea ? L"位置を GNSS受信機（%ls）から取得します。"
+                                             : L"位置を W-SIM（%ls）から取得します。",
+                  port.c_str());
+}
+
 std::wstring CacheWriteFailureText(FileFailure failure, unsigned code)
 {
     // A line of the log, not a box: the send it follows has done its work.

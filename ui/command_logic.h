@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acquisition/module_setting.h"
 #include "settings/settings.h"
 
 #include <cstddef>
@@ -48,6 +49,9 @@ std::wstring BrowserFailureText(const std::wstring& file, FileFailure failure, u
 
 // The box of a lookup cache that could not be cleared: the file and the reason.
 std::wstring CacheClearFailureText(const std::wstring& path, FileFailure failure, unsigned code);
+
+// The log's line when the menu switches what is on the port.
+std::wstring ModuleChosenText(ModuleKind module, const std::wstring& port);
 
 // The log's line for a lookup cache that could not be written (said once until a write succeeds).
 std::wstring CacheWriteFailureText(FileFailure failure, unsigned code);

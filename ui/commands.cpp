@@ -2,11 +2,13 @@
 
 #include "acquisition/acquire_logic.h"
 #include "acquisition/cs_id.h"
+#include "acquisition/fix_wait.h"
+#include "acquisition/module_setting.h"
 #include "common/message_box.h"
 #include "common/system_library_win.h"
 #include "common/text_format.h"
-#include "network/location_request.h"
 #include "network/connection_rules.h"
+#include "network/location_request.h"
 #include "network/location_service.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
@@ -14,6 +16,7 @@
 #include "ui/app_state.h"
 #include "ui/command_logic.h"
 #include "ui/connecting_dialog.h"
+#include "ui/fix_dialog.h"
 #include "ui/job_rules.h"
 #include "ui/list_editor.h"
 #include "ui/position_cache.h"
@@ -22,12 +25,14 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 // The last value of each acquisition mode; a send can repeat without a new acquisition.
 std::wstring g_strCsId;
 std::wstring g_strSimpleCoords;
+std::optional<WgsPosition> g_lastFix; // a receiver's
 
 namespace {
 
@@ -100,7 +105,9 @@ void LaunchBrowser(HWND window, const std::wstring& url)
 JobSettings CurrentJobSettings(bool getFirst)
 {
     JobSettings settings;
-    settings.simpleCoordinates = g_settings.m_bLocateEasy != 0;
+    settings.module = ModuleFromSetting(g_settings.m_module);
+    // Simple coordinates are the W-SIM's own: with a receiver the box means nothing.
+    settings.simpleCoordinates = g_settings.m_bLocateEasy != 0 && settings.module == ModuleKind::WSim;
     settings.autoConnect = g_settings.m_bAutoConnect != 0;
     settings.startBrowser = g_settings.m_bAutoBrowser != 0;
     settings.useCache = g_settings.m_lookupCache.value_or(false);
@@ -110,10 +117,46 @@ JobSettings CurrentJobSettings(bool getFirst)
     return settings;
 }
 
+// A receiver's first fix: the speed a search found and the fix go to the log.
+StepOutcome AcquireFix(HWND window)
+{
+    const std::wstring port = ModuleDeviceName(g_settings.m_port);
+    g_csId.ClosePort(); // a W-SIM port left open holds the device
+    NmeaFix fix;
+    unsigned speedFound = 0;
+    if (ShowFixDialog(g_hInstance, window, port, BaudFromSetting(g_settings.m_baud),
+                      FixWaitSeconds(g_settings.m_fixWait), fix, speedFound) != 1) {
+        return StepOutcome::Failed;
+    }
+    if (!IsWindow(window)) {
+        return StepOutcome::Left; // the program is closing
+    }
+    WgsPosition position;
+    position.latitude = fix.latitude;
+    position.longitude = fix.longitude;
+    position.accuracyM = fix.accuracyM;
+    if (fix.time) {
+        position.time = JapanTime(*fix.time, fix.date);
+    }
+    g_lastFix = position;
+    if (speedFound != 0) {
+        AppendLogLine(SpeedFoundText(port, speedFound));
+    }
+    AppendLogLine(WgsPositionText(position));
+    return StepOutcome::Ok;
+}
+
 // The acquisition, with the question about an existing line: Ok with the new value logged,
 // Left when the user keeps the line, Failed when the dialogs said why (or the user left them).
 StepOutcome Acquire(HWND window)
 {
+    g_settings.Exchange(false);
+    const JobSettings settings = CurrentJobSettings(false);
+    if (settings.module == ModuleKind::Nmea) {
+        // The send that usually follows finds its libraries loaded while the receiver works.
+        PostMessageW(window, WM_TAVRIN_PRELOAD, LibrariesForSend(true, g_settings.m_bAutoBrowser), 0);
+        return AcquireFix(window); // a receiver needs no line cut
+    }
     if (ConnectionExists()) {
         if (ShowMessageBox(window, L"接続中です。切断してもよろしいですか？", kCaptionConfirm, MB_YESNO) != IDYES) {
             return StepOutcome::Left;
@@ -128,7 +171,7 @@ StepOutcome Acquire(HWND window)
     // The send that usually follows finds its libraries (and its cache) loaded while the W-SIM
     // answers: the dialog's message loop delivers this once the command is on its way.
     PostMessageW(window, WM_TAVRIN_PRELOAD, LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser),
-                 UsesCache(CurrentJobSettings(false)));
+                 UsesCache(settings));
     const std::wstring* obtained;
     if (g_settings.m_bLocateEasy) {
         if (ShowSimpleCoordinatesDialog(g_hInstance, window) != 1) {
@@ -188,13 +231,17 @@ StepOutcome WaitBeforeSend(HWND window, std::uint32_t waitMs)
 }
 
 // A value of the mode and a destination: the job takes them here, as they are now.
-StepOutcome CheckInputs(HWND window, SendJob& job)
+StepOutcome CheckInputs(HWND window, SendJob& job, const JobSettings& settings)
 {
-    if (g_settings.m_bLocateEasy && job.coordinates.empty()) {
+    if (settings.module == ModuleKind::Nmea) {
+        if (!job.fix) {
+            Warn(window, L"GNSS受信機で位置を取得してください。");
+            return StepOutcome::Failed;
+        }
+    } else if (settings.simpleCoordinates && job.coordinates.empty()) {
         Warn(window, L"簡易座標を取得してください。");
         return StepOutcome::Failed;
-    }
-    if (!g_settings.m_bLocateEasy && job.csId.empty()) {
+    } else if (!settings.simpleCoordinates && job.csId.empty()) {
         Warn(window, L"CS-IDを取得してください。");
         return StepOutcome::Failed;
     }
@@ -204,9 +251,8 @@ StepOutcome CheckInputs(HWND window, SendJob& job)
     }
     g_settings.GetSelectedFormat(job.format); // an empty format keeps the template in force
     g_settings.Exchange(false);
-    return OkOr(
-        RequireSystemLibraries(LibrariesForSend(g_settings.m_bLocateEasy, g_settings.m_bAutoBrowser), window),
-        StepOutcome::Failed);
+    return OkOr(RequireSystemLibraries(LibrariesForSend(settings.LocalPosition(), g_settings.m_bAutoBrowser), window),
+                StepOutcome::Failed);
 }
 
 // The lookup service the settings choose; one the user named but that cannot be asked is
@@ -305,6 +351,11 @@ StepOutcome Locate(HWND window, SendJob& job, const JobSettings& settings)
                                                                      job.coordinates, job.expandedUrl, job.position),
                        StepOutcome::Failed);
         break;
+    case PositionSource::Receiver:
+        outcome = OkOr(g_locationService.ExpandFromWgs84(job.url.c_str(), job.format.c_str(), *job.fix, job.expandedUrl,
+                                                         job.position),
+                       StepOutcome::Failed);
+        break;
     case PositionSource::Cache:
         outcome = OkOr(g_locationService.ExpandFromPosition(job.url.c_str(), job.format.c_str(), job.cachedPosition,
                                                             job.expandedUrl, job.position),
@@ -312,8 +363,7 @@ StepOutcome Locate(HWND window, SendJob& job, const JobSettings& settings)
         break;
     case PositionSource::Lookup:
         outcome = LookUp(window, job);
-        if (outcome == StepOutcome::Ok &&
-            KeepsLookedUpPosition(settings, CLocationService::IsPosition(job.position))) {
+        if (outcome == StepOutcome::Ok && KeepsLookedUpPosition(settings, CLocationService::IsPosition(job.position))) {
             RememberPosition(job.csId, job.position);
         }
         break;
@@ -329,6 +379,7 @@ void TakeAcquired(SendJob& job)
 {
     job.csId = g_strCsId;
     job.coordinates = g_strSimpleCoords;
+    job.fix = g_lastFix;
 }
 
 StepOutcome RunStep(JobStep step, HWND window, SendJob& job, const JobSettings& settings)
@@ -341,7 +392,7 @@ StepOutcome RunStep(JobStep step, HWND window, SendJob& job, const JobSettings& 
     case JobStep::WaitBeforeSend:
         return WaitBeforeSend(window, settings.waitMs);
     case JobStep::CheckInputs:
-        return CheckInputs(window, job);
+        return CheckInputs(window, job, settings);
     case JobStep::ChooseService:
         return ChooseService(window, job.serviceUrl);
     case JobStep::CheckNetwork:

@@ -29,8 +29,8 @@ JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settin
         if (cached) {
             return JobStep::Locate;
         }
-        // Coordinates need the service only to connect for its network.
-        return !settings.simpleCoordinates || settings.autoConnect ? JobStep::ChooseService : JobStep::Locate;
+        // Coordinates and fixes need the service only to connect for its network.
+        return !settings.LocalPosition() || settings.autoConnect ? JobStep::ChooseService : JobStep::Locate;
     case JobStep::ChooseService:
         return settings.autoConnect ? JobStep::CheckNetwork : JobStep::Locate;
     case JobStep::CheckNetwork:
@@ -50,6 +50,9 @@ JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settin
 
 PositionSource ChoosePositionSource(const JobSettings& settings, const SendJob& job)
 {
+    if (settings.module == ModuleKind::Nmea) {
+        return PositionSource::Receiver;
+    }
     if (settings.simpleCoordinates) {
         return PositionSource::Coordinates;
     }

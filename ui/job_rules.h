@@ -1,6 +1,10 @@
 #pragma once
 
+#include "acquisition/module_setting.h"
+#include "network/location_service.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The steps of "送信" and "取得～送信" and what comes after each. The window system runs the
@@ -33,11 +37,16 @@ enum class StepOutcome
 // The settings the decisions read.
 struct JobSettings
 {
-    bool simpleCoordinates = false;
+    ModuleKind module = ModuleKind::WSim; // MODULE: what is on the port
+    bool simpleCoordinates = false;       // the W-SIM's own coordinates instead of a CS-ID
     bool autoConnect = false;
     bool startBrowser = false;
     bool useCache = false;    // LOOKUPCACHE
     std::uint32_t waitMs = 0; // the wait before the send (ConnectWaitMilliseconds), "取得～送信" only
+
+    // The position is worked out here, no lookup service asked: the W-SIM's simple coordinates
+    // or a receiver's fix.
+    bool LocalPosition() const { return module == ModuleKind::Nmea || simpleCoordinates; }
 };
 
 // One send, from the press to the browser: what it works from, fixed when it begins (or once
@@ -45,15 +54,16 @@ struct JobSettings
 // from elsewhere while the job runs.
 struct SendJob
 {
-    bool getFirst = false;       // "取得～送信": the acquisition comes first
-    std::wstring csId;           // the CS-ID text the lookup and the cache ask about
-    std::wstring coordinates;    // the simple-coordinates text
-    std::wstring url;            // the destination entry's URL
-    std::wstring format;         // and its query template (may be empty)
-    std::wstring serviceUrl;     // the lookup service the settings chose
-    std::wstring cachedPosition; // what the lookup cache gave; empty when it gave nothing
-    std::wstring expandedUrl;    // the browser's URL
-    std::wstring position;       // the position text the log gets
+    bool getFirst = false;          // "取得～送信": the acquisition comes first
+    std::wstring csId;              // the CS-ID text the lookup and the cache ask about
+    std::wstring coordinates;       // the simple-coordinates text
+    std::optional<WgsPosition> fix; // a receiver's last fix
+    std::wstring url;               // the destination entry's URL
+    std::wstring format;            // and its query template (may be empty)
+    std::wstring serviceUrl;        // the lookup service the settings chose
+    std::wstring cachedPosition;    // what the lookup cache gave; empty when it gave nothing
+    std::wstring expandedUrl;       // the browser's URL
+    std::wstring position;          // the position text the log gets
 
     bool Cached() const { return !cachedPosition.empty(); }
 };
@@ -61,7 +71,7 @@ struct SendJob
 // Whether the job asks the cache: it is on, and the position comes from a CS-ID.
 inline bool UsesCache(const JobSettings& settings)
 {
-    return settings.useCache && !settings.simpleCoordinates;
+    return settings.useCache && !settings.LocalPosition();
 }
 
 JobStep FirstJobStep(bool getFirst, const JobSettings& settings);
@@ -71,6 +81,7 @@ JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settin
 enum class PositionSource
 {
     Coordinates, // worked out here from the simple coordinates
+    Receiver,    // a receiver's fix, on WGS 84
     Cache,       // what the lookup cache gave
     Lookup,      // asked of the lookup service
 };

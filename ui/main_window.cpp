@@ -1,6 +1,8 @@
 #include "ui/main_window.h"
 
+#include "acquisition/acquire_logic.h"
 #include "acquisition/cs_id.h"
+#include "acquisition/module_setting.h"
 #include "common/deadline.h"
 #include "common/message_box.h"
 #include "common/system_library_win.h"
@@ -25,6 +27,13 @@ namespace {
 
 const UINT_PTR kCaptionTimer = 100;
 HWND g_mainWindow = nullptr;
+
+// What is on the port shows on the window: the simple-coordinates box belongs to the W-SIM
+// alone, and is greyed while a receiver is in use.
+void ShowModule(HWND window)
+{
+    EnableWindow(GetDlgItem(window, IDC_LOCATE_EASY), ModuleFromSetting(g_settings.m_module) == ModuleKind::WSim);
+}
 
 void ShowAboutBox(HWND window)
 {
@@ -112,6 +121,7 @@ BOOL InitInstance(HINSTANCE instance, int showCommand)
         ShowFileFailure(window, false, g_settings.m_szIniPath);
     }
     g_settings.Exchange(false);
+    ShowModule(window);
     SetPositionCacheReport(LogLine);
     if (g_settings.m_bStartupAll) {
         PostMessageW(window, WM_COMMAND, IDC_GET_AND_SEND, 0);
@@ -141,6 +151,7 @@ LRESULT OnOpenSettings(HWND window)
     if (ShowOpenFileDialog(&request.record) && !g_settings.Load(request.record.lpstrFile)) {
         ShowFileFailure(window, false, request.record.lpstrFile);
     }
+    ShowModule(window);
     return 0;
 }
 
@@ -256,6 +267,18 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case IDM_CACHE_CLEAR:
             return CommandRunning() ? 0 : OnClearCache(window);
+        case IDM_MODULE_NMEA: {
+            if (CommandRunning()) {
+                return 0;
+            }
+            // Kept in the record like the check boxes: "保存" writes it.
+            const ModuleKind now =
+                ModuleFromSetting(g_settings.m_module) == ModuleKind::Nmea ? ModuleKind::WSim : ModuleKind::Nmea;
+            g_settings.m_module = ModuleSettingText(now);
+            ShowModule(window);
+            LogLine(ModuleChosenText(now, ModuleDeviceName(g_settings.m_port)));
+            return 0;
+        }
         default: {
             LRESULT result = OnControlCommand(window, wParam, lParam);
             if (result < 0) {
@@ -270,6 +293,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_INITMENUPOPUP:
         CheckMenuItem(reinterpret_cast<HMENU>(wParam), IDM_CACHE_USE,
                       MF_BYCOMMAND | (g_settings.m_lookupCache.value_or(false) ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuItem(reinterpret_cast<HMENU>(wParam), IDM_MODULE_NMEA,
+                      MF_BYCOMMAND |
+                          (ModuleFromSetting(g_settings.m_module) == ModuleKind::Nmea ? MF_CHECKED : MF_UNCHECKED));
         return 0;
     case WM_TAVRIN_PRELOAD:
         PreloadSystemLibraries(static_cast<unsigned>(wParam));

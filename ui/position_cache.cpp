@@ -1,10 +1,10 @@
 #include "ui/position_cache.h"
 
+#include "common/worker_task.h"
 #include "platform/device_sim.h"
 #include "settings/lookup_cache.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
-#include "common/worker_task.h"
 #include "ui/app_state.h"
 #include "ui/command_logic.h"
 #include "ui/progress_dialog.h"

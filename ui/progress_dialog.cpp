@@ -113,9 +113,9 @@ HWND CreateSink(HINSTANCE instance, ProgressState& state)
         wc.lpszClassName = kSinkClass;
         return RegisterClassW(&wc) != 0;
     }();
-    HWND sink = registered ? CreateWindowExW(0, kSinkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
-                                             nullptr)
-                           : nullptr;
+    HWND sink = registered
+                    ? CreateWindowExW(0, kSinkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr)
+                    : nullptr;
     if (sink != nullptr) {
         SetWindowLongPtrW(sink, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
     }

@@ -1,0 +1,127 @@
+// A GNSS receiver on the port instead of the W-SIM (MODULE=NMEA): the first fix goes to the
+// map, whatever else the receiver sends, and a receiver that gives none says so.
+#include "tests/e2e/e2e_common.h"
+
+namespace {
+
+const wchar_t kPort[] = L"COM1:";
+
+SettingsFile ReceiverSettings()
+{
+    SettingsFile settings = TavrinSession::TestSettings();
+    settings.Set(L"URL0",
+                 L"今の地図;http://map.example.test/w;w=$wlat,$wlon&acc=$acc&nl=$nl&el=$el&d=$dlat,$dlon&pc=$pc");
+    settings.Set(L"MODULE", L"NMEA");
+    settings.Set(L"FIXWAIT", L"4");
+    return settings;
+}
+
+// The map URL of a position near Tokyo station as the receiver gives it (WGS 84), with the
+// Tokyo datum's forms beside it. Its RMC comes first in each epoch, as a u-blox receiver sends
+// it, and tells no accuracy: the fix is taken at once, so $acc is empty.
+const wchar_t kTokyoUrl[] = L"http://map.example.test/w?w=35.681236,139.767125&acc=&nl=35.40.40.788&"
+                            L"el=139.46.13.293&d=35.677997,139.770359&pc=";
+
+struct ReceiverCase
+{
+    const char* name;
+    const char* receiver;   // the simulator's config
+    const wchar_t* baud;    // BAUD, or null
+    const wchar_t* url;     // the browser's URL, or null when nothing is sent
+    const wchar_t* box;     // the box that ends the wait, or null
+    const wchar_t* logPart; // a part of the log after the fix, or null
+};
+
+const ReceiverCase kCases[] = {
+    {"a fix after three epochs without one", R"({"module": "nmea", "interval_ms": 200, "no_fix_epochs": 3})", nullptr,
+     kTokyoUrl, nullptr, L"N35.681236 E139.767125 2024/04/01 12:04:"},
+    // GGA first: its HDOP of 1.8 gives 9 m; the log's first fix has no date (the RMC follows).
+    {"a GPS-only receiver's log, stale position with status V first",
+     R"({"module": "nmea", "interval_ms": 1000, "nmea_log": "sirf_gp.nmea"})", nullptr,
+     L"http://map.example.test/w?w=35.443700,139.638000&acc=9&nl=35.26.25.575&el=139.38.28.369&"
+     L"d=35.440437,139.641214&pc=",
+     nullptr, L"N35.443700 E139.638000 ±9 m 12:04:07 JST"},
+    {"a wrong checksum carrying another position before the good one",
+     R"({"module": "nmea", "interval_ms": 200, "bad_checksum_first": {"lat": 10.5, "lon": 20.5}})", nullptr, kTokyoUrl,
+     nullptr, nullptr},
+    {"binary frames between the sentences, and lines cut short",
+     R"({"module": "nmea", "interval_ms": 200, "binary_noise": true, "cut_lines": true, "no_fix_epochs": 1})", nullptr,
+     kTokyoUrl, nullptr, nullptr},
+    {"found at 38400 bps by trying the speeds", R"({"module": "nmea", "interval_ms": 200, "speed": 38400})", nullptr,
+     kTokyoUrl, nullptr, L"38400 bps"},
+    {"a position in the western hemisphere",
+     R"({"module": "nmea", "interval_ms": 200, "fix": {"lat": 37.774929, "lon": -122.419416, "hdop": 1.2}})", nullptr,
+     L"http://map.example.test/w?w=37.774929,-122.419416&acc=&nl=&el=&d=37.767573,-122.414926&pc=", nullptr,
+     L"N37.774929 W122.419416"},
+    {"status V only: no fix within FIXWAIT", R"({"module": "nmea", "interval_ms": 200, "only_no_fix": true})", L"9600",
+     nullptr, L"GNSS受信機が 4 秒以内に測位できませんでした。空の見える場所でもう一度お試しください。", nullptr},
+    {"silence: no receiver on the port", R"({"module": "nmea", "nmea_silent": true})", nullptr, nullptr,
+     L"COM1: の GNSS受信機から応答がありません。受信機の接続と電源、設定ファイルの PORT と BAUD を確認してください。",
+     nullptr},
+};
+
+} // namespace
+
+TEST(Receiver, TheFirstFixGoesToTheMapAndAWaitWithoutOneSaysWhy)
+{
+    for (const ReceiverCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        SettingsFile settings = ReceiverSettings();
+        if (c.baud != nullptr) {
+            settings.Set(L"BAUD", c.baud);
+        }
+        auto app = StartSession(settings);
+        ASSERT_TRUE(app);
+        ASSERT_TRUE(WsimConfigure(c.receiver));
+        std::vector<MessageBoxSeen> boxes = app->PressAndAnswer(IDC_GET_AND_SEND, IDOK, 30000);
+        if (c.box != nullptr) {
+            ASSERT_EQ(1u, boxes.size()) << Shown(boxes);
+            EXPECT_EQ(c.box, boxes[0].text);
+            EXPECT_TRUE(app->BrowserCalls().empty());
+        } else {
+            EXPECT_TRUE(boxes.empty()) << Shown(boxes);
+            ASSERT_TRUE(app->WaitBrowserCalls(1, 5000));
+            EXPECT_EQ(c.url, app->BrowserCalls()[0]);
+        }
+        if (c.logPart != nullptr) {
+            EXPECT_NE(std::wstring::npos, app->Log().find(c.logPart)) << Utf8(app->Log());
+        }
+        // Nothing was ever asked of the lookup service.
+        EXPECT_EQ(0u, LookupRequestCount());
+        // The port is free again: another program can open it.
+        HANDLE port = CreateFileW(kPort, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(INVALID_HANDLE_VALUE, port);
+        CloseHandle(port);
+    }
+}
+
+TEST(Receiver, AbortEndsTheWaitAndSendRepeatsTheLastFix)
+{
+    auto app = StartSession(ReceiverSettings());
+    ASSERT_TRUE(app);
+    // "中断" while the receiver has no fix yet: nothing is sent, the port is closed.
+    ASSERT_TRUE(WsimConfigure(R"({"module": "nmea", "interval_ms": 200, "only_no_fix": true})"));
+    auto command = app->Press(IDC_GET_LOCATION);
+    HWND dialog = app->WaitDialogWith(IDC_PROGRESS_TEXT, 5000);
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(L"測位中…", TextOf(dialog));
+    EXPECT_EQ(L"GNSS受信機（COM1:）の測位を待っています。", TextOf(GetDlgItem(dialog, IDC_PROGRESS_TEXT)));
+    Sleep(1000);
+    EXPECT_TRUE(TavrinSession::Answer(dialog, IDCANCEL));
+    EXPECT_TRUE(command->Wait(3000));
+    HANDLE port = CreateFileW(kPort, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, port);
+    CloseHandle(port);
+    // "送信" before any fix is refused; after one, it sends that position again.
+    std::vector<MessageBoxSeen> boxes = app->PressAndAnswer(IDC_SEND);
+    ASSERT_EQ(1u, boxes.size()) << Shown(boxes);
+    EXPECT_EQ(L"GNSS受信機で位置を取得してください。", boxes[0].text);
+    ASSERT_TRUE(WsimConfigure(R"({"module": "nmea", "interval_ms": 200})"));
+    EXPECT_TRUE(app->PressAndAnswer(IDC_GET_LOCATION).empty());
+    ASSERT_TRUE(WsimConfigure(R"({"module": "nmea", "nmea_silent": true})"));
+    EXPECT_TRUE(app->PressAndAnswer(IDC_SEND).empty());
+    EXPECT_TRUE(app->PressAndAnswer(IDC_SEND).empty());
+    ASSERT_TRUE(app->WaitBrowserCalls(2, 5000));
+    EXPECT_EQ(kTokyoUrl, app->BrowserCalls()[0]);
+    EXPECT_EQ(kTokyoUrl, app->BrowserCalls()[1]);
+}
