@@ -33,6 +33,10 @@ CListEntry MakeEntry(const std::vector<std::wstring>& columns, std::vector<std::
     return entry;
 }
 
+// The keys of this machine; a new key of the handset or its module goes here.
+constexpr unsigned kMachineKeys[] = {IDS_KEY_SERVICEURL, IDS_KEY_PORT,    IDS_KEY_LOOKUPCACHE, IDS_KEY_MODULE,
+                                     IDS_KEY_BAUD,       IDS_KEY_FIXWAIT, IDS_KEY_GEOLOCATEURL};
+
 bool IsSpace(wchar_t c)
 {
     return c == L' ' || c == L'\t' || c == L'\n' || c == L'\v' || c == L'\f' || c == L'\r';
@@ -335,12 +339,22 @@ bool CSettings::Save(const wchar_t* path)
     return true;
 }
 
+bool CSettings::IsMachineKey(unsigned key)
+{
+    for (unsigned machineKey : kMachineKeys) {
+        if (machineKey == key) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void CSettings::ReadOptional(unsigned key, std::optional<std::wstring>& value)
 {
     std::wstring text;
     if (m_ini.GetValue(Text(key).c_str(), text)) {
         value = std::move(text);
-    } else {
+    } else if (!IsMachineKey(key)) {
         value.reset();
     }
 }
@@ -357,7 +371,7 @@ void CSettings::ReadOptionalFlag(unsigned key, std::optional<bool>& value)
     std::wstring text;
     if (m_ini.GetValue(Text(key).c_str(), text)) {
         value = text == m_strTrue; // anything but TRUE is off, as with the other flags
-    } else {
+    } else if (!IsMachineKey(key)) {
         value.reset();
     }
 }

@@ -79,11 +79,11 @@ public:
     int32_t m_nConnectWait;
     int32_t m_nBrowserWait;
     std::wstring m_strLog;
-    // SERVICEURL and PORT exactly as the file had them; a file without one gives none, and
-    // only a key that was read is saved, so files without them stay as they were.
+    // SERVICEURL and PORT exactly as a file had them; none until one did, and only a key the
+    // record holds is saved, so files without them stay as they were.
     std::optional<std::wstring> m_serviceUrl;
     std::optional<std::wstring> m_port;
-    // LOOKUPCACHE: none (off) unless the file had it, so that files without it stay as they were.
+    // LOOKUPCACHE: none (off) until a file had it or the menu set it.
     std::optional<bool> m_lookupCache;
     // MODULE, BAUD, FIXWAIT and GEOLOCATEURL as the file had them, kept like PORT; read
     // through module_setting.h.
@@ -109,8 +109,13 @@ public:
 
     // Reads default.ini from the executable's folder and shows it; the presets when it does not load.
     void LoadDefault();
-    // False, with nothing changed, when the file cannot be read or memory runs out.
+    // False, with nothing changed, when the file cannot be read or memory runs out. The file
+    // replaces the record, except that a key of this machine the file lacks keeps its value.
     bool Load(const wchar_t* path);
+    // Keys that describe this handset rather than a set of destinations (the lookup service,
+    // the module's port, the lookup cache): a file of destinations opened with "開く" lacks
+    // them and must not clear them. A file that names one, even empty, still sets it.
+    static bool IsMachineKey(unsigned key);
     // Reads the controls and writes the record; m_szIniPath changes only on success.
     bool Save(const wchar_t* path);
     // The file `name` in the program's folder ("default.ini", "cache.ini"), or empty when it

@@ -23,6 +23,11 @@ row's first column is the text (printf conversions, line breaks and what the che
 follow inside a Format() match any text there), its second column the box's caption. A text a
 format inserts with %ls may have a row of its own instead, the message's row showing the format
 (the connection check's reasons are listed so).
+
+The other way round, no row of those tables may name a text the program cannot show: a message
+row needs a box or progress text it matches, a row of inserted texts (理由, 文言) one of those or a
+literal of the code; texts the code records but no box can show are listed in RECORDED_ONLY and
+count as shown nowhere.
 """
 
 import itertools
@@ -45,6 +50,19 @@ MESSAGE_CONTROLS = {"IDC_PROGRESS_TEXT"}
 # text: (file, function, expression as written there) -> the texts the guide lists for it, e.g.
 # ("ui/commands.cpp", "ShowSystemError", "SystemErrorText(error)"): ["%ls"]. Keep this short.
 PASS_THROUGH = {}
+
+# Texts the code records that no box can show: (file, text) -> why. A failed check writes its
+# own reason just before its box reads the record, and the box after a failed connect shows
+# none, so these are always written over first. The guide must not list them.
+RECORDED_ONLY = {
+    ("network/connection.cpp", "CConnection::IsAvailable(). ConnMgrConnectionStatus(): Failed."):
+        "the check goes on as a check that did not fail",
+    ("network/connection.cpp",
+     "CConnection::IsAvailable(). dwStats != (CONNMGR_STATUS_CONNECTED || CONNMGR_STATUS_CONNECTIONDISABLED)."):
+        "the check goes on as a check that did not fail",
+    ("network/connection.cpp", "CConnection::Connect(). IsInit(): Failed."):
+        "the box of a failed connect shows no reason",
+}  # fmt: skip
 
 # The program's printf: Format(format, ...).
 FORMATTERS = {"Format": 0}
@@ -1325,11 +1343,84 @@ def readable(text):
     return text.full.replace(HOLE, "…").replace("\r\n", "\\n").replace("\n", "\\n")
 
 
-def check(program, rows):
-    """The problems (texts not followed, texts without a row), the shown texts, the box functions."""
+def without_recorded_only(text, dead):
+    """`text` without the inserted texts that no box can show."""
+    inserts = tuple(without_recorded_only(t, dead) for t in text.inserts if t.full not in dead)
+    return Text(text.full, text.shape, inserts, text.where)
+
+
+def showable_texts(shown):
+    """Every text a box or the progress line can show, and every text inserted into one."""
+    texts, stack = [], [t for t, _ in shown if t is not None]
+    while stack:
+        text = stack.pop()
+        texts.append(text)
+        stack.extend(text.inserts)
+    return texts
+
+
+def code_literals(program):
+    """path -> the string literals of that file (literals written in a row joined)."""
+    return {f.path: {t.text for t in f.toks if t.kind == "str"} for f in program.files}
+
+
+# The first column's heading of the guide's tables whose rows are texts the program shows: the
+# messages, and the texts they insert (reasons, and what a connection records).
+MESSAGE_COLUMN = "メッセージ"
+INSERT_COLUMNS = {"理由", "文言"}
+
+
+def guide_message_cells(guide_text):
+    """(line number, a message's row, text) of every row of the message section's tables of texts."""
+    start = guide_text.find(TABLE_HEADING)
+    if start < 0:
+        return []
+    end = guide_text.find("\n## ", start + len(TABLE_HEADING))
+    first_line = guide_text.count("\n", 0, start) + 1
+    cells, header = [], None
+    for number, line in enumerate(guide_text[start : end if end >= 0 else None].splitlines(), first_line):
+        if not line.startswith("|"):
+            header = None
+            continue
+        cell = clean(re.split(r"(?<!\\)\|", line.strip())[1])
+        if header is None:
+            header = cell
+        elif (header == MESSAGE_COLUMN or header in INSERT_COLUMNS) and not cell.startswith("---"):
+            cells.append((number, header == MESSAGE_COLUMN, cell))
+    return cells
+
+
+def unshowable_rows(cells, shown, literals, dead):
+    """Rows of the guide that name a text the program cannot show: a message no box shows, or
+    an inserted text that no box shows and the code makes nowhere (or only records)."""
+    texts = showable_texts(shown)
+    shown_patterns = {pattern(t.full) for t in texts} | {pattern(t.shape) for t in texts if t.inserts}
+    made = {pattern(CONVERSION.sub(HOLE, t)) for ts in literals.values() for t in ts if t.strip() and t not in dead}
+    problems = []
+    for number, message, cell in cells:
+        if any(p.fullmatch(cell) for p in shown_patterns):
+            continue
+        if not message and any(p.fullmatch(cell) for p in made):
+            continue  # inserted where the check sees only a hole
+        problems.append(f"docs/guide/index.md:{number}: the guide names a text the program cannot show: {cell!r}")
+    return problems
+
+
+def check(program, rows, cells=None):
+    """The problems (texts not followed, texts without a row, rows without a text), the shown
+    texts, the box functions."""
     resolver = Resolver(program)
-    shown = resolver.shown()
+    found = resolver.shown()
+    dead = {text for (_, text) in RECORDED_ONLY}
+    shown = {(without_recorded_only(t, dead) if t is not None else None, c) for t, c in found}
+    shown = {(t, c) for t, c in shown if t is None or t.full not in dead}
     problems, missing = resolver.errors, set()
+    literals = code_literals(program)
+    for path, text in RECORDED_ONLY:
+        if path in literals and text not in literals[path]:
+            problems.append(f"{path}: no longer records {text!r}: take it from RECORDED_ONLY")
+    if cells is not None:
+        problems = problems + unshowable_rows(cells, shown, literals, dead)
     for text, caption in shown:
         if text is not None and text.full.strip() and not text.full.replace(HOLE, "").strip():
             problems.append(f"{text.where}: cannot follow a message's text: it is all inserted by a format")
@@ -1398,7 +1489,8 @@ def main(argv):
     if not rows:
         print(f"docs/guide/index.md: no table under {TABLE_HEADING}")
         return 1
-    problems, shown, box_functions = check(Program(sources, strings), rows)
+    guide_text = (root / "docs" / "guide" / "index.md").read_text(encoding="utf-8")
+    problems, shown, box_functions = check(Program(sources, strings), rows, guide_message_cells(guide_text))
     for problem in problems:
         print(problem)
     texts = {t.full for t, _ in shown if t is not None and t.full.strip()}
@@ -1622,6 +1714,26 @@ def self_test():
                     problems, _, _ = run("void F() { " + code + "; }")
                     self.assertEqual(problems == [], passes, problems)
                     self.assertTrue(all("no row in the guide" in p for p in problems))
+
+        def test_rows_name_texts_the_program_can_show(self):
+            guide = (
+                "## メッセージ一覧\n| メッセージ | 見出し |\n|---|---|\n| `A` | Error |\n| `Gone` | Error |\n\n"
+                "| 理由 | 意味 |\n|---|---|\n| `reason %d` | |\n| `recorded` | |\n| `nowhere` | |\n"
+            )
+            code = (
+                'std::wstring g_r; void R(int n) { g_r = Format(L"reason %d", n); g_r = L"recorded"; }'
+                'void F() { ShowMessageBox(0, L"A", L"Error", 0); }'
+            )
+            RECORDED_ONLY.update({("a.cpp", "recorded"): "", ("a.cpp", "vanished"): ""})
+            try:
+                problems, _, _ = check(Program({"a.cpp": box + code}, {}), table_rows(guide), guide_message_cells(guide))
+            finally:
+                del RECORDED_ONLY[("a.cpp", "recorded")], RECORDED_ONLY[("a.cpp", "vanished")]
+            self.assertEqual(
+                [p.split(": ", 1)[1] for p in problems],
+                ["no longer records 'vanished': take it from RECORDED_ONLY"]
+                + [f"the guide names a text the program cannot show: {t!r}" for t in ("Gone", "recorded", "nowhere")],
+            )
 
         def test_resource_strings(self):
             rc = 'IDS_X ICON "x.ico"\nSTRINGTABLE\nBEGIN\n    IDS_A "say ""hi""\\n"\n    IDS_B, L"b"\nEND\n'

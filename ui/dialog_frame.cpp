@@ -61,8 +61,8 @@ void SetProgressText(HWND dialog, const wchar_t* caption, const std::wstring& te
     SetWindowTextW(dialog, caption);
     HWND edit = GetDlgItem(dialog, IDC_PROGRESS_TEXT);
     SetWindowTextW(edit, text.c_str());
-    const WPARAM caret = text.empty() ? 0 : static_cast<WPARAM>(text.size() - 1);
-    SendMessageW(edit, EM_SETSEL, caret, static_cast<LPARAM>(caret));
+    // The sentence is read from its start; a text longer than the box wraps and scrolls down.
+    SendMessageW(edit, EM_SETSEL, 0, 0);
     SendMessageW(edit, EM_SCROLLCARET, 0, 0);
 }
 

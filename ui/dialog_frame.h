@@ -25,8 +25,8 @@ const void* FindDialogTemplate(HINSTANCE instance, WORD id, DWORD* size);
 // it is missing or cannot run.
 INT_PTR RunDialogFromTemplate(HINSTANCE instance, WORD id, HWND owner, DLGPROC proc, LPARAM param = 0);
 
-// Dresses a progress dialog (template 130): its caption, and its text with the caret on the
-// last character, scrolled into view.
+// Dresses a progress dialog (template 130): its caption, and its text wrapped in the box and
+// shown from its start (caret at 0).
 void SetProgressText(HWND dialog, const wchar_t* caption, const std::wstring& text);
 
 // The about box (templates 105 and 106).

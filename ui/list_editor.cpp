@@ -257,8 +257,27 @@ void OnButton(HWND dialog, int id)
     }
 }
 
+// The caption shows the program's icon rather than the system's default for a dialog with a
+// system menu. Shared icons: the system frees them.
+void ShowProgramIcon(HWND dialog)
+{
+    const struct
+    {
+        WPARAM which;
+        int width, height;
+    } icons[] = {{ICON_SMALL, SM_CXSMICON, SM_CYSMICON}, {ICON_BIG, SM_CXICON, SM_CYICON}};
+    for (const auto& icon : icons) {
+        HANDLE image = LoadImageW(g_hEditorInstance, MAKEINTRESOURCEW(IDI_TAVRIN), IMAGE_ICON,
+                                  GetSystemMetrics(icon.width), GetSystemMetrics(icon.height), LR_SHARED);
+        if (image != nullptr) {
+            SendMessageW(dialog, WM_SETICON, icon.which, reinterpret_cast<LPARAM>(image));
+        }
+    }
+}
+
 void OnInitDialog(HWND dialog)
 {
+    ShowProgramIcon(dialog);
     g_editorModel.Load(g_editorList);
     // Filling the list may send no item-changed notification: the first selection must
     // fill the edits.

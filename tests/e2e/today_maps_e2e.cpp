@@ -33,3 +33,47 @@ TEST(TodayMaps, DecimalPlaceholdersOnBothPathsAndMinutesOf99)
               }),
               app->BrowserCalls());
 }
+
+namespace {
+
+// Answers the next file request of the program with `path` through the chooser stand-in.
+void ChooseFile(TavrinSession& app, const std::wstring& path)
+{
+    CopyFileW(BuildPath(L"tests\\windows\\chooser\\gsgetfile.dll").c_str(), (app.Folder() + L"\\gsgetfile.dll").c_str(),
+              FALSE);
+    std::ofstream((app.Folder() + L"\\gsgetfile.answer").c_str(), std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(path.data()), static_cast<std::streamsize>(path.size() * sizeof(wchar_t)));
+}
+
+} // namespace
+
+TEST(TodayMapsRecipe, OpenedAndSavedAsDefaultKeepsTheKeysOfThisMachine)
+{
+    const std::wstring keys[] = {L"SERVICEURL=https://localhost:1/loc1/location", L"PORT=COM3:", L"LOOKUPCACHE=TRUE"};
+    SettingsFile settings = TavrinSession::TestSettings();
+    for (const std::wstring& line : keys) {
+        settings.Set(line.substr(0, line.find(L'=')), line.substr(line.find(L'=') + 1));
+    }
+    auto app = StartSession(settings);
+    ASSERT_TRUE(app);
+    const std::wstring today = app->Folder() + L"\\today_maps.ini";
+    ASSERT_TRUE(CopyFileW(BuildPath(L"today_maps.ini").c_str(), today.c_str(), FALSE));
+
+    // The guide's recipe: "開く" today_maps.ini, "保存" as default.ini, start again.
+    ChooseFile(*app, today);
+    auto boxes = app->PressAndAnswer(IDM_OPEN);
+    EXPECT_TRUE(boxes.empty()) << Shown(boxes);
+    ASSERT_EQ(L"OpenStreetMap", app->ComboItems(IDC_URL_COMBO).at(0));
+    ChooseFile(*app, app->SettingsPath());
+    boxes = app->PressAndAnswer(IDM_SAVE);
+    EXPECT_TRUE(boxes.empty()) << Shown(boxes);
+    app->Stop();
+    ASSERT_TRUE(app->Start());
+
+    EXPECT_EQ(L"OpenStreetMap", app->ComboItems(IDC_URL_COMBO).at(0));
+    EXPECT_EQ(L"InternetExplorer", app->ComboItems(IDC_BROWSER_COMBO).at(0)); // the file's, not the test's
+    const std::wstring saved = ReadUtf16(app->SettingsPath());
+    for (const std::wstring& line : keys) {
+        EXPECT_NE(std::wstring::npos, saved.find(L"\r\n" + line + L"\r\n")) << Utf8(line);
+    }
+}

@@ -122,8 +122,9 @@ TEST_F(SettingsTest, ServiceUrlAndPortAreSavedExactlyAsReadAndOnlyWhenPresent)
     ASSERT_TRUE(settings.Save(L"\\saved.ini"));
     EXPECT_EQ(host.m_files.m_files[L"\\saved.ini"], withKeys);
 
-    ASSERT_TRUE(settings.Load(L"\\factory.ini")); // without the keys: dropped, and saved without
-    ASSERT_TRUE(settings.Save(L"\\saved.ini"));
+    CSettings fresh(&host); // a record that never had them saves without them
+    ASSERT_TRUE(fresh.Load(L"\\factory.ini"));
+    ASSERT_TRUE(fresh.Save(L"\\saved.ini"));
     EXPECT_EQ(host.m_files.m_files[L"\\saved.ini"], factory);
 }
 
@@ -167,16 +168,61 @@ TEST_F(SettingsTest, LookupCacheFlagIsOffWithoutTheKeyAndSavedOnlyOnceSet)
         {L"LOOKUPCACHE=true\r\n", false, L"LOOKUPCACHE=FALSE\r\n"}, // exact, like the other flags
     };
     for (const auto& [line, read, saved] : cases) {
-        settings.m_lookupCache = !read.value_or(true); // a load replaces it
+        CSettings s(&host);
         host.m_files.m_files[L"\\in.ini"] = withLine(line);
-        ASSERT_TRUE(settings.Load(L"\\in.ini"));
-        EXPECT_EQ(settings.m_lookupCache, read) << line;
-        ASSERT_TRUE(settings.Save(L"\\out.ini"));
+        ASSERT_TRUE(s.Load(L"\\in.ini"));
+        EXPECT_EQ(s.m_lookupCache, read) << line;
+        ASSERT_TRUE(s.Save(L"\\out.ini"));
         EXPECT_EQ(host.m_files.m_files[L"\\out.ini"], withLine(saved)) << line;
     }
     settings.m_lookupCache = true; // turned on where the file had no key
     ASSERT_TRUE(settings.Save(L"\\out.ini"));
     EXPECT_EQ(host.m_files.m_files[L"\\out.ini"], withLine(L"LOOKUPCACHE=TRUE\r\n"));
+}
+
+TEST_F(SettingsTest, OpeningAFileKeepsTheKeysOfThisMachineItLacks)
+{
+    // The machine's keys as default.ini had them.
+    PutFile(L"\\default.ini", L"[tavrin]\r\nURL0=a;u;f\r\nSERVICEURL=https://lookup.example.jp/loc1/location\r\n"
+                              L"PORT=COM3:\r\nLOOKUPCACHE=TRUE\r\n");
+    const auto machine = [](const CSettings& s) { return std::make_tuple(s.m_serviceUrl, s.m_port, s.m_lookupCache); };
+    const struct
+    {
+        const char* name;
+        std::wstring body; // the opened file, after its header line
+        std::optional<std::wstring> serviceUrl, port;
+        std::optional<bool> lookupCache;
+    } cases[] = {
+        {"none named: all kept", L"URL0=b;v;g\r\n", L"https://lookup.example.jp/loc1/location", L"COM3:", true},
+        {"named ones set", L"PORT=COM5:\r\nLOOKUPCACHE=FALSE\r\n", L"https://lookup.example.jp/loc1/location", L"COM5:",
+         false},
+        {"empty values set too", L"SERVICEURL=\r\nPORT=\r\n", L"", L"", true},
+        {"a foreign file keeps them", L"", L"https://lookup.example.jp/loc1/location", L"COM3:", true},
+    };
+    for (const auto& c : cases) {
+        CSettings s(&host);
+        ASSERT_TRUE(s.Load(L"\\default.ini"));
+        PutFile(L"\\open.ini", (c.body.empty() ? L"[other]\r\nPORT=COM9:\r\n" : L"[tavrin]\r\n" + c.body));
+        ASSERT_TRUE(s.Load(L"\\open.ini")) << c.name;
+        EXPECT_EQ(machine(s), std::make_tuple(c.serviceUrl, c.port, c.lookupCache)) << c.name;
+        ASSERT_TRUE(s.Save(L"\\saved.ini"));
+        CSettings restarted(&host);
+        ASSERT_TRUE(restarted.Load(L"\\saved.ini"));
+        EXPECT_EQ(machine(restarted), machine(s)) << c.name;
+    }
+    // The guide's recipe with the file the program comes with: its destinations, and this
+    // machine's keys, after "保存" as default.ini and a restart.
+    std::ifstream today(TAVRIN_SOURCE_DIR "/settings/today_maps.ini", std::ios::binary);
+    host.m_files.m_files[L"\\today_maps.ini"].assign(std::istreambuf_iterator<char>(today),
+                                                     std::istreambuf_iterator<char>());
+    CSettings s(&host), restarted(&host);
+    ASSERT_TRUE(s.Load(L"\\default.ini") && s.Load(L"\\today_maps.ini") && s.Save(L"\\default.ini"));
+    ASSERT_TRUE(restarted.Load(L"\\default.ini"));
+    EXPECT_EQ(machine(restarted),
+              std::make_tuple(std::optional<std::wstring>(L"https://lookup.example.jp/loc1/location"),
+                              std::optional<std::wstring>(L"COM3:"), std::optional<bool>(true)));
+    ASSERT_GT(restarted.m_urlList.size(), 5u);
+    EXPECT_EQ(restarted.m_urlList[0].Value(0), L"OpenStreetMap");
 }
 
 TEST_F(SettingsTest, UnreadableFilesChangeNothingAndForeignOnesLoadEmpty)

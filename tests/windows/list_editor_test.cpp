@@ -108,6 +108,14 @@ public:
         return states;
     }
     bool Visible(int id) const { return IsWindowVisible(GetDlgItem(m_dialog, id)) != FALSE; }
+    // The caption's icon is the program's (shared, so the same handle), not the system's default.
+    bool ShowsProgramIcon() const
+    {
+        const HANDLE program = LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_TAVRIN), IMAGE_ICON,
+                                          GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
+        return program != nullptr &&
+               reinterpret_cast<HANDLE>(SendMessageW(m_dialog, WM_GETICON, ICON_SMALL, 0)) == program;
+    }
     int Width(int id) const
     {
         RECT rect{};
@@ -238,6 +246,7 @@ TEST(ListEditor, BrowserListHasTwoColumnsAndKeepsItsNewNames)
     std::vector<CListEntry> list{Entry({L"Name", L"Path"}, {L"IE", L"\\Windows\\iexplore.exe"})};
     INT_PTR result = RunWith(list, 1, 0, [&](Editor& e) {
         EXPECT_EQ((std::vector<std::wstring>{L"Name:150", L"Path:150"}), e.Headers());
+        EXPECT_TRUE(e.ShowsProgramIcon());
         EXPECT_TRUE(e.Visible(IDC_LIST_BROWSE));
         EXPECT_FALSE(e.Visible(IDC_LIST_LABEL2));
         EXPECT_FALSE(e.Visible(IDC_LIST_FIELD2));

@@ -1,8 +1,9 @@
 // Every window and box of the program fits the handset's screen it runs on: no control leaves
 // its parent's client area and no text is wider or taller than its control, measured with the
-// control's own font. Run by scripts/wine-screen on a virtual desktop of a handset's size and
-// dpi: on a portrait screen every window and box, on a landscape one the about box (the only
-// window with a landscape layout). The boxes are every message of the user's guide's table.
+// control's own font (a line's height is the font's ascent plus descent), and a progress text
+// is read back: wrapped and shown from its start. Run by scripts/wine-screen on a virtual desktop of a handset's size
+// and dpi: on a portrait screen every window and box, on a landscape one the about box (the only window with a
+// landscape layout). The boxes are every message of the user's guide's table.
 #include "common/message_box.h"
 #include "platform/aygshell.h"
 #include "resources/resource.h"
@@ -76,14 +77,68 @@ SIZE Extent(HFONT font, const std::wstring& text, UINT format, int wrapWidth = 0
     return SIZE{rect.right - rect.left, rect.bottom - rect.top};
 }
 
-int LineHeight(HFONT font)
-{
-    return Extent(font, L"Ag漢", 0).cy;
-}
-
 HFONT FontOf(HWND control)
 {
     return reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+}
+
+// Ascent plus descent of `font`: what one line needs so that no glyph loses its top or its
+// descender ("p" read as "g").
+int GlyphHeight(HFONT font)
+{
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font != nullptr ? font : GetStockObject(SYSTEM_FONT));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return metrics.tmAscent + metrics.tmDescent;
+}
+
+// A progress text is read whole from its start: it wraps (nothing scrolls sideways, no
+// horizontal scroll bar), its first line is at the top and every line fits the box's width;
+// one longer than the box scrolls down and so needs the vertical bar.
+void CheckProgressText(HWND edit, const std::string& name, std::vector<std::string>* faults)
+{
+    const LONG style = GetWindowLongW(edit, GWL_STYLE);
+    if (style & (WS_HSCROLL | ES_AUTOHSCROLL)) {
+        faults->push_back(name + " scrolls sideways instead of wrapping");
+    }
+    const int length = GetWindowTextLengthW(edit);
+    if (length == 0) {
+        return;
+    }
+    if (SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0) != 0) {
+        faults->push_back(name + " is not shown from its first line");
+    }
+    RECT format{};
+    SendMessageW(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    const auto at = [edit](int index) {
+        const LRESULT pos = SendMessageW(edit, EM_POSFROMCHAR, static_cast<WPARAM>(index), 0);
+        return POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+    };
+    if (at(0).x < format.left || at(0).y < format.top) {
+        faults->push_back(name + " is scrolled past its start");
+    }
+    const HFONT font = FontOf(edit);
+    const int lines = static_cast<int>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0));
+    for (int line = 0; line < lines; ++line) {
+        const int first = static_cast<int>(SendMessageW(edit, EM_LINEINDEX, static_cast<WPARAM>(line), 0));
+        const int chars = static_cast<int>(SendMessageW(edit, EM_LINELENGTH, static_cast<WPARAM>(first), 0));
+        wchar_t buffer[512] = {};
+        *reinterpret_cast<WORD*>(buffer) = 511;
+        const LRESULT got = SendMessageW(edit, EM_GETLINE, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(buffer));
+        std::wstring text(buffer, static_cast<size_t>(std::min<LRESULT>(got, chars)));
+        while (!text.empty() && text.back() == L' ') {
+            text.pop_back(); // a wrapped line may end in the space it broke at
+        }
+        if (Extent(font, text, DT_NOPREFIX).cx > format.right - format.left) {
+            faults->push_back(name + " line " + std::to_string(line) + " is wider than the box");
+        }
+    }
+    if (lines * GlyphHeight(font) > format.bottom - format.top && !(style & WS_VSCROLL)) {
+        faults->push_back(name + " is taller than its box and cannot scroll");
+    }
 }
 
 int IconWidth(HICON icon)
@@ -155,11 +210,29 @@ void CheckControl(HWND control, const RECT& parentClient, std::vector<std::strin
         const UINT format = ((style & SS_NOPREFIX) ? DT_NOPREFIX : 0) | ((style & SS_EDITCONTROL) ? DT_EDITCONTROL : 0);
         const bool wraps = type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT;
         need = Extent(font, text, format | DT_EXPANDTABS, wraps ? room.cx : 0);
-    } else if (className == L"Edit" || className == L"ComboBox") {
-        // Their text scrolls; a line of it must still show whole.
-        need = SIZE{0, LineHeight(font)};
+    } else if (className == L"Edit") {
+        // Its text scrolls; a line of it must still show whole below the format rectangle's top.
+        if (GetDlgCtrlID(control) == IDC_PROGRESS_TEXT) {
+            CheckProgressText(control, name, faults);
+        }
+        RECT format{};
+        SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+        need = SIZE{0, std::max<LONG>(format.top, 0) + GlyphHeight(font)};
+    } else if (className == L"ComboBox") {
+        // The selection field, inside the combo's edges, shows the chosen item.
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof(info);
+        if (!GetComboBoxInfo(control, &info)) {
+            faults->push_back(name + " gives no selection field");
+            return;
+        }
+        room = SIZE{info.rcItem.right - info.rcItem.left, info.rcItem.bottom - info.rcItem.top};
+        need = SIZE{0, GlyphHeight(font)};
     } else {
         return;
+    }
+    if (className == L"Button" || className == L"Static") {
+        need.cy = std::max<LONG>(need.cy, GlyphHeight(font));
     }
     if (need.cx > room.cx || need.cy > room.cy) {
         faults->push_back(name + " needs " + std::to_string(need.cx) + "x" + std::to_string(need.cy) +
