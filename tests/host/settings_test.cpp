@@ -146,10 +146,11 @@ TEST_F(SettingsTest, ModuleKeysAreSavedExactlyAsReadAndOnlyWhenPresent)
     ASSERT_TRUE(settings.Save(L"\\saved.ini"));
     EXPECT_EQ(host.m_files.m_files[L"\\saved.ini"], withKeys);
 
-    ASSERT_TRUE(settings.Load(L"\\factory.ini")); // without the keys: dropped, and saved without
-    EXPECT_FALSE(settings.m_module || settings.m_baud || settings.m_fixWait || settings.m_geolocateUrl);
+    // A file without them keeps them: they describe this machine, not a set of destinations.
+    ASSERT_TRUE(settings.Load(L"\\factory.ini"));
+    EXPECT_EQ(settings.m_module, std::optional<std::wstring>(L"nmea"));
     ASSERT_TRUE(settings.Save(L"\\saved.ini"));
-    EXPECT_EQ(host.m_files.m_files[L"\\saved.ini"], factory);
+    EXPECT_EQ(host.m_files.m_files[L"\\saved.ini"], withKeys);
 }
 
 TEST_F(SettingsTest, LookupCacheFlagIsOffWithoutTheKeyAndSavedOnlyOnceSet)
