@@ -286,8 +286,8 @@ TEST(SoftKeyBar, SitsAtTheBottomAndItsKeysSendExitAndDropTheMenu)
     SetTimer(nullptr, 0, 50, CloseMenu);
     Tap(bar, 1);
     EXPECT_TRUE(PumpUntil([] { return !g_items.empty(); }, 5000));
-    EXPECT_EQ((std::vector<std::wstring>{L"開く", L"保存", L"キャッシュを使う", L"キャッシュを消去", L"",
-                                         L"バージョン情報", L"", L"終了"}),
+    EXPECT_EQ((std::vector<std::wstring>{L"開く", L"保存", L"GNSS受信機を使う", L"キャッシュを使う",
+                                         L"キャッシュを消去", L"", L"バージョン情報", L"", L"終了"}),
               g_items);
 
     DestroyWindow(owner);
