@@ -117,8 +117,9 @@ JobSettings CurrentJobSettings(bool getFirst)
     return settings;
 }
 
-// A receiver's first fix: the speed a search found and the fix go to the log.
-StepOutcome AcquireFix(HWND window)
+// A receiver's first fix: the speed a search found and the fix go to the log; the fix only when
+// no send follows, which logs it (once, and with one refill of the log before the browser).
+StepOutcome AcquireFix(HWND window, bool thenSend)
 {
     const std::wstring port = ModuleDeviceName(g_settings.m_port);
     g_csId.ClosePort(); // a W-SIM port left open holds the device
@@ -139,23 +140,27 @@ StepOutcome AcquireFix(HWND window)
         position.time = JapanTime(*fix.time, fix.date);
     }
     g_lastFix = position;
-    if (speedFound != 0) {
-        AppendLogLine(SpeedFoundText(port, speedFound));
+    std::wstring lines = speedFound != 0 ? SpeedFoundText(port, speedFound) : std::wstring();
+    if (!thenSend) {
+        lines += (lines.empty() ? L"" : L"\r\n") + WgsPositionText(position);
     }
-    AppendLogLine(WgsPositionText(position));
+    if (!lines.empty()) {
+        AppendLogLine(lines);
+    }
     return StepOutcome::Ok;
 }
 
 // The acquisition, with the question about an existing line: Ok with the new value logged,
 // Left when the user keeps the line, Failed when the dialogs said why (or the user left them).
-StepOutcome Acquire(HWND window)
+// `thenSend`: a send follows ("取得～送信").
+StepOutcome Acquire(HWND window, bool thenSend)
 {
     g_settings.Exchange(false);
     const JobSettings settings = CurrentJobSettings(false);
     if (settings.module == ModuleKind::Nmea) {
         // The send that usually follows finds its libraries loaded while the receiver works.
         PostMessageW(window, WM_TAVRIN_PRELOAD, LibrariesForSend(true, g_settings.m_bAutoBrowser), 0);
-        return AcquireFix(window); // a receiver needs no line cut
+        return AcquireFix(window, thenSend); // a receiver needs no line cut
     }
     if (ConnectionExists()) {
         if (ShowMessageBox(window, L"接続中です。切断してもよろしいですか？", kCaptionConfirm, MB_YESNO) != IDYES) {
@@ -386,7 +391,7 @@ StepOutcome RunStep(JobStep step, HWND window, SendJob& job, const JobSettings& 
 {
     switch (step) {
     case JobStep::Acquire:
-        return Acquire(window);
+        return Acquire(window, true);
     case JobStep::ConsultCache:
         return ConsultCache(window, job);
     case JobStep::WaitBeforeSend:
@@ -427,6 +432,7 @@ void RunSendJob(HWND window, bool getFirst)
     while (step != JobStep::Done) {
         const StepOutcome outcome = RunStep(step, window, job, settings);
         if (!IsWindow(window)) {
+            CloseFixPort();
             return; // the window was closed while the step waited
         }
         if (step == JobStep::Acquire && outcome == StepOutcome::Ok) {
@@ -436,6 +442,7 @@ void RunSendJob(HWND window, bool getFirst)
         settings = CurrentJobSettings(getFirst);
         step = NextJobStep(step, outcome, settings, job);
     }
+    CloseFixPort(); // a receiver's port, once its fix has gone on
     // Later: the browser it started is loading now, and the user does not wait for the file.
     SavePositionCache(kCacheWriteDelayMs);
 }
@@ -510,7 +517,8 @@ LRESULT OnControlCommand(HWND window, WPARAM wParam, LPARAM /*lParam*/)
     CCommandRun run;
     switch (command) {
     case ControlCommand::GetLocation:
-        Acquire(window);
+        Acquire(window, false);
+        CloseFixPort();
         break;
     case ControlCommand::Send:
         RunSendJob(window, false);

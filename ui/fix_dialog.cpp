@@ -71,8 +71,10 @@ void EndWith(HWND dialog, INT_PTR result)
     KillTimer(dialog, kTickTimer);
     GiveUpOpening();
     g_receiver.SetNotify(nullptr, 0, 0);
-    g_receiver.Close();
-    PostMessageW(dialog, WM_CLOSE, static_cast<WPARAM>(result), 0);
+    if (result != kDone) {
+        g_receiver.Close(); // after a fix the caller closes it, once the fix has gone on
+    }
+    EndDialog(dialog, result); // at once: the browser may be waiting
 }
 
 void EndWithBox(HWND dialog, const std::wstring& text)
@@ -225,7 +227,9 @@ INT_PTR CALLBACK FixDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         KillTimer(dialog, kTickTimer);
         GiveUpOpening();
         g_receiver.SetNotify(nullptr, 0, 0);
-        g_receiver.Close();
+        if (!g_fix.ended) {
+            g_receiver.Close(); // taken down with its owner
+        }
         return FALSE;
     case WM_SIZE:
         RelayoutFromTemplate(g_fix.instance, dialog, IDD_PROGRESS);
@@ -236,6 +240,11 @@ INT_PTR CALLBACK FixDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 } // namespace
+
+void CloseFixPort()
+{
+    g_receiver.Close();
+}
 
 INT_PTR ShowFixDialog(HINSTANCE instance, HWND parent, const std::wstring& port, std::optional<unsigned> baud,
                       unsigned fixWaitSeconds, NmeaFix& fix, unsigned& speedFound)

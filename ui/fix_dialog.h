@@ -11,6 +11,8 @@
 // "中断"). The port is opened on a worker; the line speed is BAUD's or found by trying the usual
 // ones; the wait ends at the first fix, or with a box: no receiver answers on the port, or no fix
 // came within `fixWaitSeconds`. 1 with `fix` set (and `speedFound` the speed a search found, 0
-// when BAUD set it); 2 after a box or "中断". The port is closed either way.
+// when BAUD set it); 2 after a box or "中断", the port closed. After a fix the port stays open
+// until CloseFixPort: closing it takes milliseconds that the browser is waiting for.
 INT_PTR ShowFixDialog(HINSTANCE instance, HWND parent, const std::wstring& port, std::optional<unsigned> baud,
                       unsigned fixWaitSeconds, NmeaFix& fix, unsigned& speedFound);
+void CloseFixPort();

@@ -16,6 +16,7 @@
 #include "ui/dialog_frame.h"
 #include "ui/dialog_template.h"
 #include "ui/file_chooser.h"
+#include "ui/fix_dialog.h"
 #include "ui/position_cache.h"
 #include "ui/progress_dialog.h"
 
@@ -249,6 +250,7 @@ void ShutDown()
     const DWORD start = GetTickCount();
     SetPositionCacheReport(nullptr); // the log is gone
     g_csId.ClosePort(false);
+    CloseFixPort();
     FinishPositionCacheWrites(500);
     ShutDownConnection(RemainingWait(start, GetTickCount(), kShutDownMs));
 }

@@ -107,6 +107,10 @@ TEST(JobRules, ThePositionComesFromTheCoordinatesTheCacheOrTheLookup)
     // a position left from the CS-ID mode never stands for coordinates
     EXPECT_EQ(PositionSource::Coordinates, ChoosePositionSource(coordinates, hit));
 
+    JobSettings receiver = coordinates;
+    receiver.module = ModuleKind::Nmea; // the box of the W-SIM's coordinates means nothing then
+    EXPECT_EQ(PositionSource::Receiver, ChoosePositionSource(receiver, hit));
+
     // only a real position is kept, and only with the cache on
     EXPECT_TRUE(KeepsLookedUpPosition(cacheOn, true));
     EXPECT_FALSE(KeepsLookedUpPosition(cacheOn, false));
