@@ -6,6 +6,7 @@
 #include "common/worker_task.h"
 #include "resources/resource.h"
 #include "ui/dialog_frame.h"
+#include "ui/port_opening.h"
 
 #include <memory>
 #include <mutex>
@@ -21,34 +22,11 @@ int g_nRetryLimit = kAcquireRetryLimit;
 int g_nRetryCount = 0;
 CAnswerWait g_answerWait;
 
-// A port being opened on a worker (the device may take seconds to answer): the dialog takes
-// the device when the worker is done, or, once given up on, the worker closes it itself.
-struct PortOpening
-{
-    std::mutex lock;
-    bool givenUp = false;
-    HANDLE device = INVALID_HANDLE_VALUE;
-    DCB configured{};
-    std::wstring error;
-};
-std::shared_ptr<PortOpening> g_opening;
-std::shared_ptr<CWorkerTask> g_openTask;
+CPortOpening g_opening;
 
 void GiveUpOpening()
 {
-    if (g_openTask) {
-        g_openTask->Abandon();
-        g_openTask.reset();
-    }
-    if (g_opening) {
-        std::lock_guard<std::mutex> lock(g_opening->lock);
-        g_opening->givenUp = true;
-        if (g_opening->device != INVALID_HANDLE_VALUE) {
-            CloseHandle(g_opening->device);
-            g_opening->device = INVALID_HANDLE_VALUE;
-        }
-    }
-    g_opening.reset();
+    g_opening.GiveUp();
 }
 
 void PostClose(HWND dialog, WPARAM code, LPARAM lParam = 0)
@@ -96,34 +74,9 @@ bool StartAcquisition(HWND dialog)
     if (g_csId.Port().IsOpen()) {
         return SendFirstCommand();
     }
-    auto opening = std::make_shared<PortOpening>();
-    const std::wstring name = g_csId.DeviceName();
-    const DWORD attempts = g_csId.Port().OpenAttempts();
-    const DWORD interval = g_csId.Port().AttemptInterval();
     const char* command = CCsId::FirstCommand(g_nAcquireMode == ACQUIRE_SIMPLE_COORDINATES);
-    g_opening = opening;
-    g_openTask = CWorkerTask::Start(dialog, WM_TAVRIN_TASK_DONE, [=](const CWorkerTask& task) {
-        DCB configured{};
-        std::wstring error;
-        HANDLE device = CSerialPort::OpenDevice(
-            CCsId::LineSettings(), name, attempts, interval, [&task] { return task.Cancelled(); }, configured, error);
-        if (device != INVALID_HANDLE_VALUE && !CSerialPort::WriteFirstCommand(device, command, error)) {
-            CloseHandle(device);
-            device = INVALID_HANDLE_VALUE;
-        }
-        std::lock_guard<std::mutex> lock(opening->lock);
-        if (opening->givenUp) {
-            if (device != INVALID_HANDLE_VALUE) {
-                CloseHandle(device);
-            }
-            return;
-        }
-        opening->device = device;
-        opening->configured = configured;
-        opening->error = error;
-    });
-    if (!g_openTask) {
-        g_opening.reset();
+    if (!g_opening.Start(dialog, WM_TAVRIN_TASK_DONE, CCsId::LineSettings(), g_csId.DeviceName(),
+                         g_csId.Port().OpenAttempts(), g_csId.Port().AttemptInterval(), command)) {
         return SendFirstCommand(); // opens the port here
     }
     return true;
@@ -131,18 +84,9 @@ bool StartAcquisition(HWND dialog)
 
 void OnPortOpened(HWND dialog)
 {
-    std::shared_ptr<PortOpening> opening = std::move(g_opening);
-    g_openTask.reset();
-    HANDLE device;
     DCB configured;
     std::wstring error;
-    {
-        std::lock_guard<std::mutex> lock(opening->lock);
-        device = opening->device;
-        configured = opening->configured;
-        error = opening->error;
-        opening->device = INVALID_HANDLE_VALUE;
-    }
+    HANDLE device = g_opening.Take(configured, error);
     if (device == INVALID_HANDLE_VALUE) {
         ShowMessageBox(dialog, error, L"Error", MB_OK | MB_ICONERROR);
         FailToSend(dialog);
@@ -263,7 +207,7 @@ INT_PTR CALLBACK AcquireDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         }
         return FALSE;
     case WM_TAVRIN_TASK_DONE:
-        if (g_openTask && g_openTask->Is(lParam)) {
+        if (g_opening.Is(lParam)) {
             OnPortOpened(dialog);
         }
         return TRUE;

@@ -7,9 +7,7 @@
 #include "common/worker_task.h"
 #include "resources/resource.h"
 #include "ui/dialog_frame.h"
-
-#include <memory>
-#include <mutex>
+#include "ui/port_opening.h"
 
 namespace {
 
@@ -17,17 +15,9 @@ constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTickMs = 250;
 constexpr INT_PTR kDone = 1;
 constexpr INT_PTR kFailed = 2;
-
-// A port being opened on a worker: the dialog takes the device when the worker is done, or,
-// once given up on, the worker closes it itself.
-struct Opening
-{
-    std::mutex lock;
-    bool givenUp = false;
-    HANDLE device = INVALID_HANDLE_VALUE;
-    DCB configured{};
-    std::wstring error;
-};
+// The port is tried as the W-SIM's is: 30 times, 100 ms apart.
+constexpr DWORD kOpenAttempts = 30;
+constexpr DWORD kOpenIntervalMs = 100;
 
 // The wait under way (one at a time, on the user-interface thread), set by ShowFixDialog.
 struct FixState
@@ -35,31 +25,13 @@ struct FixState
     HINSTANCE instance = nullptr;
     std::wstring port;
     CFixWait wait{std::nullopt, kDefaultFixWaitSeconds};
-    std::shared_ptr<Opening> opening;
-    std::shared_ptr<CWorkerTask> openTask;
+    CPortOpening opening;
     DWORD opened = 0; // tick the port opened at
     bool ended = false;
     NmeaFix fix;
     unsigned speedFound = 0;
 };
 FixState g_fix;
-
-void GiveUpOpening()
-{
-    if (g_fix.openTask) {
-        g_fix.openTask->Abandon();
-        g_fix.openTask.reset();
-    }
-    if (g_fix.opening) {
-        std::lock_guard<std::mutex> lock(g_fix.opening->lock);
-        g_fix.opening->givenUp = true;
-        if (g_fix.opening->device != INVALID_HANDLE_VALUE) {
-            CloseHandle(g_fix.opening->device);
-            g_fix.opening->device = INVALID_HANDLE_VALUE;
-        }
-    }
-    g_fix.opening.reset();
-}
 
 // Ends the dialog once: nothing more is handled, the port closes.
 void EndWith(HWND dialog, INT_PTR result)
@@ -69,7 +41,7 @@ void EndWith(HWND dialog, INT_PTR result)
     }
     g_fix.ended = true;
     KillTimer(dialog, kTickTimer);
-    GiveUpOpening();
+    g_fix.opening.GiveUp();
     g_receiver.SetNotify(nullptr, 0, 0);
     if (result != kDone) {
         g_receiver.Close(); // after a fix the caller closes it, once the fix has gone on
@@ -87,45 +59,17 @@ void EndWithBox(HWND dialog, const std::wstring& text)
 
 void StartOpening(HWND dialog)
 {
-    auto opening = std::make_shared<Opening>();
-    const std::wstring name = g_fix.port;
-    const DCB settings = CGnssReceiver::LineSettings(g_fix.wait.Speed());
-    g_fix.opening = opening;
-    g_fix.openTask = CWorkerTask::Start(dialog, WM_TAVRIN_TASK_DONE, [=](const CWorkerTask& task) {
-        DCB configured{};
-        std::wstring error;
-        HANDLE device = CSerialPort::OpenDevice(
-            settings, name, 30, 100, [&task] { return task.Cancelled(); }, configured, error);
-        std::lock_guard<std::mutex> lock(opening->lock);
-        if (opening->givenUp) {
-            if (device != INVALID_HANDLE_VALUE) {
-                CloseHandle(device);
-            }
-            return;
-        }
-        opening->device = device;
-        opening->configured = configured;
-        opening->error = error;
-    });
-    if (!g_fix.openTask) {
+    if (!g_fix.opening.Start(dialog, WM_TAVRIN_TASK_DONE, CGnssReceiver::LineSettings(g_fix.wait.Speed()), g_fix.port,
+                             kOpenAttempts, kOpenIntervalMs, nullptr)) {
         EndWithBox(dialog, NoReceiverText(g_fix.port));
     }
 }
 
 void OnOpened(HWND dialog)
 {
-    std::shared_ptr<Opening> opening = std::move(g_fix.opening);
-    g_fix.openTask.reset();
-    HANDLE device;
     DCB configured;
     std::wstring error;
-    {
-        std::lock_guard<std::mutex> lock(opening->lock);
-        device = opening->device;
-        configured = opening->configured;
-        error = opening->error;
-        opening->device = INVALID_HANDLE_VALUE;
-    }
+    HANDLE device = g_fix.opening.Take(configured, error);
     if (device == INVALID_HANDLE_VALUE) {
         ShowMessageBox(dialog, error, L"Error", MB_OK | MB_ICONERROR);
         EndWith(dialog, kFailed);
@@ -201,7 +145,7 @@ INT_PTR CALLBACK FixDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         EndDialog(dialog, LOWORD(wParam));
         return TRUE;
     case WM_TAVRIN_TASK_DONE:
-        if (!g_fix.ended && g_fix.openTask && g_fix.openTask->Is(lParam)) {
+        if (!g_fix.ended && g_fix.opening.Is(lParam)) {
             OnOpened(dialog);
         }
         return TRUE;
@@ -225,7 +169,7 @@ INT_PTR CALLBACK FixDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_DESTROY:
         // Also when taken down with its owner: nothing may reach a window that is gone.
         KillTimer(dialog, kTickTimer);
-        GiveUpOpening();
+        g_fix.opening.GiveUp();
         g_receiver.SetNotify(nullptr, 0, 0);
         if (!g_fix.ended) {
             g_receiver.Close(); // taken down with its owner

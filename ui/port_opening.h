@@ -1,0 +1,42 @@
+#pragma once
+
+#include "common/worker_task.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+// A serial device opened on a worker (the device may take seconds to answer), so that a dialog
+// answers, and "中断" works, meanwhile. The dialog takes the device when the worker is done, or,
+// once given up on, the worker closes it itself.
+class CPortOpening
+{
+public:
+    // Starts the worker: it opens `name` with `settings` (CSerialPort::OpenDevice, `attempts`
+    // tries `interval` ms apart) and writes `command` first when it is not null; then `message`
+    // goes to `dialog`. False when no worker could be started.
+    bool Start(HWND dialog, UINT message, const DCB& settings, const std::wstring& name, DWORD attempts, DWORD interval,
+               const char* command);
+    // Whether a message names this opening's worker.
+    bool Is(LPARAM lParam) const { return m_task && m_task->Is(lParam); }
+    bool Running() const { return m_task != nullptr; }
+    // The worker's device, now the caller's: INVALID_HANDLE_VALUE (with `error` saying why) when
+    // it could not be opened or written to.
+    HANDLE Take(DCB& configured, std::wstring& error);
+    // The dialog leaves: the worker is given up on, and a device it opened is closed.
+    void GiveUp();
+
+private:
+    struct Shared
+    {
+        std::mutex lock;
+        bool givenUp = false;
+        HANDLE device = INVALID_HANDLE_VALUE;
+        DCB configured{};
+        std::wstring error;
+    };
+    std::shared_ptr<Shared> m_shared;
+    std::shared_ptr<CWorkerTask> m_task;
+};
