@@ -29,10 +29,29 @@ const UINT_PTR kCaptionTimer = 100;
 HWND g_mainWindow = nullptr;
 
 // What is on the port shows on the window: the simple-coordinates box belongs to the W-SIM
-// alone, and is greyed while a receiver is in use.
+// alone, and is greyed while a receiver or a modem is in use.
 void ShowModule(HWND window)
 {
     EnableWindow(GetDlgItem(window, IDC_LOCATE_EASY), ModuleFromSetting(g_settings.m_module) == ModuleKind::WSim);
+}
+
+// The menu's three choices of what is on the port.
+ModuleKind ModuleFromMenu(WORD id)
+{
+    return id == IDM_MODULE_NMEA ? ModuleKind::Nmea : id == IDM_MODULE_MODEM ? ModuleKind::Modem : ModuleKind::WSim;
+}
+
+UINT MenuOfModule(ModuleKind module)
+{
+    switch (module) {
+    case ModuleKind::Nmea:
+        return IDM_MODULE_NMEA;
+    case ModuleKind::Modem:
+        return IDM_MODULE_MODEM;
+    case ModuleKind::WSim:
+        break;
+    }
+    return IDM_MODULE_WSIM;
 }
 
 void ShowAboutBox(HWND window)
@@ -267,16 +286,17 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case IDM_CACHE_CLEAR:
             return CommandRunning() ? 0 : OnClearCache(window);
-        case IDM_MODULE_NMEA: {
+        case IDM_MODULE_WSIM:
+        case IDM_MODULE_NMEA:
+        case IDM_MODULE_MODEM: {
             if (CommandRunning()) {
                 return 0;
             }
             // Kept in the record like the check boxes: "保存" writes it.
-            const ModuleKind now =
-                ModuleFromSetting(g_settings.m_module) == ModuleKind::Nmea ? ModuleKind::WSim : ModuleKind::Nmea;
-            g_settings.m_module = ModuleSettingText(now);
+            const ModuleKind chosen = ModuleFromMenu(LOWORD(wParam));
+            g_settings.m_module = ModuleSettingText(chosen);
             ShowModule(window);
-            LogLine(ModuleChosenText(now, ModuleDeviceName(g_settings.m_port)));
+            LogLine(ModuleChosenText(chosen, ModuleDeviceName(g_settings.m_port)));
             return 0;
         }
         default: {
@@ -293,9 +313,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_INITMENUPOPUP:
         CheckMenuItem(reinterpret_cast<HMENU>(wParam), IDM_CACHE_USE,
                       MF_BYCOMMAND | (g_settings.m_lookupCache.value_or(false) ? MF_CHECKED : MF_UNCHECKED));
-        CheckMenuItem(reinterpret_cast<HMENU>(wParam), IDM_MODULE_NMEA,
-                      MF_BYCOMMAND |
-                          (ModuleFromSetting(g_settings.m_module) == ModuleKind::Nmea ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuRadioItem(reinterpret_cast<HMENU>(wParam), IDM_MODULE_WSIM, IDM_MODULE_MODEM,
+                           MenuOfModule(ModuleFromSetting(g_settings.m_module)), MF_BYCOMMAND);
         return 0;
     case WM_TAVRIN_PRELOAD:
         PreloadSystemLibraries(static_cast<unsigned>(wParam));
