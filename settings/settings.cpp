@@ -313,7 +313,15 @@ bool CSettings::Save(const wchar_t* path)
     if (path == nullptr || m_host == nullptr || std::wcslen(path) >= kPathChars) {
         return Failed(FileFailure::NotFound);
     }
-    const std::wstring section = Text(IDS_INI_SECTION);
+    if (!m_host->Files().ReplaceAll(path, SaveBytes())) {
+        return Failed(m_host->Files().LastFailure());
+    }
+    Saved(path);
+    return true;
+}
+
+std::vector<unsigned char> CSettings::SaveBytes()
+{
     m_ini.Clear();
     Exchange(false);
     WriteList(Text(IDS_KEY_URL), Text(IDS_KEY_URLINDEX), m_urlList, m_nUrlIndex);
@@ -331,12 +339,13 @@ bool CSettings::Save(const wchar_t* path)
     WriteOptional(IDS_KEY_BAUD, m_baud);
     WriteOptional(IDS_KEY_FIXWAIT, m_fixWait);
     WriteOptional(IDS_KEY_GEOLOCATEURL, m_geolocateUrl);
-    if (!m_ini.Write(section.c_str(), path)) {
-        return Failed(m_host->Files().LastFailure());
-    }
+    return m_ini.Serialize(Text(IDS_INI_SECTION).c_str());
+}
+
+void CSettings::Saved(const wchar_t* path)
+{
     SetIniPath(path);
     m_failure = FileFailure::None;
-    return true;
 }
 
 bool CSettings::IsMachineKey(unsigned key)

@@ -118,6 +118,10 @@ public:
     static bool IsMachineKey(unsigned key);
     // Reads the controls and writes the record; m_szIniPath changes only on success.
     bool Save(const wchar_t* path);
+    // Save's halves, for a file written elsewhere (on a worker): the file's bytes of the record
+    // as the controls show it (read first), and the record's new file once they were written.
+    std::vector<unsigned char> SaveBytes();
+    void Saved(const wchar_t* path);
     // The file `name` in the program's folder ("default.ini", "cache.ini"), or empty when it
     // cannot be named within kPathChars.
     std::wstring PathBesideProgram(const std::wstring& name);

@@ -41,7 +41,6 @@ struct FixState
     bool ended = false;
     NmeaFix fix;
     unsigned speedFound = 0;
-
 };
 FixState g_fix;
 
@@ -145,6 +144,8 @@ void TakeFix(HWND dialog)
         return;
     }
     g_fix.fix = *fix;
+    // A fix may come before the tick that would have told the speed found.
+    g_fix.speedFound = g_fix.wait.SearchedSpeed() ? g_fix.wait.Speed() : 0;
     EndWith(dialog, kDone);
 }
 
@@ -155,7 +156,6 @@ void OnTick(HWND dialog)
         g_receiver.SetSpeed(g_fix.wait.Speed());
         break;
     case FixWaitStep::SpeedFound:
-        g_fix.speedFound = g_fix.wait.SearchedSpeed() ? g_fix.wait.Speed() : 0;
         break;
     case FixWaitStep::NoReceiver:
         EndWithBox(dialog, NoReceiverText(g_fix.port));

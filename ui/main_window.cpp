@@ -8,6 +8,7 @@
 #include "common/system_library_win.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
+#include "settings/settings_win.h"
 #include "ui/app_state.h"
 #include "ui/command_logic.h"
 #include "ui/commands.h"
@@ -19,6 +20,7 @@
 #include "ui/progress_dialog.h"
 
 #include <memory>
+#include <vector>
 
 HWND g_hWndMenuBar = nullptr;
 SHACTIVATEINFO g_activateInfo{};
@@ -29,10 +31,18 @@ const UINT_PTR kCaptionTimer = 100;
 HWND g_mainWindow = nullptr;
 
 // What is on the port shows on the window: the simple-coordinates box belongs to the W-SIM
-// alone, and is greyed while a receiver or a modem is in use.
+// alone, and is greyed for anything else; a change from the W-SIM (at start-up too) and every
+// change after it is said in the log.
+ModuleKind g_shownModule = ModuleKind::WSim;
+
 void ShowModule(HWND window)
 {
-    EnableWindow(GetDlgItem(window, IDC_LOCATE_EASY), ModuleFromSetting(g_settings.m_module) == ModuleKind::WSim);
+    const ModuleKind module = ModuleFromSetting(g_settings.m_module);
+    EnableWindow(GetDlgItem(window, IDC_LOCATE_EASY), module == ModuleKind::WSim);
+    if (module != g_shownModule) {
+        g_shownModule = module;
+        LogLine(ModuleChosenText(module, ModuleDeviceName(g_settings.m_port)));
+    }
 }
 
 // The menu's three choices of what is on the port.
@@ -179,8 +189,44 @@ LRESULT OnSaveSettings(HWND window)
     FileRequest request;
     PrepareFileRequest(&request, window, g_settings.m_szIniPath, L"設定ファイルの保存", kSettingsFileFilter,
                        kSaveFileFlags);
-    if (ShowSaveFileDialog(&request.record) && !g_settings.Save(request.record.lpstrFile)) {
-        ShowFileFailure(window, true, request.record.lpstrFile);
+    if (!ShowSaveFileDialog(&request.record)) {
+        return 0;
+    }
+    // The file is written on a worker: a slow card does not hold the window.
+    struct Writing
+    {
+        std::wstring path;
+        std::vector<unsigned char> bytes;
+        bool ok = false;
+        FileFailure failure = FileFailure::None;
+        unsigned code = 0;
+    };
+    auto writing = std::make_shared<Writing>();
+    writing->path = request.record.lpstrFile;
+    if (writing->path.size() >= CSettings::kPathChars) {
+        ShowMessageBox(window, SettingsFileFailureText(true, writing->path, FileFailure::NotFound, 0), L"Error",
+                       MB_OK | MB_ICONERROR);
+        return 0;
+    }
+    writing->bytes = g_settings.SaveBytes();
+    ProgressRequest save;
+    save.caption = L"待機中…";
+    save.text = L"設定ファイルを保存しています。";
+    save.showAfterMs = 300;
+    save.work = [writing](const CWorkerTask&) {
+        auto files = NewWin32FileStore();
+        writing->ok = files->ReplaceAll(writing->path.c_str(), writing->bytes);
+        writing->failure = files->LastFailure();
+        writing->code = files->LastFailureCode();
+    };
+    if (RunProgress(g_hInstance, window, save) != ProgressEnd::Done) {
+        return 0; // the window went away
+    }
+    if (writing->ok) {
+        g_settings.Saved(writing->path.c_str());
+    } else {
+        ShowMessageBox(window, SettingsFileFailureText(true, writing->path, writing->failure, writing->code), L"Error",
+                       MB_OK | MB_ICONERROR);
     }
     return 0;
 }
@@ -296,7 +342,6 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             const ModuleKind chosen = ModuleFromMenu(LOWORD(wParam));
             g_settings.m_module = ModuleSettingText(chosen);
             ShowModule(window);
-            LogLine(ModuleChosenText(chosen, ModuleDeviceName(g_settings.m_port)));
             return 0;
         }
         default: {

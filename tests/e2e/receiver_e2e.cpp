@@ -51,7 +51,7 @@ const ReceiverCase kCases[] = {
      kTokyoUrl, nullptr, L"38400 bps"},
     {"a position in the western hemisphere",
      R"({"module": "nmea", "interval_ms": 200, "fix": {"lat": 37.774929, "lon": -122.419416, "hdop": 1.2}})", nullptr,
-     L"http://map.example.test/w?w=37.774929,-122.419416&acc=&nl=&el=&d=37.767573,-122.414926&pc=", nullptr,
+     L"http://map.example.test/w?w=37.774929,-122.419416&acc=&nl=37.46.03.261&el=&d=37.767573,-122.414926&pc=", nullptr,
      L"N37.774929 W122.419416"},
     {"status V only: no fix within FIXWAIT", R"({"module": "nmea", "interval_ms": 200, "only_no_fix": true})", L"9600",
      nullptr, L"GNSS受信機が 4 秒以内に測位できませんでした。空の見える場所でもう一度お試しください。", nullptr},

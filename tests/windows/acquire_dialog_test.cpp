@@ -201,7 +201,9 @@ TEST_F(AcquireDialogTest, ManyAcquisitionsLeakNoThreadOrHandle)
         ASSERT_EQ(1, ShowCsIdDialog(Instance(), nullptr)) << i;
     }
     PumpFor(200);
-    EXPECT_EQ(threads, ThreadCount());
-    EXPECT_EQ(handles, HandleCount());
+    // The process's thread pool (the port opens on one of its threads) may grow by a thread or
+    // two under load and keeps them; a leak would show once per acquisition.
+    EXPECT_LE(ThreadCount(), threads + 2);
+    EXPECT_LE(HandleCount(), handles + 6);
     EXPECT_EQ(0u, boxes.Count());
 }
