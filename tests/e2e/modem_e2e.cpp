@@ -9,6 +9,8 @@ namespace {
 
 const wchar_t kPort[] = L"COM1:";
 const wchar_t kLookupFailed[] = L"位置情報の取得に失敗しました。";
+// The window says what is on the port at start-up.
+const wchar_t kChosen[] = L"位置を モデム（COM1:）の基地局から取得します。\r\n";
 
 std::wstring GeolocateUrl()
 {
@@ -170,7 +172,7 @@ TEST(Modem, TheServingCellGoesToTheServiceAndItsPositionToTheMap)
             EXPECT_TRUE(app->BrowserCalls().empty());
         }
         if (c.log != nullptr) {
-            EXPECT_EQ(c.log, app->Log()) << Utf8(app->Log());
+            EXPECT_EQ(kChosen + std::wstring(c.log), app->Log()) << Utf8(app->Log());
         }
         // The port is free again: another program can open it.
         HANDLE port = CreateFileW(kPort, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -202,7 +204,7 @@ TEST(Modem, ACachedCellIsSentAgainWithTheLineDown)
     ASSERT_TRUE(app->WaitBrowserCalls(2, 5000));
     EXPECT_EQ(kHomeUrl, app->BrowserCalls()[1]);
     EXPECT_EQ(asked + 1, LookupRequestCount()); // nothing asked the second time
-    EXPECT_EQ(std::wstring(kHomeLog) +
+    EXPECT_EQ(kChosen + std::wstring(kHomeLog) +
                   L"LTE 440-10 TAC 6699 CI 27440068\r\nN35.689487 E139.691706 ±1200 m（キャッシュ）\r\n",
               app->Log());
 }
