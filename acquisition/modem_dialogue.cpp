@@ -495,20 +495,20 @@ ModemOutcome CModemDialogue::OnAnswer(const ModemAnswer& answer)
             NextKind();
         }
         if (m_state == State::SetOperatorFormat) {
-            ModemOutcome decided = Decide();
+            ModemOutcome decided = DecideCell();
             if (decided.step != ModemStep::Continue) {
                 return End(decided);
             }
         }
         SetCommand();
-        return ModemOutcome();
+        return ModemOutcome{};
     }
     case State::SetOperatorFormat:
         NoteUnsolicited(answer, nullptr);
         // A modem that refuses the format may still answer in digits.
         m_state = State::ReadOperator;
         SetCommand();
-        return ModemOutcome();
+        return ModemOutcome{};
     case State::ReadOperator: {
         ModemOutcome outcome;
         outcome.step = ModemStep::Failed;
@@ -535,7 +535,7 @@ ModemOutcome CModemDialogue::OnAnswer(const ModemAnswer& answer)
     return outcome;
 }
 
-ModemOutcome CModemDialogue::Decide()
+ModemOutcome CModemDialogue::DecideCell()
 {
     int firstStatus = -1;
     bool registered = false;
@@ -550,7 +550,7 @@ ModemOutcome CModemDialogue::Decide()
         if (IsRegisteredStatus(r.stat)) {
             registered = true;
             if (CellFromRegistration(r, m_cell)) {
-                return ModemOutcome();
+                return ModemOutcome{};
             }
         }
     }

@@ -167,7 +167,7 @@ private:
     void NoteUnsolicited(const ModemAnswer& answer, const RegistrationKind* readKind);
     void NextKind();
     void SetCommand();
-    ModemOutcome Decide();
+    ModemOutcome DecideCell();
     ModemOutcome End(ModemOutcome outcome);
 
     State m_state = State::Set;

@@ -29,40 +29,6 @@ std::wstring FailureText(const wchar_t* call)
     return Format(L"%ls Failed. (0x%08x)", call, static_cast<unsigned>(GetLastError()));
 }
 
-constexpr DWORD kCallTimeoutMs = 10000;
-
-// A WinINet handle of this worker's, closed when it goes (the request before its connection,
-// the connection before the internet handle: the reverse of their opening).
-class CInternetHandle
-{
-public:
-    explicit CInternetHandle(HINTERNET handle) : m_handle(handle) {}
-    ~CInternetHandle()
-    {
-        if (m_handle != nullptr) {
-            InternetCloseHandle(m_handle);
-        }
-    }
-    CInternetHandle(const CInternetHandle&) = delete;
-    CInternetHandle& operator=(const CInternetHandle&) = delete;
-    HINTERNET Get() const { return m_handle; }
-
-private:
-    HINTERNET m_handle;
-};
-
-// The time-outs of one handle: 10 s a call, and never more than is left of the lookup's
-// deadline, so every step ends with the deadline at the latest.
-void LimitTo(HINTERNET handle, DWORD start, const DWORD* options, size_t count)
-{
-    DWORD left =
-        std::min<DWORD>(kCallTimeoutMs, RemainingWait(start, GetTickCount(), CLocationService::kLookupDeadlineMs));
-    left = left != 0 ? left : 1; // 0 would mean "no time-out"
-    for (size_t i = 0; i < count; ++i) {
-        InternetSetOptionW(handle, options[i], &left, sizeof(left));
-    }
-}
-
 // Reads the body within its share of bytes and time, and within the lookup's deadline. A read
 // returns only with its buffer full or the body ended, so each asks for no more than has
 // arrived; the wait for more ends with the time that is left.
@@ -176,6 +142,23 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
 }
 
 } // namespace
+
+CInternetHandle::~CInternetHandle()
+{
+    if (m_handle != nullptr) {
+        InternetCloseHandle(m_handle);
+    }
+}
+
+void LimitTo(HINTERNET handle, DWORD start, const DWORD* options, size_t count, DWORD callLimitMs, DWORD beyondMs)
+{
+    DWORD left = std::min<DWORD>(callLimitMs,
+                                 RemainingWait(start, GetTickCount(), CLocationService::kLookupDeadlineMs) + beyondMs);
+    left = left != 0 ? left : 1; // 0 would mean "no time-out"
+    for (size_t i = 0; i < count; ++i) {
+        InternetSetOptionW(handle, options[i], &left, sizeof(left));
+    }
+}
 
 bool CLocationService::RequestLocation(const std::wstring& request, const std::wstring& proxy, bool bypassLocal,
                                        const std::wstring& csid, std::wstring& outBody, std::wstring& outLocation,

@@ -6,6 +6,7 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <cstddef>
 
 // The handset's User-Agent, sent with every lookup.
 extern const wchar_t kHandsetAgent[];
@@ -28,3 +29,25 @@ public:
 private:
     std::atomic<bool> m_cancelled{false};
 };
+
+// A WinINet handle of one worker's, closed when it goes (a request before its connection, the
+// connection before the internet handle: the reverse of their opening).
+class CInternetHandle
+{
+public:
+    explicit CInternetHandle(HINTERNET handle) : m_handle(handle) {}
+    ~CInternetHandle();
+    CInternetHandle(const CInternetHandle&) = delete;
+    CInternetHandle& operator=(const CInternetHandle&) = delete;
+    HINTERNET Get() const { return m_handle; }
+
+private:
+    HINTERNET m_handle;
+};
+
+// Sets the time-outs `options` of a handle: `callLimitMs` a call, and never more than is left of
+// the deadline (CLocationService::kLookupDeadlineMs from the tick `start`) and `beyondMs`, so
+// every step ends with the deadline (and `beyondMs`) at the latest.
+constexpr DWORD kCallTimeoutMs = 10000;
+void LimitTo(HINTERNET handle, DWORD start, const DWORD* options, size_t count, DWORD callLimitMs = kCallTimeoutMs,
+             DWORD beyondMs = 0);

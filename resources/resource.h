@@ -50,7 +50,10 @@
 #define IDM_ABOUT 40002
 #define IDM_CACHE_USE 40003
 #define IDM_CACHE_CLEAR 40004
-#define IDM_MODULE_NMEA 40005
+// What is on the port: one choice of three, in this order (CheckMenuRadioItem takes the range).
+#define IDM_MODULE_WSIM 40005
+#define IDM_MODULE_NMEA 40006
+#define IDM_MODULE_MODEM 40007
 
 // Main window controls (template 129)
 #define IDC_STATIC_URL 204

@@ -47,10 +47,20 @@ unsigned LibrariesForSend(bool simpleCoordinates, bool startBrowser)
     return (simpleCoordinates ? 0u : kInternetLibrary) | (startBrowser ? kShellLibrary : 0u);
 }
 
-std::wstring UnusableServiceText(const std::wstring& value)
+namespace {
+
+// A value a box shows, cut so that the box stays on the screen.
+std::wstring ShownValue(const std::wstring& value)
 {
     constexpr size_t kShownChars = 100;
-    const std::wstring shown = value.size() > kShownChars ? value.substr(0, kShownChars) + L"…" : value;
+    return value.size() > kShownChars ? value.substr(0, kShownChars) + L"…" : value;
+}
+
+} // namespace
+
+std::wstring UnusableServiceText(const std::wstring& value)
+{
+    const std::wstring shown = ShownValue(value);
     return Format(
         L"設定ファイルの SERVICEURL が正しい URL ではないため、位置検索サービスを使えません。\nSERVICEURL=%ls",
         shown.c_str());
@@ -82,9 +92,15 @@ std::wstring CacheClearFailureText(const std::wstring& path, FileFailure failure
 
 std::wstring ModuleChosenText(ModuleKind module, const std::wstring& port)
 {
-    return Format(module == ModuleKind::Nmea ? L"位置を GNSS受信機（%ls）から取得します。"
-                                             : L"位置を W-SIM（%ls）から取得します。",
-                  port.c_str());
+    switch (module) {
+    case ModuleKind::Nmea:
+        return Format(L"位置を GNSS受信機（%ls）から取得します。", port.c_str());
+    case ModuleKind::Modem:
+        return Format(L"位置を モデム（%ls）の基地局から取得します。", port.c_str());
+    case ModuleKind::WSim:
+        break;
+    }
+    return Format(L"位置を W-SIM（%ls）から取得します。", port.c_str());
 }
 
 std::wstring CacheWriteFailureText(FileFailure failure, unsigned code)
@@ -97,4 +113,44 @@ std::wstring CacheWriteFailureText(FileFailure failure, unsigned code)
 std::wstring BrowserFailureText(const std::wstring& file, FileFailure failure, unsigned code)
 {
     return Format(L"ブラウザを起動できませんでした。\n%ls\n%ls", file.c_str(), FileFailureText(failure, code).c_str());
+}
+
+std::wstring ModemProgressText(const std::wstring& port)
+{
+    return Format(L"モデム（%ls）から基地局の情報を取得しています。", port.c_str());
+}
+
+std::wstring ModemSilentText(const std::wstring& port)
+{
+    return Format(L"%ls のモデムから応答がありません。モデムの接続と、設定ファイルの PORT が AT コマンド用のポートか"
+                  L"を確認してください。",
+                  port.c_str());
+}
+
+std::wstring ModemTimeoutText(unsigned seconds)
+{
+    return Format(L"モデムとのやり取りが %u 秒以内に終わりませんでした。", seconds);
+}
+
+std::wstring CellLogText(const CellTower& cell)
+{
+    std::wstring radio;
+    for (char c : cell.radio) {
+        radio += static_cast<wchar_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    const bool tracking = cell.radio == "lte" || cell.radio == "nr"; // a tracking area, not a location area
+    return Format(L"%ls %03u-%0*u %ls %lu CI %llu", radio.c_str(), cell.mcc, static_cast<int>(cell.mncDigits), cell.mnc,
+                  tracking ? L"TAC" : L"LAC", static_cast<unsigned long>(cell.area),
+                  static_cast<unsigned long long>(cell.cell));
+}
+
+std::wstring MissingGeolocateText(const std::optional<std::wstring>& value)
+{
+    if (!value || value->empty()) {
+        return L"設定ファイルに GEOLOCATEURL がないため、基地局の位置を問い合わせられません。\n"
+               L"位置検索サービスの URL を GEOLOCATEURL に設定してください。";
+    }
+    return Format(L"設定ファイルの GEOLOCATEURL が正しい URL ではないため、基地局の位置を問い合わせられません。\n"
+                  L"GEOLOCATEURL=%ls",
+                  ShownValue(*value).c_str());
 }

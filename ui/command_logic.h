@@ -1,10 +1,12 @@
 #pragma once
 
+#include "acquisition/modem_dialogue.h"
 #include "acquisition/module_setting.h"
 #include "settings/settings.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Decisions of the main window's commands that need no window system.
@@ -62,6 +64,20 @@ std::wstring NetworkCheckTimeoutText(unsigned limitMs);
 // The failure of a lookup that its deadline cut: the platform's own time-out, as the send call
 // that was waiting reports it.
 std::wstring LookupTimeoutText();
+
+// The modem's wait: the progress text, the box of a port on which nothing answers, and the box
+// of a dialogue that its deadline cut.
+std::wstring ModemProgressText(const std::wstring& port);
+std::wstring ModemSilentText(const std::wstring& port);
+std::wstring ModemTimeoutText(unsigned seconds);
+
+// The log's line of a modem's serving cell: "LTE 440-10 TAC 6699 CI 27075331" (the area and
+// the cell in decimal, as operators' cell lists give them).
+std::wstring CellLogText(const CellTower& cell);
+
+// The box that refuses a modem's send without a usable GEOLOCATEURL: it names the key, and the
+// value when there is one (cut as UnusableServiceText cuts it).
+std::wstring MissingGeolocateText(const std::optional<std::wstring>& value);
 
 // The libraries (SystemLibrary flags) a send uses: the lookup's for a CS-ID, the shell's
 // to start the browser.

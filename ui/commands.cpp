@@ -8,8 +8,11 @@
 #include "common/system_library_win.h"
 #include "common/text_format.h"
 #include "network/connection_rules.h"
+#include "network/geolocate.h"
+#include "network/geolocate_request.h"
 #include "network/location_request.h"
 #include "network/location_service.h"
+#include "network/service_url.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
 #include "ui/acquire_dialog.h"
@@ -19,6 +22,7 @@
 #include "ui/fix_dialog.h"
 #include "ui/job_rules.h"
 #include "ui/list_editor.h"
+#include "ui/modem_dialog.h"
 #include "ui/position_cache.h"
 #include "ui/progress_dialog.h"
 
@@ -33,6 +37,7 @@
 std::wstring g_strCsId;
 std::wstring g_strSimpleCoords;
 std::optional<WgsPosition> g_lastFix; // a receiver's
+std::optional<CellTower> g_lastCell;  // a modem's
 
 namespace {
 
@@ -150,6 +155,23 @@ StepOutcome AcquireFix(HWND window, bool thenSend)
     return StepOutcome::Ok;
 }
 
+// A modem's serving cell: the cell goes to the log.
+StepOutcome AcquireCell(HWND window)
+{
+    const std::wstring port = ModuleDeviceName(g_settings.m_port);
+    g_csId.ClosePort(); // a W-SIM port left open holds the device
+    CellTower cell;
+    if (ShowModemDialog(g_hInstance, window, port, BaudFromSetting(g_settings.m_baud), cell) != 1) {
+        return StepOutcome::Failed;
+    }
+    if (!IsWindow(window)) {
+        return StepOutcome::Left; // the program is closing
+    }
+    g_lastCell = cell;
+    AppendLogLine(CellLogText(cell));
+    return StepOutcome::Ok;
+}
+
 // The acquisition, with the question about an existing line: Ok with the new value logged,
 // Left when the user keeps the line, Failed when the dialogs said why (or the user left them).
 // `thenSend`: a send follows ("取得～送信").
@@ -161,6 +183,13 @@ StepOutcome Acquire(HWND window, bool thenSend)
         // The send that usually follows finds its libraries loaded while the receiver works.
         PostMessageW(window, WM_TAVRIN_PRELOAD, LibrariesForSend(true, g_settings.m_bAutoBrowser), 0);
         return AcquireFix(window, thenSend); // a receiver needs no line cut
+    }
+    if (settings.module == ModuleKind::Modem) {
+        // The lookup's libraries and the cache are loaded while the modem answers. Its AT port
+        // is not the data line: nothing needs to be cut.
+        PostMessageW(window, WM_TAVRIN_PRELOAD, LibrariesForSend(false, g_settings.m_bAutoBrowser),
+                     UsesCache(settings));
+        return AcquireCell(window);
     }
     if (ConnectionExists()) {
         if (ShowMessageBox(window, L"接続中です。切断してもよろしいですか？", kCaptionConfirm, MB_YESNO) != IDYES) {
@@ -205,7 +234,7 @@ StepOutcome OkOr(bool ok, StepOutcome otherwise)
 
 // The lookup cache's file is read while the module answers; a send that needs it before the
 // read has reported waits for it here, beside the window.
-StepOutcome ConsultCache(HWND window, SendJob& job)
+StepOutcome ConsultCache(HWND window, SendJob& job, const JobSettings& settings)
 {
     if (PositionCacheReading()) {
         ProgressRequest wait;
@@ -220,7 +249,8 @@ StepOutcome ConsultCache(HWND window, SendJob& job)
         }
     }
     // A read still on its way (a slow card) gives no position: the send asks the service.
-    return OkOr(CachedPosition(job.csId, job.cachedPosition), StepOutcome::No);
+    const std::wstring key = CacheKey(settings, job);
+    return OkOr(!key.empty() && CachedPosition(key, job.cachedPosition), StepOutcome::No);
 }
 
 // The wait of the "接続時" field, between the acquisition and the send. It keeps the user's value but
@@ -243,6 +273,11 @@ StepOutcome CheckInputs(HWND window, SendJob& job, const JobSettings& settings)
             Warn(window, L"GNSS受信機で位置を取得してください。");
             return StepOutcome::Failed;
         }
+    } else if (settings.module == ModuleKind::Modem) {
+        if (!job.cell) {
+            Warn(window, L"モデムで基地局の情報を取得してください。");
+            return StepOutcome::Failed;
+        }
     } else if (settings.simpleCoordinates && job.coordinates.empty()) {
         Warn(window, L"簡易座標を取得してください。");
         return StepOutcome::Failed;
@@ -261,9 +296,19 @@ StepOutcome CheckInputs(HWND window, SendJob& job, const JobSettings& settings)
 }
 
 // The lookup service the settings choose; one the user named but that cannot be asked is
-// refused, and nothing is sent anywhere.
-StepOutcome ChooseService(HWND window, std::wstring& serviceUrl)
+// refused, and nothing is sent anywhere. A modem's cell goes only to the geolocation service
+// the user named: there is no built-in one.
+StepOutcome ChooseService(HWND window, ModuleKind module, std::wstring& serviceUrl)
 {
+    if (module == ModuleKind::Modem) {
+        const std::optional<std::wstring>& configured = g_settings.m_geolocateUrl;
+        if (!configured || !IsUsableServiceUrl(*configured)) {
+            Warn(window, MissingGeolocateText(configured).c_str());
+            return StepOutcome::Failed;
+        }
+        serviceUrl = *configured;
+        return StepOutcome::Ok;
+    }
     const std::wstring* chosen = g_locationService.UseService(g_settings.m_serviceUrl);
     if (chosen == nullptr) {
         Warn(window, UnusableServiceText(*g_settings.m_serviceUrl).c_str());
@@ -347,8 +392,68 @@ StepOutcome LookUp(HWND window, SendJob& job)
     }
 }
 
+// The cell asked of the geolocation service on a worker, against the lookup's deadline. Ok with
+// the position in the job and `position`; Failed when the service's answer was told in its own box (`told`) or
+// when the request failed (its box shown, the general one to follow); Left when given up.
+struct GeolocateCall
+{
+    bool answered = false;
+    int status = 0;
+    std::string body;
+    std::wstring error;
+};
+
+StepOutcome GeolocateCell(HWND window, SendJob& job, bool& told, WgsPosition& position)
+{
+    told = false;
+    auto call = std::make_shared<CLookupCall>();
+    auto outcome = std::make_shared<GeolocateCall>();
+    const std::wstring url = job.serviceUrl;
+    const std::string request = BuildGeolocateRequest(*job.cell);
+    ProgressRequest lookup;
+    lookup.caption = L"送信中…";
+    lookup.text = L"位置情報を問い合わせています。";
+    lookup.limitMs = CLocationService::kLookupDeadlineMs;
+    lookup.showAfterMs = kShowProgressAfterMs;
+    lookup.work = [call, outcome, url, request](const CWorkerTask&) {
+        outcome->answered =
+            PostGeolocateRequest(url, request, outcome->status, outcome->body, outcome->error, call.get());
+    };
+    const ProgressEnd end = RunProgress(g_hInstance, window, lookup);
+    if (end != ProgressEnd::Done) {
+        call->Cancel();
+    }
+    switch (end) {
+    case ProgressEnd::Done:
+        break;
+    case ProgressEnd::TimedOut:
+        ShowMessageBox(window, LookupTimeoutText(), kCaptionError, MB_OK | MB_ICONERROR);
+        return StepOutcome::Failed;
+    default:
+        return StepOutcome::Left;
+    }
+    if (!outcome->answered) {
+        ShowMessageBox(window, outcome->error, kCaptionError, MB_OK | MB_ICONERROR);
+        return StepOutcome::Failed;
+    }
+    const GeolocateOutcome answer = ReadGeolocateAnswer(outcome->status, outcome->body);
+    if (answer.result != GeolocateResult::Position) {
+        // The service's own words say it all: no second box after this one.
+        ShowMessageBox(window, answer.text, kCaptionError, MB_OK | MB_ICONERROR);
+        told = true;
+        return StepOutcome::Failed;
+    }
+    position.latitude = answer.latitude;
+    position.longitude = answer.longitude;
+    position.accuracyM = answer.accuracy;
+    return OkOr(
+        g_locationService.ExpandFromWgs84(job.url.c_str(), job.format.c_str(), position, job.expandedUrl, job.position),
+        StepOutcome::Failed);
+}
+
 StepOutcome Locate(HWND window, SendJob& job, const JobSettings& settings)
 {
+    bool told = false; // the failure's own box said everything
     StepOutcome outcome = StepOutcome::Failed;
     switch (ChoosePositionSource(settings, job)) {
     case PositionSource::Coordinates:
@@ -369,11 +474,27 @@ StepOutcome Locate(HWND window, SendJob& job, const JobSettings& settings)
     case PositionSource::Lookup:
         outcome = LookUp(window, job);
         if (outcome == StepOutcome::Ok && KeepsLookedUpPosition(settings, CLocationService::IsPosition(job.position))) {
-            RememberPosition(job.csId, job.position);
+            RememberPosition(CacheKey(settings, job), job.position);
+        }
+        break;
+    case PositionSource::CachedCell: {
+        WgsPosition cached;
+        outcome = OkOr(ReadCachedWgs(job.cachedPosition, cached) &&
+                           g_locationService.ExpandFromWgs84(job.url.c_str(), job.format.c_str(), cached,
+                                                             job.expandedUrl, job.position),
+                       StepOutcome::Failed);
+        break;
+    }
+    case PositionSource::Geolocate: {
+        WgsPosition answered;
+        outcome = GeolocateCell(window, job, told, answered);
+        if (outcome == StepOutcome::Ok && KeepsLookedUpPosition(settings, true)) {
+            RememberPosition(CacheKey(settings, job), CachedWgsText(answered));
         }
         break;
     }
-    if (outcome == StepOutcome::Failed) {
+    }
+    if (outcome == StepOutcome::Failed && !told) {
         ShowMessageBox(window, L"位置情報の取得に失敗しました。", kCaptionError, MB_OK | MB_ICONERROR);
     }
     return outcome;
@@ -385,6 +506,7 @@ void TakeAcquired(SendJob& job)
     job.csId = g_strCsId;
     job.coordinates = g_strSimpleCoords;
     job.fix = g_lastFix;
+    job.cell = g_lastCell;
 }
 
 StepOutcome RunStep(JobStep step, HWND window, SendJob& job, const JobSettings& settings)
@@ -393,13 +515,13 @@ StepOutcome RunStep(JobStep step, HWND window, SendJob& job, const JobSettings& 
     case JobStep::Acquire:
         return Acquire(window, true);
     case JobStep::ConsultCache:
-        return ConsultCache(window, job);
+        return ConsultCache(window, job, settings);
     case JobStep::WaitBeforeSend:
         return WaitBeforeSend(window, settings.waitMs);
     case JobStep::CheckInputs:
         return CheckInputs(window, job, settings);
     case JobStep::ChooseService:
-        return ChooseService(window, job.serviceUrl);
+        return ChooseService(window, settings.module, job.serviceUrl);
     case JobStep::CheckNetwork:
         return CheckNetwork(window, job.serviceUrl);
     case JobStep::Connect:
@@ -454,7 +576,9 @@ LRESULT OnConnect(HWND window)
         return 0;
     }
     std::wstring serviceUrl;
-    if (ChooseService(window, serviceUrl) != StepOutcome::Ok || CheckNetwork(window, serviceUrl) != StepOutcome::No) {
+    g_settings.Exchange(false);
+    if (ChooseService(window, ModuleFromSetting(g_settings.m_module), serviceUrl) != StepOutcome::Ok ||
+        CheckNetwork(window, serviceUrl) != StepOutcome::No) {
         return 0;
     }
     RunConnectDialog(g_hInstance, window, serviceUrl.c_str());

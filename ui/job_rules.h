@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acquisition/modem_dialogue.h"
 #include "acquisition/module_setting.h"
 #include "network/location_service.h"
 
@@ -58,17 +59,18 @@ struct SendJob
     std::wstring csId;              // the CS-ID text the lookup and the cache ask about
     std::wstring coordinates;       // the simple-coordinates text
     std::optional<WgsPosition> fix; // a receiver's last fix
+    std::optional<CellTower> cell;  // a modem's last serving cell
     std::wstring url;               // the destination entry's URL
     std::wstring format;            // and its query template (may be empty)
     std::wstring serviceUrl;        // the lookup service the settings chose
-    std::wstring cachedPosition;    // what the lookup cache gave; empty when it gave nothing
+    std::wstring cachedPosition;    // what the lookup cache gave (its text); empty when it gave nothing
     std::wstring expandedUrl;       // the browser's URL
     std::wstring position;          // the position text the log gets
 
     bool Cached() const { return !cachedPosition.empty(); }
 };
 
-// Whether the job asks the cache: it is on, and the position comes from a CS-ID.
+// Whether the job asks the cache: it is on, and the position comes from a CS-ID or a cell.
 inline bool UsesCache(const JobSettings& settings)
 {
     return settings.useCache && !settings.LocalPosition();
@@ -84,9 +86,25 @@ enum class PositionSource
     Receiver,    // a receiver's fix, on WGS 84
     Cache,       // what the lookup cache gave
     Lookup,      // asked of the lookup service
+    CachedCell,  // what the lookup cache gave for a modem's cell (CachedWgsText)
+    Geolocate,   // a modem's cell asked of the geolocation service
 };
 PositionSource ChoosePositionSource(const JobSettings& settings, const SendJob& job);
 
 // Whether a position the lookup gave is kept in the cache: only a position (a web address the
 // service answered instead is not one), and only with the cache on.
 bool KeepsLookedUpPosition(const JobSettings& settings, bool isPosition);
+
+// What the cache is asked about: the CS-ID text, or a modem's cell as CellCacheKey; empty when
+// the job has neither.
+std::wstring CacheKey(const JobSettings& settings, const SendJob& job);
+
+// A cell as the cache's key: "lte/440/10/6699/27075331" (radio, MCC, MNC with its digits, area
+// and cell in decimal). Without commas: the cache reads a key's commas as between stations.
+std::wstring CellCacheKey(const CellTower& cell);
+
+// A WGS 84 position as the cache keeps it ("W35.689487,139.691706,1200": the answer's degrees
+// at six decimals and its accuracy in metres, no spaces), and back. Reading refuses anything
+// else, or a position off the globe.
+std::wstring CachedWgsText(const WgsPosition& position);
+bool ReadCachedWgs(const std::wstring& text, WgsPosition& position);

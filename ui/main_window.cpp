@@ -46,6 +46,25 @@ void ShowModule(HWND window)
     }
 }
 
+// The menu's three choices of what is on the port.
+ModuleKind ModuleFromMenu(WORD id)
+{
+    return id == IDM_MODULE_NMEA ? ModuleKind::Nmea : id == IDM_MODULE_MODEM ? ModuleKind::Modem : ModuleKind::WSim;
+}
+
+UINT MenuOfModule(ModuleKind module)
+{
+    switch (module) {
+    case ModuleKind::Nmea:
+        return IDM_MODULE_NMEA;
+    case ModuleKind::Modem:
+        return IDM_MODULE_MODEM;
+    case ModuleKind::WSim:
+        break;
+    }
+    return IDM_MODULE_WSIM;
+}
+
 void ShowAboutBox(HWND window)
 {
     RunDialogFromTemplate(g_hInstance, IDD_ABOUT, window, AboutDlgProc);
@@ -315,14 +334,15 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return 0;
         case IDM_CACHE_CLEAR:
             return CommandRunning() ? 0 : OnClearCache(window);
-        case IDM_MODULE_NMEA: {
+        case IDM_MODULE_WSIM:
+        case IDM_MODULE_NMEA:
+        case IDM_MODULE_MODEM: {
             if (CommandRunning()) {
                 return 0;
             }
             // Kept in the record like the check boxes: "保存" writes it.
-            const ModuleKind now =
-                ModuleFromSetting(g_settings.m_module) == ModuleKind::Nmea ? ModuleKind::WSim : ModuleKind::Nmea;
-            g_settings.m_module = ModuleSettingText(now);
+            const ModuleKind chosen = ModuleFromMenu(LOWORD(wParam));
+            g_settings.m_module = ModuleSettingText(chosen);
             ShowModule(window);
             return 0;
         }
@@ -340,9 +360,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_INITMENUPOPUP:
         CheckMenuItem(reinterpret_cast<HMENU>(wParam), IDM_CACHE_USE,
                       MF_BYCOMMAND | (g_settings.m_lookupCache.value_or(false) ? MF_CHECKED : MF_UNCHECKED));
-        CheckMenuItem(reinterpret_cast<HMENU>(wParam), IDM_MODULE_NMEA,
-                      MF_BYCOMMAND |
-                          (ModuleFromSetting(g_settings.m_module) == ModuleKind::Nmea ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuRadioItem(reinterpret_cast<HMENU>(wParam), IDM_MODULE_WSIM, IDM_MODULE_MODEM,
+                           MenuOfModule(ModuleFromSetting(g_settings.m_module)), MF_BYCOMMAND);
         return 0;
     case WM_TAVRIN_PRELOAD:
         PreloadSystemLibraries(static_cast<unsigned>(wParam));

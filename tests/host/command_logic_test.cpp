@@ -127,3 +127,29 @@ TEST(CommandTexts, BoxesNameWhatFailedAndStayOnTheScreen)
     EXPECT_EQ(L"設定ファイルを読み込めませんでした。\nb.ini\nエラー番号 1117",
               SettingsFileFailureText(false, L"b.ini", FileFailure::Other, 1117));
 }
+
+TEST(CommandTexts, ACellInTheLogAndTheGeolocationKeyInItsBox)
+{
+    struct Case
+    {
+        CellTower cell;
+        const wchar_t* line;
+    };
+    const Case cases[] = {
+        {{"lte", 440, 10, 2, 0x1A2B, 0x01A2B3C4}, L"LTE 440-10 TAC 6699 CI 27440068"},
+        // a three-digit MNC keeps its leading zero; 2G and 3G have location areas
+        {{"gsm", 310, 4, 3, 0x00A1, 0x1B2C}, L"GSM 310-004 LAC 161 CI 6956"},
+        {{"wcdma", 262, 1, 2, 0xFFFD, 0x0FFFFFFF}, L"WCDMA 262-01 LAC 65533 CI 268435455"},
+        // a 36-bit NR cell and a 24-bit tracking area
+        {{"nr", 440, 20, 2, 0x01A2B3, 0x0B1C2D3E4}, L"NR 440-20 TAC 107187 CI 2982335460"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.line, CellLogText(c.cell));
+    }
+    for (const std::optional<std::wstring>& none : {std::optional<std::wstring>(), std::optional<std::wstring>(L"")}) {
+        EXPECT_NE(std::wstring::npos, MissingGeolocateText(none).find(L"GEOLOCATEURL"));
+    }
+    const std::wstring refused = MissingGeolocateText(std::wstring(300, L'x'));
+    EXPECT_EQ(L"GEOLOCATEURL=" + std::wstring(100, L'x') + L"…", refused.substr(refused.find(L'\n') + 1));
+    EXPECT_NE(std::wstring::npos, ModuleChosenText(ModuleKind::Modem, L"COM3:").find(L"モデム（COM3:）"));
+}

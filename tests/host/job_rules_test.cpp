@@ -117,3 +117,75 @@ TEST(JobRules, ThePositionComesFromTheCoordinatesTheCacheOrTheLookup)
     EXPECT_FALSE(KeepsLookedUpPosition(JobSettings(), true));
     EXPECT_FALSE(KeepsLookedUpPosition(coordinates, true));
 }
+
+TEST(JobRules, AModemsCellGoesToTheGeolocationServiceUnlessTheCacheKnowsIt)
+{
+    using S = JobStep;
+    JobSettings modem;
+    modem.module = ModuleKind::Modem;
+    modem.startBrowser = true;
+    modem.autoConnect = true;
+    modem.simpleCoordinates = false;
+    JobSettings cached = modem;
+    cached.useCache = true;
+    // A cell needs the service's network; a cached one needs neither it nor a connection.
+    EXPECT_EQ(StepsOf(true, modem, S::CheckNetwork),
+              (std::vector<JobStep>{S::Acquire, S::CheckInputs, S::ChooseService, S::CheckNetwork, S::Connect,
+                                    S::Locate, S::Log, S::StartBrowser}));
+    EXPECT_EQ(StepsOf(false, cached, S::CheckNetwork, true),
+              (std::vector<JobStep>{S::ConsultCache, S::CheckInputs, S::Locate, S::Log, S::StartBrowser}));
+
+    SendJob job;
+    job.csId = L"12/3"; // left from the W-SIM: never asked about for a modem
+    EXPECT_EQ(L"", CacheKey(cached, job));
+    EXPECT_EQ(PositionSource::Geolocate, ChoosePositionSource(cached, job));
+    job.cell = CellTower{"lte", 440, 10, 2, 0x1A2B, 0x01A2B3C4};
+    EXPECT_EQ(L"lte/440/10/6699/27440068", CacheKey(cached, job));
+    job.cachedPosition = L"W35.689487,139.691706,1200";
+    EXPECT_EQ(PositionSource::CachedCell, ChoosePositionSource(cached, job));
+    EXPECT_TRUE(KeepsLookedUpPosition(cached, true));
+    // and the W-SIM's key stays its CS-ID, whatever cell is left
+    EXPECT_EQ(L"12/3", CacheKey(JobSettings(), job));
+    JobSettings receiver;
+    receiver.module = ModuleKind::Nmea;
+    EXPECT_EQ(L"", CacheKey(receiver, job));
+}
+
+TEST(JobRules, CellKeysTellNetworksApart)
+{
+    // 310-04 and 310-004 are two operators; radios differ too.
+    const CellTower two{"gsm", 310, 4, 2, 161, 6956};
+    const CellTower three{"gsm", 310, 4, 3, 161, 6956};
+    const CellTower umts{"wcdma", 310, 4, 2, 161, 6956};
+    EXPECT_EQ(L"gsm/310/04/161/6956", CellCacheKey(two));
+    EXPECT_EQ(L"gsm/310/004/161/6956", CellCacheKey(three));
+    EXPECT_EQ(L"wcdma/310/04/161/6956", CellCacheKey(umts));
+    EXPECT_EQ(L"nr/440/20/107187/2937859390", CellCacheKey(CellTower{"nr", 440, 20, 2, 0x01A2B3, 0xAF1C2D3E}));
+}
+
+TEST(JobRules, ACachedPositionReadsBackAsAnswered)
+{
+    WgsPosition answered;
+    answered.latitude = -33.868820;
+    answered.longitude = 151.209290;
+    answered.accuracyM = 1200.4;
+    const std::wstring text = CachedWgsText(answered);
+    EXPECT_EQ(L"W-33.868820,151.209290,1200", text);
+    WgsPosition read;
+    ASSERT_TRUE(ReadCachedWgs(text, read));
+    EXPECT_EQ(-33.86882, read.latitude);
+    EXPECT_EQ(151.20929, read.longitude);
+    EXPECT_EQ(1200.0, read.accuracyM.value_or(-1));
+    ASSERT_TRUE(ReadCachedWgs(L"W1.5,-2.5", read));
+    EXPECT_FALSE(read.accuracyM);
+
+    // Anything else (a CS-ID position, a damaged line) gives no position at all.
+    for (const wchar_t* damaged :
+         {L"", L"W", L"N35.41.12.000E139.45.00.000", L"W35.1", L"W35.1,", L"W35.1,139.2,", L"W35.1,139.2,5,6", L"W91,0",
+          L"W0,180.5", L"W0,0,-1", L"W0,0,1e9", L"W0x1,2", L"Wnan,0", L"W1,,2", L"W 1,2"}) {
+        WgsPosition untouched;
+        untouched.latitude = 7;
+        EXPECT_FALSE(ReadCachedWgs(damaged, untouched)) << std::wstring(damaged).size();
+        EXPECT_EQ(7, untouched.latitude);
+    }
+}

@@ -286,9 +286,10 @@ TEST(SoftKeyBar, SitsAtTheBottomAndItsKeysSendExitAndDropTheMenu)
     SetTimer(nullptr, 0, 50, CloseMenu);
     Tap(bar, 1);
     EXPECT_TRUE(PumpUntil([] { return !g_items.empty(); }, 5000));
-    EXPECT_EQ((std::vector<std::wstring>{L"開く", L"保存", L"GNSS受信機を使う", L"キャッシュを使う",
-                                         L"キャッシュを消去", L"", L"バージョン情報", L"", L"終了"}),
-              g_items);
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"開く", L"保存", L"", L"W-SIM", L"GNSS受信機", L"モデム", L"", L"キャッシュを使う",
+                                   L"キャッシュを消去", L"", L"バージョン情報", L"", L"終了"}),
+        g_items);
 
     DestroyWindow(owner);
     EXPECT_FALSE(IsWindow(bar)) << "the bar goes with its owner";
