@@ -6,9 +6,9 @@
 #include "resources/resource.h"
 #include "ui/command_logic.h"
 #include "ui/dialog_frame.h"
+#include "ui/port_opening.h"
 
 #include <memory>
-#include <mutex>
 
 namespace {
 
@@ -18,17 +18,6 @@ constexpr INT_PTR kDone = 1;
 constexpr INT_PTR kFailed = 2;
 constexpr unsigned kDefaultModemBaud = 9600;
 
-// A port being opened on a worker: the dialog takes the device when the worker is done, or,
-// once given up on, the worker closes it itself.
-struct Opening
-{
-    std::mutex lock;
-    bool givenUp = false;
-    HANDLE device = INVALID_HANDLE_VALUE;
-    DCB configured{};
-    std::wstring error;
-};
-
 // The dialogue under way (one at a time, on the user-interface thread), set by ShowModemDialog.
 struct ModemState
 {
@@ -36,29 +25,11 @@ struct ModemState
     std::wstring port;
     unsigned baud = kDefaultModemBaud;
     CModemDialogue dialogue;
-    std::shared_ptr<Opening> opening;
-    std::shared_ptr<CWorkerTask> openTask;
+    CPortOpening opening;
     bool ended = false;
     CellTower cell;
 };
 ModemState g_modemState;
-
-void GiveUpOpening()
-{
-    if (g_modemState.openTask) {
-        g_modemState.openTask->Abandon();
-        g_modemState.openTask.reset();
-    }
-    if (g_modemState.opening) {
-        std::lock_guard<std::mutex> lock(g_modemState.opening->lock);
-        g_modemState.opening->givenUp = true;
-        if (g_modemState.opening->device != INVALID_HANDLE_VALUE) {
-            CloseHandle(g_modemState.opening->device);
-            g_modemState.opening->device = INVALID_HANDLE_VALUE;
-        }
-    }
-    g_modemState.opening.reset();
-}
 
 void StopTimers(HWND dialog)
 {
@@ -74,7 +45,7 @@ void EndWith(HWND dialog, INT_PTR result)
     }
     g_modemState.ended = true;
     StopTimers(dialog);
-    GiveUpOpening();
+    g_modemState.opening.GiveUp();
     g_modem.SetNotify(nullptr, 0, 0);
     g_modem.Close();
     PostMessageW(dialog, WM_CLOSE, static_cast<WPARAM>(result), 0);
@@ -87,7 +58,7 @@ void EndWithBox(HWND dialog, const std::wstring& text)
         return;
     }
     StopTimers(dialog);
-    GiveUpOpening();
+    g_modemState.opening.GiveUp();
     g_modem.SetNotify(nullptr, 0, 0);
     g_modem.Close();
     ShowMessageBox(dialog, text, L"Error", MB_OK | MB_ICONERROR);
@@ -131,45 +102,17 @@ void TakeAnswer(HWND dialog)
 
 void StartOpening(HWND dialog)
 {
-    auto opening = std::make_shared<Opening>();
-    const std::wstring name = g_modemState.port;
-    const DCB settings = CModemPort::LineSettings(g_modemState.baud);
-    g_modemState.opening = opening;
-    g_modemState.openTask = CWorkerTask::Start(dialog, WM_TAVRIN_TASK_DONE, [=](const CWorkerTask& task) {
-        DCB configured{};
-        std::wstring error;
-        HANDLE device = CSerialPort::OpenDevice(
-            settings, name, 30, 100, [&task] { return task.Cancelled(); }, configured, error);
-        std::lock_guard<std::mutex> lock(opening->lock);
-        if (opening->givenUp) {
-            if (device != INVALID_HANDLE_VALUE) {
-                CloseHandle(device);
-            }
-            return;
-        }
-        opening->device = device;
-        opening->configured = configured;
-        opening->error = error;
-    });
-    if (!g_modemState.openTask) {
+    if (!g_modemState.opening.Start(dialog, WM_TAVRIN_TASK_DONE, CModemPort::LineSettings(g_modemState.baud),
+                                    g_modemState.port, 30, 100, nullptr)) {
         EndWithBox(dialog, ModemSilentText(g_modemState.port));
     }
 }
 
 void OnOpened(HWND dialog)
 {
-    std::shared_ptr<Opening> opening = std::move(g_modemState.opening);
-    g_modemState.openTask.reset();
-    HANDLE device;
     DCB configured;
     std::wstring error;
-    {
-        std::lock_guard<std::mutex> lock(opening->lock);
-        device = opening->device;
-        configured = opening->configured;
-        error = opening->error;
-        opening->device = INVALID_HANDLE_VALUE;
-    }
+    HANDLE device = g_modemState.opening.Take(configured, error);
     if (device == INVALID_HANDLE_VALUE) {
         EndWithBox(dialog, error);
         return;
@@ -213,7 +156,7 @@ INT_PTR CALLBACK ModemDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         EndDialog(dialog, LOWORD(wParam));
         return TRUE;
     case WM_TAVRIN_TASK_DONE:
-        if (!g_modemState.ended && g_modemState.openTask && g_modemState.openTask->Is(lParam)) {
+        if (!g_modemState.ended && g_modemState.opening.Is(lParam)) {
             OnOpened(dialog);
         }
         return TRUE;
@@ -242,7 +185,7 @@ INT_PTR CALLBACK ModemDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     case WM_DESTROY:
         // Also when taken down with its owner: nothing may reach a window that is gone.
         StopTimers(dialog);
-        GiveUpOpening();
+        g_modemState.opening.GiveUp();
         g_modem.SetNotify(nullptr, 0, 0);
         g_modem.Close();
         return FALSE;
