@@ -493,6 +493,11 @@ ModemOutcome CModemDialogue::OnAnswer(const ModemAnswer& answer)
             m_state = State::Read;
         } else {
             NextKind();
+            // The kinds go from the newest radio down: once one gives a cell, later ones cannot
+            // come first, and every further question costs the user a round trip.
+            if (m_state == State::Set && DecideCell().step == ModemStep::Continue) {
+                m_state = State::SetOperatorFormat;
+            }
         }
         if (m_state == State::SetOperatorFormat) {
             ModemOutcome decided = DecideCell();

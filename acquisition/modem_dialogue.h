@@ -133,9 +133,9 @@ struct ModemOutcome
 
 // The dialogue: for each kind "AT+CxREG=2" then "AT+CxREG?" (a kind refused with an error
 // result is skipped), then, when a kind gave a cell, "AT+COPS=3,2" and "AT+COPS?". The first kind, in the order above,
-// registered with a usable cell gives the cell; with none registered, the status of the first
-// kind that answered one gives the not-registered box. A kind's read answer counts over its
-// unsolicited lines; an unsolicited line counts for a kind whose read answer had none.
+// registered with a usable cell gives the cell, and no later kind is asked; with none registered, the status of the
+// first kind that answered one gives the not-registered box. A kind's read answer counts over its unsolicited lines; an
+// unsolicited line counts for a kind whose read answer had none.
 class CModemDialogue
 {
 public:
