@@ -285,31 +285,6 @@ TEST(NmeaReader, DamagedLinesAndNoiseNeverCostTheNextGoodSentence)
     EXPECT_FALSE(reader.Fix().has_value());
 }
 
-TEST(NmeaChecksum, OnlyWellFormedSentencesWhoseSumHolds)
-{
-    const std::pair<std::string, bool> rows[] = {
-        {"$GPTXT,01,01,02,ANTSTATUS=OK*3B", true},
-        {"$GPTXT,01,01,02,ANTSTATUS=OK*3b", true},
-        {"$GPTXT,01,01,02,ANTSTATUS=OK*3C", false},
-        {"$GPTXT,01,01,02,ANTSTATUS=OK*3", false},
-        {"$GPTXT,01,01,02,ANTSTATUS=OK*3G", false},
-        {"$GPTXT,01,01,02,ANTSTATUS=OK3B", false},
-        {"$GPTXT,01,01,02,ANTSTATUS=OK*3B\r", false},
-        {"$GPTXT,01,$1,02,ANTSTATUS=OK*45", false},
-        {"$gptxt,01*42", false},
-        {"$,01*2D", false},
-        {"$A*41", true},
-        {"!AIVDM,1,1,,A,13aEOK?P00PD2wVMdLDRhgvL289?,0*26", true},
-        {"GPTXT,01*62", false},
-        {"", false},
-        {"$*00", false},
-        {kTxt128, true},
-    };
-    for (const auto& [sentence, holds] : rows) {
-        EXPECT_EQ(holds, NmeaChecksumHolds(sentence)) << sentence;
-    }
-}
-
 TEST(NmeaTime, JapanTimeRollsOverDaysMonthsAndYears)
 {
     const struct
@@ -328,25 +303,6 @@ TEST(NmeaTime, JapanTimeRollsOverDaysMonthsAndYears)
     };
     for (const auto& row : rows) {
         EXPECT_EQ(row.expected, JapanTime(row.time, row.date));
-    }
-}
-
-TEST(NmeaSpeeds, ListenAtEachSpeedThenGiveUp)
-{
-    const struct
-    {
-        std::size_t index, count;
-        std::uint32_t elapsedMs;
-        unsigned good;
-        SpeedStep expected;
-    } rows[] = {
-        {0, 4, 0, 0, SpeedStep::Listen},   {0, 4, 1999, 0, SpeedStep::Listen},  {0, 4, 2000, 0, SpeedStep::TryNext},
-        {0, 4, 150, 1, SpeedStep::Found},  {2, 4, 5000, 0, SpeedStep::TryNext}, {3, 4, 2000, 0, SpeedStep::GiveUp},
-        {3, 4, 2500, 2, SpeedStep::Found}, {0, 1, 2000, 0, SpeedStep::GiveUp}, // a speed set by the user
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.expected, NextSpeedStep(row.index, row.count, row.elapsedMs, row.good))
-            << row.index << " " << row.elapsedMs << " " << row.good;
     }
 }
 
