@@ -49,13 +49,7 @@ void CCsId::ClosePort(bool report)
 
 DCB CCsId::LineSettings()
 {
-    DCB settings = {};
-    settings.DCBlength = sizeof(DCB);
-    settings.BaudRate = CBR_9600;
-    settings.ByteSize = 8;
-    settings.Parity = NOPARITY;
-    settings.StopBits = ONESTOPBIT;
-    return settings;
+    return LineSettings8N1(CBR_9600);
 }
 
 const char* CCsId::FirstCommand(bool simpleCoordinates)

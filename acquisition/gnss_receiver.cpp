@@ -12,17 +12,6 @@ CGnssReceiver::~CGnssReceiver()
     m_port.SetListener(nullptr);
 }
 
-DCB CGnssReceiver::LineSettings(unsigned baud)
-{
-    DCB settings = {};
-    settings.DCBlength = sizeof(DCB);
-    settings.BaudRate = baud;
-    settings.ByteSize = 8;
-    settings.Parity = NOPARITY;
-    settings.StopBits = ONESTOPBIT;
-    return settings;
-}
-
 void CGnssReceiver::SetNotify(HWND window, UINT message, UINT errorMessage)
 {
     m_port.SetBoxOwner(window);

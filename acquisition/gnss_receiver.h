@@ -20,8 +20,6 @@ public:
     CGnssReceiver(const CGnssReceiver&) = delete;
     CGnssReceiver& operator=(const CGnssReceiver&) = delete;
 
-    // The line settings of a receiver at `baud` (8 data bits, no parity, one stop bit).
-    static DCB LineSettings(unsigned baud);
     // The window told of the fix (`message`) and of the reader's errors (`errorMessage`).
     void SetNotify(HWND window, UINT message, UINT errorMessage);
     // Takes a device CSerialPort::OpenDevice set up; what it hears from now on is read.

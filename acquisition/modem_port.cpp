@@ -12,17 +12,6 @@ CModemPort::~CModemPort()
     m_port.SetListener(nullptr);
 }
 
-DCB CModemPort::LineSettings(unsigned baud)
-{
-    DCB settings = {};
-    settings.DCBlength = sizeof(DCB);
-    settings.BaudRate = baud;
-    settings.ByteSize = 8;
-    settings.Parity = NOPARITY;
-    settings.StopBits = ONESTOPBIT;
-    return settings;
-}
-
 void CModemPort::SetNotify(HWND window, UINT message, UINT errorMessage)
 {
     m_port.SetBoxOwner(window);

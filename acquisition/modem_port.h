@@ -22,8 +22,6 @@ public:
     CModemPort& operator=(const CModemPort&) = delete;
 
     // The line settings at `baud` (8 data bits, no parity, one stop bit); a USB modem's AT
-    // port takes any speed.
-    static DCB LineSettings(unsigned baud);
     // The window told of a complete answer (`message`) and of the reader's errors.
     void SetNotify(HWND window, UINT message, UINT errorMessage);
     bool Adopt(HANDLE device, const DCB& configured);

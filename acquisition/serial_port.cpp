@@ -25,6 +25,17 @@ void CALLBACK WakeReader(ULONG_PTR) {}
 
 } // namespace
 
+DCB LineSettings8N1(unsigned baud)
+{
+    DCB settings = {};
+    settings.DCBlength = sizeof(DCB);
+    settings.BaudRate = baud;
+    settings.ByteSize = 8;
+    settings.Parity = NOPARITY;
+    settings.StopBits = ONESTOPBIT;
+    return settings;
+}
+
 CSerialPort::CSerialPort()
     : m_dwReadThreadId(0), m_dwPreReadPause(0), m_pListener(nullptr), m_dwOpenAttempts(30), m_dwAttemptInterval(100),
       m_dwOpen(0), m_hDevice(INVALID_HANDLE_VALUE), m_dcb()

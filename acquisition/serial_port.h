@@ -24,6 +24,9 @@ public:
     virtual void OnReadError(const std::wstring& text) = 0;
 };
 
+// Line settings of `baud`, 8 data bits, no parity, one stop bit: what every module here speaks.
+DCB LineSettings8N1(unsigned baud);
+
 // The serial device the W-SIM module is reached through, with its polling reader thread.
 class CSerialPort
 {

@@ -59,7 +59,7 @@ void EndWithBox(HWND dialog, const std::wstring& text)
 
 void StartOpening(HWND dialog)
 {
-    if (!g_fix.opening.Start(dialog, WM_TAVRIN_TASK_DONE, CGnssReceiver::LineSettings(g_fix.wait.Speed()), g_fix.port,
+    if (!g_fix.opening.Start(dialog, WM_TAVRIN_TASK_DONE, LineSettings8N1(g_fix.wait.Speed()), g_fix.port,
                              kOpenAttempts, kOpenIntervalMs, nullptr)) {
         EndWithBox(dialog, NoReceiverText(g_fix.port));
     }

@@ -102,8 +102,8 @@ void TakeAnswer(HWND dialog)
 
 void StartOpening(HWND dialog)
 {
-    if (!g_modemState.opening.Start(dialog, WM_TAVRIN_TASK_DONE, CModemPort::LineSettings(g_modemState.baud),
-                                    g_modemState.port, 30, 100, nullptr)) {
+    if (!g_modemState.opening.Start(dialog, WM_TAVRIN_TASK_DONE, LineSettings8N1(g_modemState.baud), g_modemState.port,
+                                    30, 100, nullptr)) {
         EndWithBox(dialog, ModemSilentText(g_modemState.port));
     }
 }
