@@ -29,6 +29,33 @@
 #define IDS_KEY_FIXWAIT 1020
 #define IDS_KEY_GEOLOCATEURL 1021
 
+// Texts the user reads (common/texts.h), one range and one STRINGTABLE block of tavrin.rc per
+// area. An entry that takes values names them in its comment, in order: %1, %2, ...
+
+// 2000-2499: the main window, its menu and commands, the send job, the browser
+
+
+// 2500-2999: the data connection, its dialog and the carrier's lookup
+
+
+// 3000-3299: the serial port, the W-SIM and the wait for a device
+
+
+// 3300-3599: GNSS receivers, on a serial port or on the network
+
+
+// 3600-3899: cellular modems and the geolocation service
+
+
+// 4000-4499: the settings file and the settings screen
+
+
+// 4500-4799: the port search
+
+
+// 4800-4999: the list editor, the file chooser and the about box
+
+
 // Icon, menu, soft-key bar, accelerators
 #define IDI_TAVRIN 101
 #define IDM_MAIN 102

@@ -736,6 +736,8 @@ class Context:
         self.func, self.file, self.args, self.caller = func, file, args, caller
 
 
+# The values of a string table entry that Text(id, {values}) fills in: %1 ... %9.
+PLACEHOLDER = re.compile(r"%%|%[1-9]")
 CONVERSION = re.compile(r"%%|%[-+ #0]*(\*|\d*)(?:\.(\*|\d+))?(?:hh|h|ll|l|L|z|j|t|I64|I32|I)?([diouxXeEfgGaAcCsSpn])")
 
 
@@ -1083,6 +1085,18 @@ class Resolver:
         if name in FORMATTERS and not method:
             need_text(f, i, paths)
             return {(t,) * len(paths) for t in self.format(f, i, args, FORMATTERS[name], ctx)}
+        if name == "Text" and not method and qualifier is None:
+            # A string table entry by its id; the values it takes may be any text.
+            need_text(f, i, paths)
+            if not args:
+                raise Unfollowed(f, i, "Text without an id")
+            found = set()
+            for entry in self.single(args[0], ctx):
+                if entry is None:
+                    raise Unfollowed(f, i, "Text of an id the check cannot tell")
+                filled = PLACEHOLDER.sub(lambda m: "%" if m.group() == "%%" else HOLE, entry.full)
+                found.add((Text.literal(filled, entry.where),) * len(paths))
+            return found
         if name in ("wstring", "basic_string", "move", "MAKEINTRESOURCEW", "MAKEINTRESOURCE") and not method:
             if len(args) > 1:
                 raise Unfollowed(f, i, f"`{name}` of several arguments")
@@ -1390,12 +1404,13 @@ def guide_message_cells(guide_text):
     return cells
 
 
-def unshowable_rows(cells, shown, literals, dead):
+def unshowable_rows(cells, shown, literals, dead, strings):
     """Rows of the guide that name a text the program cannot show: a message no box shows, or
     an inserted text that no box shows and the code makes nowhere (or only records)."""
     texts = showable_texts(shown)
     shown_patterns = {pattern(t.full) for t in texts} | {pattern(t.shape) for t in texts if t.inserts}
     made = {pattern(CONVERSION.sub(HOLE, t)) for ts in literals.values() for t in ts if t.strip() and t not in dead}
+    made |= {pattern(PLACEHOLDER.sub(HOLE, t)) for t in strings.values() if t.strip()}
     problems = []
     for number, message, cell in cells:
         if any(p.fullmatch(cell) for p in shown_patterns):
@@ -1420,7 +1435,7 @@ def check(program, rows, cells=None):
         if path in literals and text not in literals[path]:
             problems.append(f"{path}: no longer records {text!r}: take it from RECORDED_ONLY")
     if cells is not None:
-        problems = problems + unshowable_rows(cells, shown, literals, dead)
+        problems = problems + unshowable_rows(cells, shown, literals, dead, program.strings)
     for text, caption in shown:
         if text is not None and text.full.strip() and not text.full.replace(HOLE, "").strip():
             problems.append(f"{text.where}: cannot follow a message's text: it is all inserted by a format")
@@ -1524,7 +1539,7 @@ def self_test():
 
     def run(code, more=None):
         sources = {"a.cpp": box + code, **(more or {})}
-        problems, shown, functions = check(Program(sources, {"IDS_A": "A"}), rows)
+        problems, shown, functions = check(Program(sources, {"IDS_A": "A", "IDS_B": "B %1 of 100%%"}), rows)
         return problems, {(readable(t), c and c.full) for t, c in shown if t is not None}, functions
 
     class ResolverTest(unittest.TestCase):
@@ -1577,6 +1592,9 @@ def self_test():
                 ("a resource string loaded by a helper",
                  "std::wstring Load(UINT id) { wchar_t b[64]; LoadStringW(0, id, b, 64); return b; }"
                  'void F() { ShowMessageBox(0, Load(IDS_A), L"Error", 0); }', error_a),
+                ("string table entries by id, their values any text",
+                 'void F(int k) { ShowMessageBox(0, k ? Text(IDS_A) : Text(IDS_B, {L"x"}), L"Error", 0); }',
+                 {("A", "Error"), ("B … of 100%", "Error")}),
                 ("a member set through a method",
                  "class K : public Base { public: void Set(const wchar_t* t) { m_t = t; } std::wstring m_t; };"
                  'void F(K& k) { k.Set(L"A"); } void G(K& k) { ShowMessageBox(0, k.Get(), L"Error", 0); }'

@@ -1,3 +1,4 @@
+#include "common/texts.h"
 #include "resources/resource.h"
 #include "settings/memory_settings_host.h"
 #include "settings/settings_win.h"
@@ -87,7 +88,9 @@ TEST_F(SettingsWindowTest, StringTableHoldsTheBuiltInKeyNames)
 {
     for (unsigned id = IDS_INI_SECTION; id <= IDS_KEY_FORMATINDEX; ++id) {
         EXPECT_EQ(Win32SettingsHost().LoadText(m_instance, id), CMemorySettingsHost::BuiltInText(id)) << id;
+        EXPECT_EQ(Text(id), CMemorySettingsHost::BuiltInText(id)) << id; // the program's own texts, the same way
     }
+    EXPECT_EQ(Text(IDS_SOFTKEY_MENU), L"メニュー");
 }
 
 TEST_F(SettingsWindowTest, RoundTripThroughRealControls)
