@@ -48,6 +48,17 @@
 
 
 // 4000-4499: the settings file and the settings screen
+// Why a file could not be read or written (the last line of the file boxes).
+#define IDS_FILE_NOT_FOUND 4000
+#define IDS_FILE_NO_ACCESS 4001
+#define IDS_FILE_TOO_LARGE 4002
+#define IDS_FILE_DISK_FULL 4003
+#define IDS_FILE_NO_MEMORY 4004
+// %1: the platform's error code
+#define IDS_FILE_ERROR_CODE 4005
+#define IDS_FILE_NOT_TEXT 4006
+#define IDS_FILE_UNKNOWN_ENCODING 4007
+#define IDS_FILE_NO_SECTION 4008
 
 
 // 4500-4799: the port search

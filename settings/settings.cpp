@@ -248,7 +248,9 @@ bool CSettings::Load(const wchar_t* path)
     try {
         CSettings loaded(*this);
         if (!loaded.ReadFrom(path)) {
-            return Failed(m_host->Files().LastFailure());
+            // A file that is no settings file changes nothing either: "保存" would otherwise
+            // write the factory settings over a file the user meant to keep.
+            return Failed(loaded.m_ini.ReadFailure());
         }
         std::swap(*this, loaded);
         try {
