@@ -56,16 +56,18 @@ std::optional<std::uint64_t> Number(const std::optional<std::wstring>& value, st
 
 ModuleKind ModuleFromSetting(const std::optional<std::wstring>& value)
 {
-    if (!value) {
-        return ModuleKind::WSim;
-    }
-    const std::wstring text = Trimmed(*value);
-    for (ModuleKind kind : {ModuleKind::Nmea, ModuleKind::Modem}) {
+    return value ? ModuleNamedBy(*value).value_or(ModuleKind::WSim) : ModuleKind::WSim;
+}
+
+std::optional<ModuleKind> ModuleNamedBy(const std::wstring& value)
+{
+    const std::wstring text = Trimmed(value);
+    for (ModuleKind kind : {ModuleKind::WSim, ModuleKind::Nmea, ModuleKind::Modem}) {
         if (SameIgnoringCase(text, ModuleSettingText(kind))) {
             return kind;
         }
     }
-    return ModuleKind::WSim;
+    return std::nullopt;
 }
 
 const wchar_t* ModuleSettingText(ModuleKind kind)
@@ -97,4 +99,10 @@ unsigned FixWaitSeconds(const std::optional<std::wstring>& value)
         return kDefaultFixWaitSeconds;
     }
     return *seconds < kMinFixWaitSeconds ? kMinFixWaitSeconds : static_cast<unsigned>(*seconds);
+}
+
+bool IsFixWaitInRange(const std::wstring& value)
+{
+    const std::optional<std::uint64_t> seconds = Number(value, kMaxFixWaitSeconds + 1ULL);
+    return seconds && *seconds >= kMinFixWaitSeconds && *seconds <= kMaxFixWaitSeconds;
 }

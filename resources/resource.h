@@ -59,6 +59,14 @@
 #define IDS_FILE_NOT_TEXT 4006
 #define IDS_FILE_UNKNOWN_ENCODING 4007
 #define IDS_FILE_NO_SECTION 4008
+// Why the settings screen refuses a value, one per key it shows. %1, %2: the lowest and the
+// highest value the key takes.
+#define IDS_SETTING_BAD_CONNECTWAIT 4020
+#define IDS_SETTING_BAD_FIXWAIT 4021
+#define IDS_SETTING_BAD_BAUD 4022
+#define IDS_SETTING_BAD_SERVICEURL 4023
+#define IDS_SETTING_BAD_GEOLOCATEURL 4024
+#define IDS_SETTING_BAD_PORT 4025
 
 
 // 4500-4799: the port search
