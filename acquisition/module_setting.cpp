@@ -1,17 +1,10 @@
 #include "acquisition/module_setting.h"
 
+#include "common/text_format.h"
+
 #include <cstdint>
 
 namespace {
-
-std::wstring Trimmed(const std::wstring& text)
-{
-    const size_t first = text.find_first_not_of(L" \t");
-    if (first == std::wstring::npos) {
-        return std::wstring();
-    }
-    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
-}
 
 bool SameIgnoringCase(const std::wstring& text, const wchar_t* ascii)
 {
@@ -35,7 +28,7 @@ std::optional<std::uint64_t> Number(const std::optional<std::wstring>& value, st
     if (!value) {
         return std::nullopt;
     }
-    const std::wstring text = Trimmed(*value);
+    const std::wstring text = TrimBlanks(*value);
     if (text.empty()) {
         return std::nullopt;
     }
@@ -61,7 +54,7 @@ ModuleKind ModuleFromSetting(const std::optional<std::wstring>& value)
 
 std::optional<ModuleKind> ModuleNamedBy(const std::wstring& value)
 {
-    const std::wstring text = Trimmed(value);
+    const std::wstring text = TrimBlanks(value);
     for (ModuleKind kind : {ModuleKind::WSim, ModuleKind::Nmea, ModuleKind::Modem}) {
         if (SameIgnoringCase(text, ModuleSettingText(kind))) {
             return kind;

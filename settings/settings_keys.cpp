@@ -16,31 +16,27 @@ constexpr long long kMaxInt = INT32_MAX;
 // The rules themselves stay with the code that uses each key (module_setting.h for the
 // module's keys, service_url.h for the services); the list names them.
 const std::vector<SettingKey> kKeys = {
-    {IDS_KEY_URLINDEX, L"URLINDEX", SettingKind::ListIndex, false, L"0", -1, kMaxInt, BadValue::LeadingDigits, 0, 0},
-    {IDS_KEY_URL, L"URL", SettingKind::ListEntries, false, nullptr, 0, 0, BadValue::LeadingDigits, 0, IDS_KEY_URLINDEX},
+    {IDS_KEY_URLINDEX, L"URLINDEX", SettingKind::ListIndex, false, L"0", -1, kMaxInt, BadValue::LeadingDigits, 0},
+    {IDS_KEY_URL, L"URL", SettingKind::ListEntries, false, nullptr, 0, 0, BadValue::LeadingDigits, IDS_KEY_URLINDEX},
     {IDS_KEY_BROWSERINDEX, L"BROWSERINDEX", SettingKind::ListIndex, false, L"0", -1, kMaxInt, BadValue::LeadingDigits,
-     0, 0},
-    {IDS_KEY_BROWSER, L"BROWSER", SettingKind::ListEntries, false, nullptr, 0, 0, BadValue::LeadingDigits, 0,
-     IDS_KEY_BROWSERINDEX},
-    {IDS_KEY_LOCATEEASY, L"LOCATEEASY", SettingKind::Flag, false, L"FALSE", 0, 0, BadValue::Off, 0, 0},
-    {IDS_KEY_STARTUPALL, L"STARTUPALL", SettingKind::Flag, false, L"FALSE", 0, 0, BadValue::Off, 0, 0},
-    {IDS_KEY_AUTOCONNECT, L"AUTOCONNECT", SettingKind::Flag, false, L"FALSE", 0, 0, BadValue::Off, 0, 0},
-    {IDS_KEY_AUTOBROWSER, L"AUTOBROWSER", SettingKind::Flag, false, L"TRUE", 0, 0, BadValue::Off, 0, 0},
-    {IDS_KEY_CONNECTWAIT, L"CONNECTWAIT", SettingKind::Number, false, L"3000", 0, kMaxConnectWait,
-     BadValue::LeadingDigits, IDS_SETTING_BAD_CONNECTWAIT, 0},
-    {IDS_KEY_BROWSERWAIT, L"BROWSERWAIT", SettingKind::Number, false, L"3000", 0, kMaxInt, BadValue::LeadingDigits, 0,
      0},
-    {IDS_KEY_SERVICEURL, L"SERVICEURL", SettingKind::Url, true, L"", 0, 0, BadValue::RefusedAtSend,
-     IDS_SETTING_BAD_SERVICEURL, 0},
-    {IDS_KEY_PORT, L"PORT", SettingKind::Device, true, L"", 0, 0, BadValue::OpenedAsWritten, IDS_SETTING_BAD_PORT, 0},
-    {IDS_KEY_LOOKUPCACHE, L"LOOKUPCACHE", SettingKind::Flag, true, L"FALSE", 0, 0, BadValue::Off, 0, 0},
-    {IDS_KEY_MODULE, L"MODULE", SettingKind::Module, true, L"W-SIM", 0, 0, BadValue::WSim, 0, 0},
-    {IDS_KEY_BAUD, L"BAUD", SettingKind::Speed, true, L"", kMinBaud, kMaxBaud, BadValue::SpeedSearched,
-     IDS_SETTING_BAD_BAUD, 0},
+    {IDS_KEY_BROWSER, L"BROWSER", SettingKind::ListEntries, false, nullptr, 0, 0, BadValue::LeadingDigits,
+     IDS_KEY_BROWSERINDEX},
+    {IDS_KEY_LOCATEEASY, L"LOCATEEASY", SettingKind::Flag, false, L"FALSE", 0, 0, BadValue::Off, 0},
+    {IDS_KEY_STARTUPALL, L"STARTUPALL", SettingKind::Flag, false, L"FALSE", 0, 0, BadValue::Off, 0},
+    {IDS_KEY_AUTOCONNECT, L"AUTOCONNECT", SettingKind::Flag, false, L"FALSE", 0, 0, BadValue::Off, 0},
+    {IDS_KEY_AUTOBROWSER, L"AUTOBROWSER", SettingKind::Flag, false, L"TRUE", 0, 0, BadValue::Off, 0},
+    {IDS_KEY_CONNECTWAIT, L"CONNECTWAIT", SettingKind::Number, false, L"3000", 0, kMaxConnectWait,
+     BadValue::LeadingDigits, 0},
+    {IDS_KEY_BROWSERWAIT, L"BROWSERWAIT", SettingKind::Number, false, L"3000", 0, kMaxInt, BadValue::LeadingDigits, 0},
+    {IDS_KEY_SERVICEURL, L"SERVICEURL", SettingKind::Url, true, L"", 0, 0, BadValue::RefusedAtSend, 0},
+    {IDS_KEY_PORT, L"PORT", SettingKind::Device, true, L"", 0, 0, BadValue::OpenedAsWritten, 0},
+    {IDS_KEY_LOOKUPCACHE, L"LOOKUPCACHE", SettingKind::Flag, true, L"FALSE", 0, 0, BadValue::Off, 0},
+    {IDS_KEY_MODULE, L"MODULE", SettingKind::Module, true, L"W-SIM", 0, 0, BadValue::WSim, 0},
+    {IDS_KEY_BAUD, L"BAUD", SettingKind::Speed, true, L"", kMinBaud, kMaxBaud, BadValue::SpeedSearched, 0},
     {IDS_KEY_FIXWAIT, L"FIXWAIT", SettingKind::Number, true, L"60", kMinFixWaitSeconds, kMaxFixWaitSeconds,
-     BadValue::NearestInRange, IDS_SETTING_BAD_FIXWAIT, 0},
-    {IDS_KEY_GEOLOCATEURL, L"GEOLOCATEURL", SettingKind::Url, true, L"", 0, 0, BadValue::RefusedAtSend,
-     IDS_SETTING_BAD_GEOLOCATEURL, 0},
+     BadValue::NearestInRange, 0},
+    {IDS_KEY_GEOLOCATEURL, L"GEOLOCATEURL", SettingKind::Url, true, L"", 0, 0, BadValue::RefusedAtSend, 0},
 };
 
 // Decimal digits only, as the program writes a number, within min..max.
@@ -84,6 +80,31 @@ bool IsGood(const SettingKey& key, const std::wstring& value)
     return false;
 }
 
+// Why the settings screen refuses a value, for each key it has a field for.
+const struct
+{
+    unsigned nameId;
+    unsigned reasonId;
+} kReasons[] = {
+    {IDS_KEY_CONNECTWAIT, IDS_SETTING_BAD_CONNECTWAIT},
+    {IDS_KEY_SERVICEURL, IDS_SETTING_BAD_SERVICEURL},
+    {IDS_KEY_PORT, IDS_SETTING_BAD_PORT},
+    {IDS_KEY_BAUD, IDS_SETTING_BAD_BAUD},
+    {IDS_KEY_FIXWAIT, IDS_SETTING_BAD_FIXWAIT},
+    {IDS_KEY_GEOLOCATEURL, IDS_SETTING_BAD_GEOLOCATEURL},
+};
+
+// The reason, with the range the key takes; empty for a key without a field.
+std::wstring ReasonOf(const SettingKey& key)
+{
+    for (const auto& row : kReasons) {
+        if (row.nameId == key.nameId) {
+            return Text(row.reasonId, {NumberText(key.min), NumberText(key.max)});
+        }
+    }
+    return std::wstring();
+}
+
 } // namespace
 
 const std::vector<SettingKey>& SettingKeys()
@@ -107,7 +128,7 @@ bool IsGoodSettingValue(const SettingKey& key, const std::wstring& value, std::w
         return true;
     }
     if (reason != nullptr) {
-        *reason = key.reasonId != 0 ? Text(key.reasonId, {NumberText(key.min), NumberText(key.max)}) : std::wstring();
+        *reason = ReasonOf(key);
     }
     return false;
 }

@@ -5,7 +5,8 @@
 
 // The keys of the settings file: the one list that the file's reader and writer, the settings
 // screen and the guide go by. Each key has its factory value, what it takes, and what the
-// program does with a value outside that.
+// program does with a value outside that; beside the list, the settings screen's reason for
+// refusing such a value of each key it has a field for.
 
 enum class SettingKind
 {
@@ -41,9 +42,7 @@ struct SettingKey
     const wchar_t* value; // the factory value as the file writes it; null for the lists' entries
     long long min, max;   // Number and Speed
     BadValue bad;
-    unsigned reasonId; // IDS_SETTING_BAD_...: why the settings screen refuses a value; 0 when
-                       // the screen has no field for the key or cannot hold a bad value
-    unsigned indexId;  // ListEntries: the nameId of the list's index key
+    unsigned indexId; // ListEntries: the nameId of the list's index key
 };
 
 // Every key, in the order the file holds them.
