@@ -74,6 +74,7 @@ struct CNetworkPort::Shared
     ReceiverAddress address;
     std::atomic<bool> stop{false};
     std::atomic<bool> connected{false};
+    std::atomic<bool> resolving{false}; // in the resolver, which no stop request reaches
     std::atomic<std::uint64_t> bytes{0};
     std::mutex lock; // the listener, against Close
     IReceiveEvent* listener = nullptr;
@@ -152,7 +153,9 @@ struct CNetworkPort::Shared
         hints.ai_flags = AI_NUMERICSERV;
         CAddrInfo found;
         const std::wstring port = std::to_wstring(address.port);
+        resolving = true;
         const int looked = GetAddrInfoW(address.host.c_str(), port.c_str(), &hints, &found.list);
+        resolving = false;
         if (Stopping()) {
             return CSocket();
         }
@@ -348,8 +351,11 @@ void CNetworkPort::Close()
         std::lock_guard<std::mutex> guard(m_shared->lock);
         m_shared->listener = nullptr;
     }
-    // Never terminated: a thread held in the resolver may hold its locks.
-    WaitForSingleObject(m_thread.Get(), kStopWaitMs);
+    // Never terminated: a thread held in the resolver may hold its locks. One that is there
+    // is not waited for either: it ends by itself once the resolver returns.
+    if (!m_shared->resolving.load()) {
+        WaitForSingleObject(m_thread.Get(), kStopWaitMs);
+    }
     m_thread.Close();
     m_shared.reset();
 }

@@ -34,7 +34,8 @@ public:
     // Bytes read so far (stream bytes, or datagram bytes).
     std::uint64_t BytesReceived() const;
     // Ends the connection, also while it is being made: once this returns nothing reaches the
-    // listener. The thread is waited for up to a second; one held in a name look-up ends by
+    // listener, and the socket is closed (the thread notices within kNetworkPollMs and is
+    // waited for up to a second). A thread in a name look-up is not waited for: it ends by
     // itself when the look-up returns.
     void Close();
 

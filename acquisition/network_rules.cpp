@@ -3,13 +3,23 @@
 #include "common/texts.h"
 #include "resources/resource.h"
 
+#include <algorithm>
+
 CNetworkFixWait::CNetworkFixWait(ReceiverTransport transport, unsigned fixWaitSeconds)
     : m_transport(transport), m_fixWaitMs(fixWaitSeconds * 1000u)
 {
 }
 
-NetworkWaitStep CNetworkFixWait::OnTick(std::uint32_t elapsedMs, const ReceiverHeard& heard)
+NetworkWaitStep CNetworkFixWait::OnTick(std::uint32_t sinceOpenMs, const ReceiverHeard& heard)
 {
+    if (!m_connectedAt) {
+        if (!heard.connected) {
+            const bool over = sinceOpenMs >= kNetworkReachMs || sinceOpenMs >= m_fixWaitMs;
+            return over ? NetworkWaitStep::NoConnection : NetworkWaitStep::Listen;
+        }
+        m_connectedAt = sinceOpenMs;
+    }
+    const std::uint32_t elapsedMs = sinceOpenMs - *m_connectedAt;
     if (heard.bytes != m_bytes) {
         m_bytes = heard.bytes;
         m_bytesAt = elapsedMs;
@@ -45,6 +55,8 @@ std::wstring NetworkWaitText(NetworkWaitStep step, const ReceiverAddress& addres
 {
     const std::wstring where = ReceiverAddressText(address);
     switch (step) {
+    case NetworkWaitStep::NoConnection:
+        return Text(IDS_NET_CONNECT_TIMEOUT, {where, NumberText(std::min(kNetworkReachMs / 1000, fixWaitSeconds))});
     case NetworkWaitStep::Silent:
         return Text(IDS_NET_SILENT, {where, NumberText(kNetworkListenMs / 1000)});
     case NetworkWaitStep::NoDatagram:

@@ -13,6 +13,9 @@
 
 // A connection to a host (each of its addresses in turn) stands within this, or the wait ends.
 constexpr std::uint32_t kNetworkConnectMs = 10000;
+// The whole way to a connection, the name look-up included (the resolver takes no time-out):
+// a wait that has no connection by then ends.
+constexpr std::uint32_t kNetworkReachMs = 20000;
 // A peer that sends nothing for this long is silent; one that sends, but nothing of the
 // receiver's language, is not a receiver. Receivers speak at least once a second.
 constexpr std::uint32_t kNetworkListenMs = 10000;
@@ -26,6 +29,7 @@ constexpr std::uint32_t kNetworkPollMs = 50;
 // What the reader under the transport has heard so far.
 struct ReceiverHeard
 {
+    bool connected = false;                 // the connection stands (udp: the socket listens)
     std::uint64_t bytes = 0;                // received: stream bytes, or datagram bytes
     unsigned goodSentences = 0;             // NMEA sentences whose checksum held (tcp, udp)
     bool gpsdAnswered = false;              // gpsd's greeting came (gpsd)
@@ -34,13 +38,14 @@ struct ReceiverHeard
 
 enum class NetworkWaitStep
 {
-    Listen,     // keep waiting
-    Silent,     // nothing came for kNetworkListenMs (tcp, gpsd: nothing at all, or no longer)
-    NoDatagram, // udp: no datagram at all
-    NotNmea,    // bytes came, but never a good NMEA sentence (tcp, udp)
-    NotGpsd,    // bytes came, but gpsd never greeted (gpsd)
-    NoDevice,   // gpsd has no receiver
-    NoFix,      // a receiver speaks, but no fix came within the fix wait
+    Listen,       // keep waiting
+    NoConnection, // no connection within kNetworkReachMs (or the fix wait, when shorter)
+    Silent,       // nothing came for kNetworkListenMs (tcp, gpsd: nothing at all, or no longer)
+    NoDatagram,   // udp: no datagram at all
+    NotNmea,      // bytes came, but never a good NMEA sentence (tcp, udp)
+    NotGpsd,      // bytes came, but gpsd never greeted (gpsd)
+    NoDevice,     // gpsd has no receiver
+    NoFix,        // a receiver speaks, but no fix came within the fix wait
 };
 
 class CNetworkFixWait
@@ -48,15 +53,16 @@ class CNetworkFixWait
 public:
     CNetworkFixWait(ReceiverTransport transport, unsigned fixWaitSeconds);
 
-    // One tick: `elapsedMs` since the connection stood (udp: since the socket listened), with
-    // what was heard. A fix is taken before the tick; after a step other than Listen the wait
-    // is over.
-    NetworkWaitStep OnTick(std::uint32_t elapsedMs, const ReceiverHeard& heard);
+    // One tick: `sinceOpenMs` since the transport was opened, with what was heard. The fix
+    // wait and the listening count from the connection. A fix is taken before the tick; after
+    // a step other than Listen the wait is over.
+    NetworkWaitStep OnTick(std::uint32_t sinceOpenMs, const ReceiverHeard& heard);
     std::uint32_t FixWaitMs() const { return m_fixWaitMs; }
 
 private:
     ReceiverTransport m_transport;
     std::uint32_t m_fixWaitMs;
+    std::optional<std::uint32_t> m_connectedAt;
     std::uint64_t m_bytes = 0;
     std::uint32_t m_bytesAt = 0; // when the byte count last grew
     std::optional<std::uint32_t> m_noDeviceSince;

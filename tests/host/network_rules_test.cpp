@@ -13,9 +13,16 @@ struct Tick
     ReceiverHeard heard;
 };
 
-ReceiverHeard Nmea(std::uint64_t bytes, unsigned good)
+ReceiverHeard Connected()
 {
     ReceiverHeard h;
+    h.connected = true;
+    return h;
+}
+
+ReceiverHeard Nmea(std::uint64_t bytes, unsigned good)
+{
+    ReceiverHeard h = Connected();
     h.bytes = bytes;
     h.goodSentences = good;
     return h;
@@ -23,7 +30,7 @@ ReceiverHeard Nmea(std::uint64_t bytes, unsigned good)
 
 ReceiverHeard Gpsd(std::uint64_t bytes, bool answered, std::optional<std::size_t> devices)
 {
-    ReceiverHeard h;
+    ReceiverHeard h = Connected();
     h.bytes = bytes;
     h.gpsdAnswered = answered;
     h.gpsdDevices = devices;
@@ -45,7 +52,7 @@ TEST(NetworkFixWait, EachWayOfFailingEndsTheWaitInItsOwnWords)
         {"tcp peer that never speaks",
          ReceiverTransport::Tcp,
          60,
-         {{0, {}}, {9999, {}}, {10000, {}}},
+         {{0, Connected()}, {9999, Connected()}, {10000, Connected()}},
          NetworkWaitStep::Silent,
          10000},
         {"tcp peer that goes silent",
@@ -75,13 +82,13 @@ TEST(NetworkFixWait, EachWayOfFailingEndsTheWaitInItsOwnWords)
         {"no datagram at all",
          ReceiverTransport::Udp,
          60,
-         {{5000, {}}, {10000, {}}},
+         {{5000, Connected()}, {10000, Connected()}},
          NetworkWaitStep::NoDatagram,
          10000},
         {"no datagram within a short fix wait",
          ReceiverTransport::Udp,
          3,
-         {{3000, {}}},
+         {{3000, Connected()}},
          NetworkWaitStep::NoDatagram,
          3000},
         {"datagrams that stop",
@@ -119,10 +126,38 @@ TEST(NetworkFixWait, EachWayOfFailingEndsTheWaitInItsOwnWords)
           {10000, Gpsd(440, false, std::nullopt)}},
          NetworkWaitStep::NotGpsd,
          10000},
-        {"gpsd port that says nothing", ReceiverTransport::Gpsd, 60, {{10000, {}}}, NetworkWaitStep::Silent, 10000},
+        {"gpsd port that says nothing",
+         ReceiverTransport::Gpsd,
+         60,
+         {{10000, Connected()}},
+         NetworkWaitStep::Silent,
+         10000},
+        // The clock of the fix wait starts with the connection; the way to it has its own bound.
+        {"connection after a slow look-up",
+         ReceiverTransport::Tcp,
+         20,
+         {{0, {}}, {8000, {}}, {9000, Nmea(300, 3)}, {28999, Nmea(9000, 90)}, {29000, Nmea(9300, 93)}},
+         NetworkWaitStep::NoFix,
+         29000},
+        {"no connection at all",
+         ReceiverTransport::Gpsd,
+         60,
+         {{0, {}}, {19999, {}}, {20000, {}}},
+         NetworkWaitStep::NoConnection,
+         20000},
+        {"no connection within a short fix wait",
+         ReceiverTransport::Tcp,
+         5,
+         {{4999, {}}, {5000, {}}},
+         NetworkWaitStep::NoConnection,
+         5000},
     };
     for (const Case& c : cases) {
         CNetworkFixWait wait(c.transport, c.fixWait);
+        // A story whose first tick is connected begins with the connection at 0.
+        if (c.ticks.front().heard.connected) {
+            ASSERT_EQ(NetworkWaitStep::Listen, wait.OnTick(0, Connected())) << c.name;
+        }
         NetworkWaitStep step = NetworkWaitStep::Listen;
         std::uint32_t at = 0;
         for (const Tick& tick : c.ticks) {
@@ -143,7 +178,8 @@ TEST(NetworkFixWait, TextsNameTheAddress)
     ReceiverAddress udp{ReceiverTransport::Udp, L"", L"", 10110};
     ReceiverAddress gpsd{ReceiverTransport::Gpsd, L"", L"::1", 2947};
     std::vector<std::wstring> texts;
-    for (NetworkWaitStep step : {NetworkWaitStep::Silent, NetworkWaitStep::NotNmea, NetworkWaitStep::NoFix}) {
+    for (NetworkWaitStep step :
+         {NetworkWaitStep::Silent, NetworkWaitStep::NotNmea, NetworkWaitStep::NoFix, NetworkWaitStep::NoConnection}) {
         texts.push_back(NetworkWaitText(step, tcp, 45));
         EXPECT_NE(std::wstring::npos, texts.back().find(L"tcp://phone.local:11123")) << texts.back();
     }
