@@ -120,6 +120,7 @@ TEST(NetworkFixWait, EachWayOfFailingEndsTheWaitInItsOwnWords)
           {10000, Gpsd(440, false, std::nullopt)}},
          NetworkWaitStep::NotGpsd,
          10000},
+        // The fix wait counts from the connection; the way to it has a bound of its own.
         {"connection after a slow look-up",
          ReceiverTransport::Tcp,
          20,
