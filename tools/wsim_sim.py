@@ -306,8 +306,11 @@ def main():
     network = NetworkReceivers(args.state_dir, args.tcp_port)
     if network.port() is not None:
         print(f"wsim: receiver on tcp://127.0.0.1:{network.port()}", flush=True)
-        with open(os.path.join(args.state_dir, "tcp_port"), "w") as f:
+        # Written whole, then moved into place: a reader never sees it empty.
+        path = os.path.join(args.state_dir, "tcp_port")
+        with open(path + ".tmp", "w") as f:
             f.write(str(network.port()))
+        os.replace(path + ".tmp", path)
     pending = b""
     deaf = False
     talking = False
