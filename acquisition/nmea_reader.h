@@ -51,7 +51,8 @@ struct NmeaFix
     {
         None,
         Gst,
-        Hdop
+        Hdop,
+        Reported // the receiver's own estimate of its error (gpsd's eph)
     } accuracyFrom = Accuracy::None;
     std::optional<NmeaTime> time; // UTC time of day of the fix
     std::optional<NmeaDate> date; // UTC date when an RMC of the same fix gave it
