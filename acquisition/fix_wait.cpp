@@ -1,18 +1,37 @@
 #include "acquisition/fix_wait.h"
 
 #include "common/text_format.h"
+#include "common/texts.h"
+#include "resources/resource.h"
 
 #include <iterator>
 
-CFixWait::CFixWait(std::optional<unsigned> baud, unsigned fixWaitSeconds)
+CFixWait::CFixWait(std::optional<unsigned> baud, unsigned fixWaitSeconds, bool accuracyWanted)
     : m_speeds(baud ? std::vector<unsigned>{*baud}
                     : std::vector<unsigned>(std::begin(kNmeaSpeeds), std::end(kNmeaSpeeds))),
-      m_fixWaitMs(fixWaitSeconds * 1000u)
+      m_fixWaitMs(fixWaitSeconds * 1000u), m_accuracyWanted(accuracyWanted)
 {
+}
+
+FixWaitStep CFixWait::Step(std::uint32_t elapsedMs, unsigned goodSentences, const std::optional<NmeaFix>& fix)
+{
+    if (!fix) {
+        return OnTick(elapsedMs, goodSentences);
+    }
+    if (!m_fixSince) {
+        m_fixSince = elapsedMs;
+    }
+    if (!m_accuracyWanted || fix->epochDone || elapsedMs - *m_fixSince >= kEpochWaitMs) {
+        return FixWaitStep::HandOver;
+    }
+    return FixWaitStep::Listen;
 }
 
 FixWaitStep CFixWait::OnTick(std::uint32_t elapsedMs, unsigned goodSentences)
 {
+    if (m_fixSince) {
+        return FixWaitStep::Listen; // the fix is in; only its epoch is awaited
+    }
     if (m_found) {
         return elapsedMs >= m_fixWaitMs ? FixWaitStep::NoFix : FixWaitStep::Listen;
     }
@@ -58,4 +77,17 @@ std::wstring NoFixText(unsigned seconds)
 std::wstring SpeedFoundText(const std::wstring& port, unsigned speed)
 {
     return Format(L"GNSS受信機（%ls）: %u bps", port.c_str(), speed);
+}
+
+std::wstring FixLogText(const std::wstring& position, NmeaFix::Source source)
+{
+    switch (source) {
+    case NmeaFix::Source::Simulator:
+        return Text(IDS_FIX_SIMULATOR, {position});
+    case NmeaFix::Source::Manual:
+        return Text(IDS_FIX_MANUAL, {position});
+    case NmeaFix::Source::Measured:
+        break;
+    }
+    return position;
 }

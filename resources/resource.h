@@ -42,9 +42,16 @@
 
 
 // 3300-3599: GNSS receivers, on a serial port or on the network
+// A fix's log line (%1: the position) from a receiver in its simulator mode, and given by hand.
+#define IDS_FIX_SIMULATOR 3320
+#define IDS_FIX_MANUAL 3321
 
 
 // 3600-3899: cellular modems and the geolocation service
+// The log line (%1: the position) of an answer the service guessed from the cell's area, and
+// from anything else than the cell (its "fallback").
+#define IDS_GEO_FALLBACK_AREA 3820
+#define IDS_GEO_FALLBACK_OTHER 3821
 
 
 // 4000-4499: the settings file and the settings screen
