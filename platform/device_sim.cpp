@@ -264,6 +264,18 @@ void DelayStorageWrite()
     }
 }
 
+void DelayStorageRead()
+{
+    DWORD ms = 0;
+    {
+        Guard guard;
+        ms = Sim().m_profile.storageReadMs;
+    }
+    if (ms != 0) {
+        Sleep(ms);
+    }
+}
+
 } // namespace devicesim
 
 HRESULT ConnMgrEnumDestinations(int nIndex, CONNMGR_DESTINATION_INFO* pDestInfo)
