@@ -38,12 +38,13 @@
 std::wstring g_strCsId;
 std::wstring g_strSimpleCoords;
 std::optional<WgsPosition> g_lastFix; // a receiver's
-NmeaFix::Source g_lastFixSource = NmeaFix::Source::Measured;
-std::optional<CellTower> g_lastCell; // a modem's
-// The receiver's port is still open after "取得～送信" took a fix whose epoch was being read.
-bool g_bFixEpochOpen = false;
+std::optional<CellTower> g_lastCell;  // a modem's
 
 namespace {
+
+NmeaFix::Source g_lastFixSource = NmeaFix::Source::Measured;
+// The receiver's port is still open after "取得～送信" took a fix whose epoch was being read.
+bool g_bFixEpochOpen = false;
 
 constexpr UINT_PTR kConnectButtonTimer = 100;
 // The lookup cache is written this long after a send, not while the browser it started loads.
@@ -596,6 +597,9 @@ StepOutcome RunStep(JobStep step, HWND window, SendJob& job, const JobSettings& 
     case JobStep::Log:
         if (job.fixEpochOpen) {
             FinishFixEpoch(window, job);
+            if (!IsWindow(window)) {
+                return StepOutcome::Left; // closed while the epoch was read
+            }
             job.position = WgsPositionText(*job.fix);
         }
         AppendLogLine(JobLogLine(settings, job));

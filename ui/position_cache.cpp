@@ -96,7 +96,11 @@ void TakeRead()
         }
     }
     g_read.reset();
+    const bool merged = !g_keptWhileReading.empty();
     g_keptWhileReading.clear();
+    if (merged && g_bChanged) {
+        StartWrite(); // what a send kept meanwhile goes to the file now, not only at exit
+    }
 }
 
 void TakeWrite()
