@@ -1,8 +1,6 @@
 #include "acquisition/fix_wait.h"
 
 #include "common/text_format.h"
-#include "common/texts.h"
-#include "resources/resource.h"
 
 #include <iterator>
 
@@ -21,10 +19,12 @@ FixWaitStep CFixWait::Step(std::uint32_t elapsedMs, unsigned goodSentences, cons
     if (!m_fixSince) {
         m_fixSince = elapsedMs;
     }
-    if (!m_accuracyWanted || fix->epochDone || elapsedMs - *m_fixSince >= kEpochWaitMs) {
-        return FixWaitStep::HandOver;
-    }
-    return FixWaitStep::Listen;
+    return FixGoesOn(*fix, m_accuracyWanted, elapsedMs - *m_fixSince) ? FixWaitStep::HandOver : FixWaitStep::Listen;
+}
+
+bool FixGoesOn(const NmeaFix& fix, bool accuracyWanted, std::uint32_t sinceFixMs)
+{
+    return !accuracyWanted || fix.epochDone || sinceFixMs >= kEpochWaitMs;
 }
 
 FixWaitStep CFixWait::OnTick(std::uint32_t elapsedMs, unsigned goodSentences)
@@ -77,17 +77,4 @@ std::wstring NoFixText(unsigned seconds)
 std::wstring SpeedFoundText(const std::wstring& port, unsigned speed)
 {
     return Format(L"GNSS受信機（%ls）: %u bps", port.c_str(), speed);
-}
-
-std::wstring FixLogText(const std::wstring& position, NmeaFix::Source source)
-{
-    switch (source) {
-    case NmeaFix::Source::Simulator:
-        return Text(IDS_FIX_SIMULATOR, {position});
-    case NmeaFix::Source::Manual:
-        return Text(IDS_FIX_MANUAL, {position});
-    case NmeaFix::Source::Measured:
-        break;
-    }
-    return position;
 }

@@ -28,6 +28,11 @@ enum class FixWaitStep
 // or one that falls silent.
 constexpr std::uint32_t kEpochWaitMs = 1000;
 
+// Whether a fix goes on now: at once when its accuracy is not wanted, else once its epoch is
+// done or `sinceFixMs` (since the fix was first seen) reaches kEpochWaitMs. Any transport's wait
+// (a serial port's CFixWait::Step, a network receiver's) hands over by this.
+bool FixGoesOn(const NmeaFix& fix, bool accuracyWanted, std::uint32_t sinceFixMs);
+
 class CFixWait
 {
 public:
@@ -67,6 +72,3 @@ std::wstring FixWaitProgressText(const std::wstring& port);
 std::wstring NoReceiverText(const std::wstring& port);
 std::wstring NoFixText(unsigned seconds);
 std::wstring SpeedFoundText(const std::wstring& port, unsigned speed);
-// A fix's log line: `position` (WgsPositionText), said plainly when the receiver was in its
-// simulator mode or was given the position by hand.
-std::wstring FixLogText(const std::wstring& position, NmeaFix::Source source);

@@ -178,6 +178,23 @@ constexpr unsigned kKindRmc = 2;
 constexpr unsigned kKindGns = 4;
 constexpr unsigned kKindGst = 8;
 
+// A simulator's position is the furthest from a measured one, then one typed in, then one
+// carried on by dead reckoning.
+int LeastMeasuredRank(FixKind kind)
+{
+    switch (kind) {
+    case FixKind::Simulated:
+        return 3;
+    case FixKind::Manual:
+        return 2;
+    case FixKind::DeadReckoning:
+        return 1;
+    case FixKind::Measured:
+        break;
+    }
+    return 0;
+}
+
 std::optional<double> ReadPositive(std::string_view s)
 {
     std::optional<double> v = ReadNumber(s);
@@ -342,7 +359,7 @@ void CNmeaReader::Read(std::string_view sentence)
         time = ReadTime(f[1]);
         latitude = f[2], north = f[3], longitude = f[4], east = f[5];
         isFix = !f[6].empty() && AllDigits(f[6]) && f[6].find_first_not_of('0') != std::string_view::npos;
-        mode = f[6] == "8" ? 'S' : f[6] == "7" ? 'M' : 0;
+        mode = f[6] == "8" ? 'S' : f[6] == "7" ? 'M' : f[6] == "6" ? 'E' : 0;
         hdop = ReadPositive(f[8]);
     } else if (type == "RMC") {
         kind = kKindRmc;
@@ -367,8 +384,12 @@ void CNmeaReader::Read(std::string_view sentence)
         time = ReadTime(f[1]);
         latitude = f[2], north = f[3], longitude = f[4], east = f[5];
         isFix = f[6].find_first_not_of('N') != std::string_view::npos;
-        // One mode per system: any system simulated or given by hand says so for the fix.
-        mode = f[6].find('S') != std::string_view::npos ? 'S' : f[6].find('M') != std::string_view::npos ? 'M' : 0;
+        // One mode per system: the fix is what its least measured system says.
+        for (char least : {'S', 'M', 'E'}) {
+            if (mode == 0 && f[6].find(least) != std::string_view::npos) {
+                mode = least;
+            }
+        }
         hdop = ReadPositive(f[8]);
     } else if (type == "GST") {
         kind = kKindGst;
@@ -419,10 +440,13 @@ void CNmeaReader::Read(std::string_view sentence)
         return;
     }
     if (isFix && (taken || (time && m_fix->time && *time == *m_fix->time))) {
-        if (mode == 'S') {
-            m_fix->source = NmeaFix::Source::Simulator;
-        } else if (mode == 'M' && m_fix->source == NmeaFix::Source::Measured) {
-            m_fix->source = NmeaFix::Source::Manual;
+        // Any sentence of the epoch may say it; the least measured word stands.
+        const FixKind kind = mode == 'S'   ? FixKind::Simulated
+                             : mode == 'M' ? FixKind::Manual
+                             : mode == 'E' ? FixKind::DeadReckoning
+                                           : FixKind::Measured;
+        if (LeastMeasuredRank(kind) > LeastMeasuredRank(m_fix->kind)) {
+            m_fix->kind = kind;
         }
     }
     FillFromEpoch();

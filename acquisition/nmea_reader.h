@@ -1,5 +1,7 @@
 #pragma once
 
+#include "acquisition/fix_kind.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -51,19 +53,15 @@ struct NmeaFix
     {
         None,
         Gst,
-        Hdop
+        Hdop,
+        Reported // the receiver's own estimate of its error (gpsd's eph)
     } accuracyFrom = Accuracy::None;
     std::optional<NmeaTime> time; // UTC time of day of the fix
     std::optional<NmeaDate> date; // UTC date when an RMC of the same fix gave it
     std::string sentence;         // address of the sentence it came from, e.g. "GNGGA"
-    // What the receiver says made the position: a receiver left in its simulator mode, or given
-    // a position by hand, still reports it as a fix (GGA quality 8 or 7, mode S or M).
-    enum class Source
-    {
-        Measured,
-        Simulator,
-        Manual
-    } source = Source::Measured;
+    // How the receiver came by it: one left in its simulator mode, given a position by hand or
+    // carrying on by dead reckoning still reports a fix (GGA quality 8, 7 or 6; mode S, M or E).
+    FixKind kind = FixKind::Measured;
     // The fix's epoch is over, or has told all it will: accuracy, date and source are final.
     bool epochDone = false;
 };
@@ -86,7 +84,7 @@ enum class FixProgress
 // neither empty nor all N. Its position and time stay; what the rest of its epoch (the
 // sentences of the same UTC time) tells is added until the epoch is done: the accuracy from a
 // GST, else from HDOP (of the sentence itself, or of a GGA or GNS) times kHdopErrorM; the date
-// from an RMC; simulator or manual input from any fix sentence. Receivers differ in order:
+// from an RMC; simulator, manual input or dead reckoning from any fix sentence. Receivers differ in order:
 // u-blox, MTK and Quectel send RMC first and GGA and GST after it, SiRF GGA before RMC.
 //
 // The epoch is done when a sentence of another time comes (the next epoch's first), when the

@@ -2,6 +2,7 @@
 
 #include "common/text_format.h"
 #include "common/texts.h"
+#include "network/bounded_json.h"
 #include "resources/resource.h"
 
 #include <cmath>
@@ -10,53 +11,6 @@
 namespace {
 
 using Json = nlohmann::json;
-
-// Counts nesting on the way, so a deep answer is refused before any tree is built.
-class CDepthCheck : public nlohmann::json_sax<Json>
-{
-public:
-    bool null() override { return true; }
-    bool boolean(bool) override { return true; }
-    bool number_integer(number_integer_t) override { return true; }
-    bool number_unsigned(number_unsigned_t) override { return true; }
-    bool number_float(number_float_t value, const string_t&) override { return std::isfinite(value); }
-    bool string(string_t&) override { return true; }
-    bool binary(binary_t&) override { return false; }
-    bool start_object(std::size_t) override { return ++m_depth <= kGeolocateDepthLimit; }
-    bool key(string_t&) override { return true; }
-    bool end_object() override
-    {
-        --m_depth;
-        return true;
-    }
-    bool start_array(std::size_t) override { return ++m_depth <= kGeolocateDepthLimit; }
-    bool end_array() override
-    {
-        --m_depth;
-        return true;
-    }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
-
-private:
-    int m_depth = 0;
-};
-
-// The parsed answer, or a discarded value when it is too large, too deep or no JSON.
-Json ParseBounded(std::string_view body)
-{
-    if (body.size() > kGeolocateAnswerLimit) {
-        return Json(Json::value_t::discarded);
-    }
-    try {
-        CDepthCheck check;
-        if (!Json::sax_parse(body.begin(), body.end(), &check, nlohmann::detail::input_format_t::json, true, true)) {
-            return Json(Json::value_t::discarded);
-        }
-        return Json::parse(body.begin(), body.end(), nullptr, false, true);
-    } catch (...) {
-        return Json(Json::value_t::discarded);
-    }
-}
 
 // A finite number member of an object.
 bool NumberAt(const Json& object, const char* name, double& out)
@@ -168,7 +122,7 @@ GeolocateOutcome ReadGeolocateAnswer(int httpStatus, std::string_view body)
 {
     GeolocateOutcome o;
     o.httpStatus = httpStatus;
-    const Json answer = ParseBounded(body);
+    const Json answer = ParseBoundedJson(body, kGeolocateAnswerLimit, kGeolocateDepthLimit);
     try {
         if (answer.is_object()) {
             auto error = answer.find("error");
@@ -218,10 +172,10 @@ GeolocateOutcome ReadGeolocateAnswer(int httpStatus, std::string_view body)
     return o;
 }
 
-std::wstring GeolocateLogText(const std::wstring& position, const std::string& fallback)
+std::wstring GeolocateFallbackText(const std::string& fallback)
 {
     if (fallback.empty()) {
-        return position;
+        return std::wstring();
     }
-    return Text(fallback == "lacf" ? IDS_GEO_FALLBACK_AREA : IDS_GEO_FALLBACK_OTHER, {position});
+    return Text(fallback == "lacf" ? IDS_GEO_FALLBACK_AREA : IDS_GEO_FALLBACK_OTHER);
 }

@@ -50,6 +50,6 @@ struct GeolocateOutcome
 // wrong types fail. Never throws.
 GeolocateOutcome ReadGeolocateAnswer(int httpStatus, std::string_view body);
 
-// The log line of an answered position (`position`, WgsPositionText): one from a fallback says
-// plainly that it is a coarse one.
-std::wstring GeolocateLogText(const std::wstring& position, const std::string& fallback);
+// What the log adds behind an answered position that came from a fallback (GeolocateOutcome's):
+// that it is a coarse one, not the cell's; empty for the cell's own.
+std::wstring GeolocateFallbackText(const std::string& fallback);

@@ -210,8 +210,9 @@ class Epoch:
 
 
 class Receiver:
-    def __init__(self, state_dir):
+    def __init__(self, state_dir, log_name="nmea_sent.log"):
         self.state_dir = state_dir
+        self.log_name = log_name
         self.generation = None
         self.tty_fd = None
         self.reset(time.monotonic())
@@ -376,5 +377,5 @@ class Receiver:
         if epoch.fix_ns:
             line += " fix %d" % epoch.fix_ns
         text = escaped(epoch.data).replace("\n", "\n  ")
-        with open(os.path.join(self.state_dir, "nmea_sent.log"), "a", encoding="ascii") as f:
+        with open(os.path.join(self.state_dir, self.log_name), "a", encoding="ascii") as f:
             f.write(line + "\n  " + text.rstrip(" \n") + "\n")

@@ -42,7 +42,7 @@ std::optional<CellTower> g_lastCell;  // a modem's
 
 namespace {
 
-NmeaFix::Source g_lastFixSource = NmeaFix::Source::Measured;
+FixKind g_lastFixKind = FixKind::Measured;
 // The receiver's port is still open after "取得～送信" took a fix whose epoch was being read.
 bool g_bFixEpochOpen = false;
 
@@ -169,11 +169,11 @@ StepOutcome AcquireFix(HWND window, bool thenSend)
     }
     const WgsPosition position = ReceiverPosition(fix);
     g_lastFix = position;
-    g_lastFixSource = fix.source;
+    g_lastFixKind = fix.kind;
     g_bFixEpochOpen = thenSend && !fix.epochDone;
     std::wstring lines = speedFound != 0 ? SpeedFoundText(port, speedFound) : std::wstring();
     if (!thenSend) {
-        lines += (lines.empty() ? L"" : L"\r\n") + FixLogText(WgsPositionText(position), fix.source);
+        lines += (lines.empty() ? L"" : L"\r\n") + WgsPositionText(position) + FixKindText(fix.kind);
     }
     if (!lines.empty()) {
         AppendLogLine(lines);
@@ -481,7 +481,7 @@ StepOutcome GeolocateCell(HWND window, SendJob& job, bool& told, WgsPosition& po
         StepOutcome::Failed);
 }
 
-// The rest of the fix's epoch, read while the port stayed open: its accuracy, date and source.
+// The rest of the fix's epoch, read while the port stayed open: its accuracy, date and kind.
 // Waited for beside the window, at most kEpochWaitMs; what came by then is what the fix has.
 void FinishFixEpoch(HWND window, SendJob& job)
 {
@@ -505,9 +505,9 @@ void FinishFixEpoch(HWND window, SendJob& job)
     const std::optional<NmeaFix> fix = g_receiver.Fix();
     if (fix) {
         job.fix = ReceiverPosition(*fix);
-        job.fixSource = fix->source;
+        job.fixKind = fix->kind;
         g_lastFix = job.fix;
-        g_lastFixSource = fix->source;
+        g_lastFixKind = fix->kind;
     }
 }
 
@@ -571,7 +571,7 @@ void TakeAcquired(SendJob& job)
     job.csId = g_strCsId;
     job.coordinates = g_strSimpleCoords;
     job.fix = g_lastFix;
-    job.fixSource = g_lastFixSource;
+    job.fixKind = g_lastFixKind;
     job.cell = g_lastCell;
 }
 

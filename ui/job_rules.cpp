@@ -1,6 +1,6 @@
 #include "ui/job_rules.h"
 
-#include "acquisition/fix_wait.h"
+#include "acquisition/fix_kind.h"
 #include "common/text_format.h"
 #include "network/geolocate.h"
 
@@ -78,9 +78,9 @@ std::wstring JobLogLine(const JobSettings& settings, const SendJob& job)
         return job.position + L"（キャッシュ）"; // the user sees that nothing was asked
     }
     if (settings.module == ModuleKind::Nmea) {
-        return FixLogText(job.position, job.fixSource);
+        return job.position + FixKindText(job.fixKind);
     }
-    return GeolocateLogText(job.position, job.fallback);
+    return job.position + GeolocateFallbackText(job.fallback);
 }
 
 bool KeepsLookedUpPosition(const JobSettings& settings, bool isPosition)

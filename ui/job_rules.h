@@ -56,18 +56,18 @@ struct JobSettings
 // from elsewhere while the job runs.
 struct SendJob
 {
-    bool getFirst = false;          // "取得～送信": the acquisition comes first
-    std::wstring csId;              // the CS-ID text the lookup and the cache ask about
-    std::wstring coordinates;       // the simple-coordinates text
-    std::optional<WgsPosition> fix; // a receiver's last fix
-    std::optional<CellTower> cell;  // a modem's last serving cell
-    std::wstring url;               // the destination entry's URL
-    std::wstring format;            // and its query template (may be empty)
-    std::wstring serviceUrl;        // the lookup service the settings chose
-    std::wstring cachedPosition;    // what the lookup cache gave (its text); empty when it gave nothing
-    std::wstring expandedUrl;       // the browser's URL
-    std::wstring position;          // the position text the log gets
-    NmeaFix::Source fixSource = NmeaFix::Source::Measured; // how the receiver made its fix
+    bool getFirst = false;               // "取得～送信": the acquisition comes first
+    std::wstring csId;                   // the CS-ID text the lookup and the cache ask about
+    std::wstring coordinates;            // the simple-coordinates text
+    std::optional<WgsPosition> fix;      // a receiver's last fix
+    std::optional<CellTower> cell;       // a modem's last serving cell
+    std::wstring url;                    // the destination entry's URL
+    std::wstring format;                 // and its query template (may be empty)
+    std::wstring serviceUrl;             // the lookup service the settings chose
+    std::wstring cachedPosition;         // what the lookup cache gave (its text); empty when it gave nothing
+    std::wstring expandedUrl;            // the browser's URL
+    std::wstring position;               // the position text the log gets
+    FixKind fixKind = FixKind::Measured; // how the receiver came by its fix
     // "取得～送信" went on with a receiver's fix whose epoch was still being read (no $acc): the
     // browser starts first, and the log line takes the accuracy that came meanwhile.
     bool fixEpochOpen = false;

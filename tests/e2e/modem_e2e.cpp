@@ -113,7 +113,7 @@ const ModemCase kCases[] = {
      R"("mobileNetworkCode":10,"locationAreaCode":6699,"cellId":27440069}]})",
      L"http://map.example.test/w?w=35.689500,139.691700&acc=8000",
      L"LTE 440-10 TAC 6699 CI 27440069\r\nN35.689500 E139.691700 ±8000 "
-     L"m（基地局の位置ではなく、エリアから推定した大まかな位置です）\r\n",
+     L"m（基地局の位置ではなく、エリアから推定した大まかな位置）\r\n",
      {}},
     {"not registered: searching",
      R"({"module": "modem", "profile": "not_registered"})",

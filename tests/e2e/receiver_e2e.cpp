@@ -54,7 +54,7 @@ const ReceiverCase kCases[] = {
      nullptr, L"N35.170915 E136.881537 ±6 m 2024/04/01 12:04:07 JST"},
     // Taken as gpsd takes it, but the log says what it is.
     {"a receiver left in its simulator mode", R"({"module": "nmea", "interval_ms": 200, "fix": {"mode": "S"}})",
-     nullptr, kTokyoUrl, nullptr, L"JST（受信機がシミュレーターモードです。実際の位置ではありません）"},
+     nullptr, kTokyoUrl, nullptr, L"JST（シミュレーターの位置）"},
     {"a wrong checksum carrying another position before the good one",
      R"({"module": "nmea", "interval_ms": 200, "bad_checksum_first": {"lat": 10.5, "lon": 20.5}})", nullptr, kTokyoUrl,
      nullptr, nullptr},

@@ -52,11 +52,11 @@ TEST(Geolocate, AGuessFromTheAreaIsSaidToBeCoarse)
     } rows[] = {
         // The open services' answer for a cell they do not know in an area they do.
         {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 10000, "fallback": "lacf"})", "lacf",
-         L"N35.680000 E139.760000 ±10000 m（基地局の位置ではなく、エリアから推定した大まかな位置です）"},
+         L"N35.680000 E139.760000 ±10000 m（基地局の位置ではなく、エリアから推定した大まかな位置）"},
         {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 25000, "fallback": "ipf"})", "ipf",
-         L"N35.680000 E139.760000 ±25000 m（基地局の位置ではなく、推定した大まかな位置です）"},
+         L"N35.680000 E139.760000 ±25000 m（基地局の位置ではなく、推定した大まかな位置）"},
         {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 25000, "fallback": true})", "true",
-         L"N35.680000 E139.760000 ±25000 m（基地局の位置ではなく、推定した大まかな位置です）"},
+         L"N35.680000 E139.760000 ±25000 m（基地局の位置ではなく、推定した大まかな位置）"},
         {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 120, "fallback": false})", "",
          L"N35.680000 E139.760000 ±120 m"},
         {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 120})", "", L"N35.680000 E139.760000 ±120 m"},
@@ -65,10 +65,8 @@ TEST(Geolocate, AGuessFromTheAreaIsSaidToBeCoarse)
         const GeolocateOutcome o = ReadGeolocateAnswer(200, row.body);
         ASSERT_EQ(GeolocateResult::Position, o.result) << row.body;
         EXPECT_EQ(row.fallback, o.fallback) << row.body;
-        EXPECT_EQ(row.log,
-                  GeolocateLogText(L"N35.680000 E139.760000 ±" + std::to_wstring(std::lround(o.accuracy)) + L" m",
-                                   o.fallback))
-            << row.body;
+        const std::wstring position = L"N35.680000 E139.760000 ±" + std::to_wstring(std::lround(o.accuracy)) + L" m";
+        EXPECT_EQ(row.log, position + GeolocateFallbackText(o.fallback)) << row.body;
     }
 }
 

@@ -121,9 +121,9 @@ TEST(JobRules, TheLogLineSaysWhatThePositionIs)
     const std::wstring position = L"N35.681236 E139.767125 ±5 m";
     SendJob simulated;
     simulated.position = position;
-    simulated.fixSource = NmeaFix::Source::Simulator;
+    simulated.fixKind = FixKind::Simulated;
     SendJob manual = simulated;
-    manual.fixSource = NmeaFix::Source::Manual;
+    manual.fixKind = FixKind::Manual;
     SendJob area;
     area.position = position;
     area.fallback = "lacf";
@@ -135,11 +135,10 @@ TEST(JobRules, TheLogLineSaysWhatThePositionIs)
         SendJob job;
         const wchar_t* line;
     } rows[] = {
-        {receiver, simulated,
-         L"N35.681236 E139.767125 ±5 m（受信機がシミュレーターモードです。実際の位置ではありません）"},
-        {receiver, manual, L"N35.681236 E139.767125 ±5 m（受信機に手入力された位置です。測位した位置ではありません）"},
+        {receiver, simulated, L"N35.681236 E139.767125 ±5 m（シミュレーターの位置）"},
+        {receiver, manual, L"N35.681236 E139.767125 ±5 m（手入力された位置）"},
         {modem, simulated, L"N35.681236 E139.767125 ±5 m"}, // a receiver's fix left from before plays no part
-        {modem, area, L"N35.681236 E139.767125 ±5 m（基地局の位置ではなく、エリアから推定した大まかな位置です）"},
+        {modem, area, L"N35.681236 E139.767125 ±5 m（基地局の位置ではなく、エリアから推定した大まかな位置）"},
         {modem, cachedArea, L"N35.681236 E139.767125 ±5 m（キャッシュ）"},
     };
     for (const auto& row : rows) {

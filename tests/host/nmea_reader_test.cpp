@@ -353,7 +353,7 @@ TEST(NmeaReader, TheProgramsOwnLogsGiveTheAccuracyOfTheFixsEpoch)
             EXPECT_EQ(row.from, fix->accuracyFrom);
             EXPECT_NEAR(row.accuracyM, fix->accuracyM.value_or(kNone), 1e-9);
             EXPECT_EQ(row.time, JapanTime(*fix->time, fix->date));
-            EXPECT_EQ(NmeaFix::Source::Measured, fix->source);
+            EXPECT_EQ(FixKind::Measured, fix->kind);
             EXPECT_EQ(0u, readyAt[k].find(row.readyAt)) << readyAt[k];
         }
     }
@@ -370,7 +370,7 @@ TEST(NmeaReader, TheFixIsReadyWhenItsEpochHasToldAllItWill)
         std::vector<std::string> bodies; // sentences without '$' and checksum
         std::size_t readyAfter;
         double accuracyM;
-        NmeaFix::Source source;
+        FixKind kind;
     } rows[] = {
         {"a whole epoch of RMC and GGA before: ready at GGA, without waiting for a GST",
          {"GPRMC,050000.00,V,,,,,,,010126,,,N", "GPGGA,050000.00,,,,,0,00,99.99,,,,,,",
@@ -379,60 +379,68 @@ TEST(NmeaReader, TheFixIsReadyWhenItsEpochHasToldAllItWill)
           "GPGGA,050002.00,3541.19300,N,13944.82000,E,1,07,1.5,40.0,M,39.4,M,,"},
          6,
          7.5,
-         NmeaFix::Source::Measured},
+         FixKind::Measured},
         {"GST read before the fix's RMC in its epoch: ready at once",
          {"GNGST,050000.00,0.8,0.012,0.009,45.0,0.011,0.010,0.025",
           "GNRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,A"},
          1,
          std::hypot(0.011, 0.010),
-         NmeaFix::Source::Measured},
+         FixKind::Measured},
         {"the receiver falls silent after the fix's RMC: never ready (the wait's bound ends it)",
          {"GNRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,A", "GNVTG,,T,,M,0.0,N,0.0,K,A"},
          kNever,
          kNone,
-         NmeaFix::Source::Measured},
+         FixKind::Measured},
         {"the fix's own sentence again with the same time: a new epoch",
          {"GNRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,A",
           "GNRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,A",
           "GNGGA,050000.00,3541.19300,N,13944.82000,E,1,07,1.5,40.0,M,39.4,M,,"},
          1,
          kNone,
-         NmeaFix::Source::Measured},
-        {"a GLL without a time: ready at once",
-         {"GPGLL,3541.1930,N,13944.8200,E,,A"},
-         0,
-         kNone,
-         NmeaFix::Source::Measured},
-        // Simulator and manual input: still fixes, as gpsd reports them (status Simulated, a 2D or 3D mode).
+         FixKind::Measured},
+        {"a GLL without a time: ready at once", {"GPGLL,3541.1930,N,13944.8200,E,,A"}, 0, kNone, FixKind::Measured},
+        // Simulator, manual input, dead reckoning: still fixes, as gpsd reports them (a 2D or 3D
+        // mode with the status that says which).
         {"u-blox in its simulator mode: RMC mode S, GGA quality 8",
          {"GNRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,S,V",
           "GNGGA,050000.00,3541.19300,N,13944.82000,E,8,12,0.8,40.0,M,39.4,M,,", "GNGGA,050001.00,,,,,0,00,,,,,,,"},
          2,
          4.0,
-         NmeaFix::Source::Simulator},
+         FixKind::Simulated},
         {"a position given by hand: GGA quality 7",
          {"GPGGA,050000.000,3541.1930,N,13944.8200,E,7,00,,40.0,M,39.4,M,,0000", "GPRMC,050001.000,V,,,,,,,010126,,"},
          1,
          kNone,
-         NmeaFix::Source::Manual},
+         FixKind::Manual},
         {"manual in RMC, then simulator in the epoch's GGA: simulator",
          {"GPRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,M",
           "GPGGA,050000.00,3541.19300,N,13944.82000,E,8,00,1.0,40.0,M,39.4,M,,", "GPGLL,,,,,050001.00,V,N"},
          2,
          5.0,
-         NmeaFix::Source::Simulator},
+         FixKind::Simulated},
+        {"RMC mode E: dead reckoning alone",
+         {"GPRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,E"},
+         kNever,
+         kNone,
+         FixKind::DeadReckoning},
+        {"dead reckoning in GGA, a simulated system in the epoch's GNS: simulated",
+         {"GNGGA,050000.00,3541.19300,N,13944.82000,E,6,00,1.0,40.0,M,39.4,M,,",
+          "GNGNS,050000.00,3541.19300,N,13944.82000,E,ES,08,1.0,40.0,39.4,,,V"},
+         kNever,
+         5.0,
+         FixKind::Simulated},
         {"GNS with one system simulated",
          {"GNGNS,050000.00,3541.19300,N,13944.82000,E,SN,08,1.0,40.0,39.4,,,V"},
          kNever,
          5.0,
-         NmeaFix::Source::Simulator},
-        {"GLL mode M without a time", {"GPGLL,3541.19300,N,13944.82000,E,,A,M"}, 0, kNone, NmeaFix::Source::Manual},
+         FixKind::Simulated},
+        {"GLL mode M without a time", {"GPGLL,3541.19300,N,13944.82000,E,,A,M"}, 0, kNone, FixKind::Manual},
         {"quality 8 in the next epoch does not make the fix a simulated one",
          {"GPRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,A",
           "GPGGA,050001.00,3541.19300,N,13944.82000,E,8,00,1.0,40.0,M,39.4,M,,"},
          1,
          kNone,
-         NmeaFix::Source::Measured},
+         FixKind::Measured},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -450,7 +458,7 @@ TEST(NmeaReader, TheFixIsReadyWhenItsEpochHasToldAllItWill)
             ASSERT_TRUE(readers[k].Fix().has_value());
             EXPECT_EQ(row.readyAfter, readyAfter[k]);
             EXPECT_NEAR(row.accuracyM, readers[k].Fix()->accuracyM.value_or(kNone), 1e-9);
-            EXPECT_EQ(row.source, readers[k].Fix()->source);
+            EXPECT_EQ(row.kind, readers[k].Fix()->kind);
         }
     }
 }
