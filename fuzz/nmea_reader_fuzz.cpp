@@ -18,7 +18,7 @@ bool SameFix(const std::optional<NmeaFix>& a, const std::optional<NmeaFix>& b)
     return !a ||
            (a->latitude == b->latitude && a->longitude == b->longitude && a->accuracyM == b->accuracyM &&
             a->accuracyFrom == b->accuracyFrom && a->time == b->time && a->date.has_value() == b->date.has_value() &&
-            a->sentence == b->sentence && a->source == b->source && a->epochDone == b->epochDone);
+            a->sentence == b->sentence && a->kind == b->kind && a->epochDone == b->epochDone);
 }
 
 void Check(const CNmeaReader& reader)
