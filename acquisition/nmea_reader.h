@@ -62,7 +62,7 @@ struct NmeaFix
     // How the receiver came by it: one left in its simulator mode, given a position by hand or
     // carrying on by dead reckoning still reports a fix (GGA quality 8, 7 or 6; mode S, M or E).
     FixKind kind = FixKind::Measured;
-    // The fix's epoch is over, or has told all it will: accuracy, date and source are final.
+    // The fix's epoch is over, or has told all it will: accuracy, date and kind are final.
     bool epochDone = false;
 };
 
@@ -84,8 +84,9 @@ enum class FixProgress
 // neither empty nor all N. Its position and time stay; what the rest of its epoch (the
 // sentences of the same UTC time) tells is added until the epoch is done: the accuracy from a
 // GST, else from HDOP (of the sentence itself, or of a GGA or GNS) times kHdopErrorM; the date
-// from an RMC; simulator, manual input or dead reckoning from any fix sentence. Receivers differ in order:
-// u-blox, MTK and Quectel send RMC first and GGA and GST after it, SiRF GGA before RMC.
+// from an RMC; simulator, manual input or dead reckoning from any fix sentence. Receivers
+// differ in order: u-blox, MTK and Quectel send RMC first and GGA and GST after it, SiRF GGA
+// before RMC.
 //
 // The epoch is done when a sentence of another time comes (the next epoch's first), when the
 // fix's own sentence comes again, when a GST of its time gave the error (nothing tells it
