@@ -25,14 +25,6 @@ TEST(Geolocate, RequestNamesTheCellAndItsRadio)
          {"nr", 440, 20, 2, 0x01A2B3, 0xFFFFFFFFEull},
          R"({"radioType":"nr","considerIp":false,"cellTowers":[{"radioType":"nr","mobileCountryCode":440,)"
          R"("mobileNetworkCode":20,"locationAreaCode":107187,"newRadioCellId":68719476734}]})"},
-        {"GSM",
-         {"gsm", 262, 1, 2, 0xA1, 0x1B2C},
-         R"({"radioType":"gsm","considerIp":false,"cellTowers":[{"radioType":"gsm","mobileCountryCode":262,)"
-         R"("mobileNetworkCode":1,"locationAreaCode":161,"cellId":6956}]})"},
-        {"WCDMA, LAC at 16 bits",
-         {"wcdma", 440, 10, 2, 0xFFFD, 0x0123ABCD},
-         R"({"radioType":"wcdma","considerIp":false,"cellTowers":[{"radioType":"wcdma","mobileCountryCode":440,)"
-         R"("mobileNetworkCode":10,"locationAreaCode":65533,"cellId":19114957}]})"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(row.json, BuildGeolocateRequest(row.cell)) << row.what;
@@ -54,8 +46,6 @@ TEST(Geolocate, AGuessFromTheAreaIsSaidToBeCoarse)
         {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 10000, "fallback": "lacf"})", "lacf",
          L"N35.680000 E139.760000 ±10000 m（基地局の位置ではなく、エリアから推定した大まかな位置）"},
         {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 25000, "fallback": "ipf"})", "ipf",
-         L"N35.680000 E139.760000 ±25000 m（基地局の位置ではなく、推定した大まかな位置）"},
-        {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 25000, "fallback": true})", "true",
          L"N35.680000 E139.760000 ±25000 m（基地局の位置ではなく、推定した大まかな位置）"},
         {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 120, "fallback": false})", "",
          L"N35.680000 E139.760000 ±120 m"},

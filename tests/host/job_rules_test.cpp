@@ -122,8 +122,6 @@ TEST(JobRules, TheLogLineSaysWhatThePositionIs)
     SendJob simulated;
     simulated.position = position;
     simulated.fixKind = FixKind::Simulated;
-    SendJob manual = simulated;
-    manual.fixKind = FixKind::Manual;
     SendJob area;
     area.position = position;
     area.fallback = "lacf";
@@ -136,7 +134,6 @@ TEST(JobRules, TheLogLineSaysWhatThePositionIs)
         const wchar_t* line;
     } rows[] = {
         {receiver, simulated, L"N35.681236 E139.767125 ±5 m（シミュレーターの位置）"},
-        {receiver, manual, L"N35.681236 E139.767125 ±5 m（手入力された位置）"},
         {modem, simulated, L"N35.681236 E139.767125 ±5 m"}, // a receiver's fix left from before plays no part
         {modem, area, L"N35.681236 E139.767125 ±5 m（基地局の位置ではなく、エリアから推定した大まかな位置）"},
         {modem, cachedArea, L"N35.681236 E139.767125 ±5 m（キャッシュ）"},
