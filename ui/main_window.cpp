@@ -237,9 +237,15 @@ LRESULT OnSettingsScreen(HWND window)
 {
     // What the window shows now is what the screen starts from, and what it shows again after.
     g_settings.Exchange(false);
+    const std::wstring port = ModuleDeviceName(g_settings.m_port);
     if (RunSettingsDialog(g_hInstance, window, g_settings)) {
         g_settings.Exchange(true);
+        const ModuleKind module = g_shownModule;
         ShowModule(window);
+        // Another port for the same module is said as another module is.
+        if (g_shownModule == module && ModuleDeviceName(g_settings.m_port) != port) {
+            LogLine(ModuleChosenText(module, ModuleDeviceName(g_settings.m_port)));
+        }
     }
     return 0;
 }

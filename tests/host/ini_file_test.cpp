@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iterator>
-
 #include <string>
 #include <utility>
 #include <vector>
@@ -108,53 +106,6 @@ TEST(IniFile, ParsesTheLinesOfItsSection)
         ini.SetValue(L"stale", L"1");
         EXPECT_EQ(ini.Parse(L"tavrin", c.bytes.data(), c.bytes.size()), c.failure) << c.name;
         EXPECT_EQ(ini.Pairs(), c.expected) << c.name;
-    }
-}
-
-// The program's own file, and the same settings as editors save them: one set of pairs.
-TEST(IniFile, EveryEncodingAndLineEndGivesTheSamePairs)
-{
-    const std::wstring lines[] = {L"URLINDEX=1", L"URL0=地図;http://map.example.test/m;q=$nl,$el", L"URL1=",
-                                  L"PORT=COM3:", L"GEOLOCATEURL=https://geo.example/v1?key=a=b"};
-    const auto utf8 = [](const std::wstring& text) {
-        std::string out;
-        for (wchar_t c : text) {
-            const unsigned long u = static_cast<unsigned long>(c);
-            if (u < 0x80) {
-                out += static_cast<char>(u);
-            } else if (u < 0x800) {
-                out += static_cast<char>(0xC0 | (u >> 6));
-                out += static_cast<char>(0x80 | (u & 0x3F));
-            } else {
-                out += static_cast<char>(0xE0 | (u >> 12));
-                out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (u & 0x3F));
-            }
-        }
-        return out;
-    };
-    Pairs expected;
-    for (const std::wstring& line : lines) {
-        const size_t at = line.find(L'=');
-        expected.emplace_back(line.substr(0, at), line.substr(at + 1));
-    }
-    for (const wchar_t* end : {L"\r\n", L"\n"}) {
-        for (bool lastEnd : {true, false}) {
-            std::wstring text = L"[tavrin]";
-            for (const std::wstring& line : lines) {
-                text += end + line;
-            }
-            if (lastEnd) {
-                text += end;
-            }
-            const std::vector<unsigned char> files[] = {Utf16(text), Utf16(text, false), Utf8(utf8(text)),
-                                                        Utf8(utf8(text), true)};
-            for (size_t i = 0; i < std::size(files); ++i) {
-                CIniFile ini;
-                EXPECT_EQ(ini.Parse(L"tavrin", files[i].data(), files[i].size()), FileFailure::None) << i;
-                EXPECT_EQ(ini.Pairs(), expected) << "encoding " << i << (lastEnd ? "" : " without the last line end");
-            }
-        }
     }
 }
 
