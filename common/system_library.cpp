@@ -1,6 +1,7 @@
 #include "common/system_library.h"
 
-#include "common/text_format.h"
+#include "common/texts.h"
+#include "resources/resource.h"
 
 const wchar_t* SystemLibraryFile(unsigned library)
 {
@@ -21,5 +22,5 @@ const wchar_t* SystemLibraryFile(unsigned library)
 std::wstring SystemLibraryFailureText(unsigned library, unsigned long error)
 {
     const wchar_t* file = SystemLibraryFile(library);
-    return Format(L"LoadLibraryEx(%ls) Failed. (0x%08x)", file != nullptr ? file : L"?", static_cast<unsigned>(error));
+    return Text(IDS_LIBRARY_FAILED, {file != nullptr ? file : L"?", HexText(error)});
 }

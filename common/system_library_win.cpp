@@ -67,7 +67,7 @@ bool RequireSystemLibraries(unsigned libraries, HWND owner)
             continue;
         }
         const DWORD error = GetLastError();
-        ShowMessageBox(owner, SystemLibraryFailureText(library, error), L"Error", MB_OK | MB_ICONERROR);
+        ShowErrorBox(owner, SystemLibraryFailureText(library, error));
         return false;
     }
     return true;

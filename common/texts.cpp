@@ -33,3 +33,13 @@ std::wstring NumberText(long long value)
 {
     return std::to_wstring(value);
 }
+
+std::wstring HexText(unsigned long value)
+{
+    static const wchar_t kDigits[] = L"0123456789abcdef";
+    std::wstring text(8, L'0');
+    for (int i = 7; i >= 0; --i, value >>= 4) {
+        text[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
+    }
+    return text;
+}

@@ -22,3 +22,7 @@ std::wstring FillText(std::wstring_view pattern, std::initializer_list<std::wstr
 
 // A number as a text value.
 std::wstring NumberText(long long value);
+
+// A platform's error or status code as eight lower-case hex digits ("00002ee2"), as the
+// English failure texts show them after "0x".
+std::wstring HexText(unsigned long value);

@@ -1,3 +1,4 @@
+#include "common/text_entries.h"
 #include "common/texts.h"
 
 #include <algorithm>
@@ -24,4 +25,13 @@ std::wstring Text(unsigned id)
     const Entry* found = std::lower_bound(std::begin(kEntries), end, id,
                                           [](const Entry& entry, unsigned key) { return entry.id < key; });
     return found != end && found->id == id ? std::wstring(found->text) : std::wstring();
+}
+
+std::vector<TextEntry> TextEntries()
+{
+    std::vector<TextEntry> entries;
+    for (const Entry& entry : kEntries) {
+        entries.push_back({entry.id, entry.text});
+    }
+    return entries;
 }

@@ -1,8 +1,9 @@
 #include "network/connection.h"
 
-#include "common/text_format.h"
+#include "common/texts.h"
 #include "common/win_handle.h"
 #include "network/connection_rules.h"
+#include "resources/resource.h"
 
 #include <algorithm>
 #include <atomic>
@@ -106,7 +107,7 @@ HRESULT CConnection::IsAvailable(DWORD* status, const wchar_t* path, BOOL proxy)
     m_bProxy = proxy;
     out = 0;
     if (FAILED(hr)) {
-        SetLastMessage(L"CConnection::IsAvailable(). GetNetworkFromPath(): Failed.");
+        SetLastMessage(Text(IDS_CONN_NO_NETWORK));
         return hr;
     }
 
@@ -123,7 +124,7 @@ HRESULT CConnection::IsAvailable(DWORD* status, const wchar_t* path, BOOL proxy)
     HANDLE request = nullptr;
     hr = ConnMgrEstablishConnection(&info, &request);
     if (FAILED(hr)) {
-        SetLastMessage(L"CConnection::IsAvailable(). ConnMgrEstablishConnection(): Failed.");
+        SetLastMessage(Text(IDS_CONN_CHECK_NOT_TAKEN));
         return hr;
     }
 
@@ -131,18 +132,17 @@ HRESULT CConnection::IsAvailable(DWORD* status, const wchar_t* path, BOOL proxy)
     switch (WaitForSingleObject(request, kTestWaitMs)) {
     case WAIT_OBJECT_0:
         if (FAILED(ConnMgrConnectionStatus(request, &out))) {
-            SetLastMessage(L"CConnection::IsAvailable(). ConnMgrConnectionStatus(): Failed.");
+            SetLastMessage(Text(IDS_CONN_CHECK_NO_STATUS));
             result = 1;
         } else if (IsUsableTestStatus(out)) {
             result = 0;
         } else {
-            SetLastMessage(L"CConnection::IsAvailable(). dwStats != (CONNMGR_STATUS_CONNECTED || "
-                           L"CONNMGR_STATUS_CONNECTIONDISABLED).");
+            SetLastMessage(Text(IDS_CONN_CHECK_NOT_USABLE));
             result = 1;
         }
         break;
     case WAIT_TIMEOUT:
-        SetLastMessage(L"CConnection::IsAvailable(). WaitForSingleObject() == WAIT_TIMEOUT.");
+        SetLastMessage(Text(IDS_CONN_CHECK_TIMEOUT));
         result = E_FAIL;
         break;
     default:
@@ -165,7 +165,7 @@ int CConnection::CheckAvailable(const wchar_t* path, DWORD* status)
 BOOL CConnection::Connect(HWND window, const wchar_t* path, int connectedMessage, int endMessage)
 {
     if (!m_bInit) {
-        SetLastMessage(L"CConnection::Connect(). IsInit(): Failed.");
+        SetLastMessage(Text(IDS_CONN_NOT_READY));
         return FALSE;
     }
     m_nEndMsg = endMessage;
@@ -273,7 +273,7 @@ DWORD CConnection::RunWorker(Worker& worker)
         requesting = false;
         if (FAILED(ConnMgrEstablishConnection(&worker.request, &connection))) {
             connection = nullptr;
-            Report(worker, L"ConnMgrEstablishConnection() Failed.");
+            Report(worker, Text(IDS_CONN_ESTABLISH_FAILED));
             cache = 0;
             break;
         }
@@ -285,7 +285,7 @@ DWORD CConnection::RunWorker(Worker& worker)
             DWORD value = 0;
             HRESULT query = ConnMgrConnectionStatus(connection, &value);
             if (FAILED(query)) {
-                Report(worker, L"ConnMgrConnectionStatus() Failed.");
+                Report(worker, Text(IDS_CONN_STATUS_FAILED));
                 status = static_cast<DWORD>(query);
                 break;
             }
@@ -345,8 +345,7 @@ CConnection::ListResult CConnection::ListDialups(std::vector<ce::RASCONN>& list)
     for (uint32_t records = kFirstDialupCapacity;;) {
         std::unique_ptr<ce::RASCONN[]> buffer(new (std::nothrow) ce::RASCONN[records]());
         if (!buffer) {
-            SetLastMessage(
-                Format(L"CConnection::IsConnectionExists(). new RASCONN[%d]: Failed.", static_cast<int>(records)));
+            SetLastMessage(Text(IDS_CONN_DIALUPS_NO_MEMORY, {NumberText(records)}));
             return ListResult::NoMemory;
         }
         buffer[0].dwSize = sizeof(ce::RASCONN);
@@ -356,17 +355,14 @@ CConnection::ListResult CConnection::ListDialups(std::vector<ce::RASCONN>& list)
         if (answer == ERROR_BUFFER_TOO_SMALL) {
             uint32_t next = NextDialupCapacity(records);
             if (next == 0) {
-                SetLastMessage(Format(L"CConnection::IsConnectionExists(). RasEnumConnections() == "
-                                      L"ERROR_BUFFER_TOO_SMALL: RsConnNum = %d.",
-                                      static_cast<int>(records + kFirstDialupCapacity)));
+                SetLastMessage(Text(IDS_CONN_DIALUPS_TOO_MANY, {NumberText(records + kFirstDialupCapacity)}));
                 return ListResult::Listed;
             }
             records = next;
             continue;
         }
         if (answer != 0) {
-            SetLastMessage(Format(L"CConnection::IsConnectionExists(). RasEnumConnections() == 0x%08x: Failed.",
-                                  static_cast<unsigned>(answer)));
+            SetLastMessage(Text(IDS_CONN_DIALUPS_FAILED, {HexText(answer)}));
             return ListResult::Listed;
         }
         list.assign(buffer.get(), buffer.get() + std::min<DWORD>(count, records));
@@ -378,7 +374,7 @@ bool CConnection::QueryDialupState(ce::HRASCONN connection, ce::RASCONNSTATUS& s
 {
     state.dwSize = sizeof state;
     if (ce::RasGetConnectStatus(connection, &state) != 0) {
-        SetLastMessage(L"CConnection::IsConnectionExists(). RasGetConnectStatus(): Failed.");
+        SetLastMessage(Text(IDS_CONN_DIALUP_NO_STATUS));
         return false;
     }
     return true;

@@ -1,7 +1,8 @@
 #include "network/connection_rules.h"
 
 #include "common/deadline.h"
-#include "common/text_format.h"
+#include "common/texts.h"
+#include "resources/resource.h"
 
 WorkerDecision DecideWorkerStatus(uint32_t status, uint32_t retryCount, uint32_t retryLimit)
 {
@@ -9,25 +10,25 @@ WorkerDecision DecideWorkerStatus(uint32_t status, uint32_t retryCount, uint32_t
     if (status & kStatusFinalBit) {
         switch (status) {
         case kStatusDisconnected:
-            return {Action::End, L"CONNMGR_STATUS_DISCONNECTED", 1};
+            return {Action::End, Text(IDS_CONN_STATUS_DISCONNECTED), 1};
         case kStatusConnectionFailed:
             if (retryCount < retryLimit) {
                 return {Action::Retry, std::wstring(), 0};
             }
-            return {Action::End, L"CONNMGR_STATUS_CONNECTIONFAILED", 0};
+            return {Action::End, Text(IDS_CONN_STATUS_CONNECTIONFAILED), 0};
         case kStatusConnectionCanceled:
-            return {Action::End, L"CONNMGR_STATUS_CONNECTIONCANCELED", 0};
+            return {Action::End, Text(IDS_CONN_STATUS_CANCELED), 0};
         default:
-            return {Action::End, Format(L"ConnMgrConnectionStatus() Status = %d", static_cast<int>(status)), 0};
+            return {Action::End, Text(IDS_CONN_STATUS_NUMBER, {NumberText(static_cast<int32_t>(status))}), 0};
         }
     }
     if (status == kStatusConnected) {
-        return {Action::Connected, L"CONNMGR_STATUS_CONNECTED", 1};
+        return {Action::Connected, Text(IDS_CONN_STATUS_CONNECTED), 1};
     }
     if (status & kStatusWaitingBit) {
-        return {Action::Wait, L"CONNMGR_STATUS_WAITINGCONNECTION", 1};
+        return {Action::Wait, Text(IDS_CONN_STATUS_WAITING), 1};
     }
-    return {Action::Wait, Format(L"ConnMgrConnectionStatus() Status = %d", static_cast<int>(status)), 1};
+    return {Action::Wait, Text(IDS_CONN_STATUS_NUMBER, {NumberText(static_cast<int32_t>(status))}), 1};
 }
 
 int AvailabilityVerdict(int32_t checkResult, uint32_t status)
@@ -81,7 +82,7 @@ DialogAction DecideOnWorkerMessage(bool disconnectMode, bool connected)
     return connected || disconnectMode ? DialogAction::EndDone : DialogAction::EndFailed;
 }
 
-const wchar_t* ConnectionBusyText()
+std::wstring ConnectionBusyText()
 {
-    return L"前回の接続の処理がまだ終わっていないため、続けられません。しばらくしてからもう一度操作してください。";
+    return Text(IDS_CONNECTION_BUSY);
 }

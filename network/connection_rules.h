@@ -78,7 +78,7 @@ enum class DialogAction
 // before it: a platform call that never returns holds nobody but its own worker.
 constexpr uint32_t kConnectionWorkWaitMs = 2000;
 // The box of a check or a dialog that could not get at the connection in that time.
-const wchar_t* ConnectionBusyText();
+std::wstring ConnectionBusyText();
 
 // At the start: whether a dial-up connection exists and, only when none does, the
 // availability verdict (-1 failed, 0 not usable, 1 usable).

@@ -73,27 +73,27 @@ std::wstring WideForBox(const std::string& text)
 
 std::wstring FailureText(const GeolocateOutcome& o)
 {
-    const wchar_t* what = L"位置検索サービスから正しい応答がありませんでした。";
+    unsigned what = IDS_GEO_BAD_ANSWER;
     // The service's reason tells more than its status: a refused key comes as 400, a used-up
     // quota as 403.
     const bool limit = o.reason.find("LimitExceeded") != std::string::npos;
     if (o.reason == "keyInvalid" || ((o.httpStatus == 401 || o.httpStatus == 403) && !limit)) {
-        what = L"位置検索サービスが API キーを受け付けませんでした。\nGEOLOCATEURL のキーを確かめてください。";
+        what = IDS_GEO_BAD_KEY;
     } else if (o.httpStatus == 429 || limit) {
-        what = L"位置検索サービスへの問い合わせが多すぎます。\nしばらく待ってから、もう一度お試しください。";
+        what = IDS_GEO_TOO_MANY;
     } else if (o.httpStatus == 400) {
-        what = L"位置検索サービスが問い合わせを受け付けませんでした。";
+        what = IDS_GEO_BAD_REQUEST;
     } else if (o.httpStatus >= 500 && o.httpStatus <= 599) {
-        what = L"位置検索サービスに障害が起きています。\nしばらく待ってから、もう一度お試しください。";
+        what = IDS_GEO_SERVICE_DOWN;
     }
     std::wstring detail = WideForBox(o.reason);
     if (!o.message.empty()) {
         detail += (detail.empty() ? L"" : L": ") + WideForBox(o.message);
     }
     if (detail.empty()) {
-        return Format(L"%ls\nHTTP %d", what, o.httpStatus);
+        return Text(IDS_GEO_REFUSED, {Text(what), NumberText(o.httpStatus)});
     }
-    return Format(L"%ls\nHTTP %d (%ls)", what, o.httpStatus, detail.c_str());
+    return Text(IDS_GEO_REFUSED_WHY, {Text(what), NumberText(o.httpStatus), detail});
 }
 
 } // namespace
@@ -163,8 +163,7 @@ GeolocateOutcome ReadGeolocateAnswer(int httpStatus, std::string_view body)
     }
     if (httpStatus == 404 || (httpStatus != 200 && o.reason == "notFound")) {
         o.result = GeolocateResult::NotFound;
-        o.text = L"位置検索サービスにこの基地局の位置が登録されていません。\n"
-                 L"別の場所で、もう一度お試しください。";
+        o.text = Text(IDS_GEO_NOT_FOUND);
         return o;
     }
     o.result = GeolocateResult::Failed;

@@ -1,10 +1,11 @@
 #include "network/geolocate_request.h"
 
 #include "common/deadline.h"
-#include "common/text_format.h"
+#include "common/texts.h"
 #include "network/geolocate.h"
 #include "network/location_service.h"
 #include "network/service_url.h"
+#include "resources/resource.h"
 
 #include <algorithm>
 #include <iterator>
@@ -18,9 +19,10 @@ constexpr DWORD kReadBytes = 4096;
 // little later, so a late answer is always told as the deadline's.
 constexpr DWORD kBeyondDeadlineMs = 2000;
 
-std::wstring FailureText(const wchar_t* call)
+// The failure of a WinINet call, with the platform's code.
+std::wstring FailureText(unsigned textId)
 {
-    return Format(L"%ls Failed. (0x%08x)", call, static_cast<unsigned>(GetLastError()));
+    return Text(textId, {HexText(GetLastError())});
 }
 
 // Reads the answer's body up to one byte beyond the reader's limit, within the deadline.
@@ -63,7 +65,7 @@ bool PostGeolocateRequest(const std::wstring& url, const std::string& json, int&
     const DWORD start = GetTickCount();
     CInternetHandle internet(InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (internet.Get() == nullptr) {
-        error = FailureText(L"InternetOpen()");
+        error = FailureText(IDS_HTTP_INTERNET_OPEN);
         return false;
     }
     const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
@@ -74,13 +76,13 @@ bool PostGeolocateRequest(const std::wstring& url, const std::string& json, int&
     std::wstring scheme, host, userName, password, path, extraInfo;
     unsigned port = INTERNET_DEFAULT_HTTP_PORT;
     if (!CLocationService::ParseUrl(url, scheme, host, userName, password, path, extraInfo, port)) {
-        error = FailureText(L"ParseUrl()");
+        error = FailureText(IDS_HTTP_PARSE_URL);
         return false;
     }
     const std::wstring object = path + extraInfo;
     if (!CLocationService::IsHeaderValueSafe(object)) {
         // Decoded escapes (%0D%0A) would end the request line and start headers of their own.
-        error = L"RequestLocation() Failed. (request path holds CR or LF)";
+        error = Text(IDS_HTTP_PATH_CR_LF);
         return false;
     }
     if (given.Cancelled()) {
@@ -89,7 +91,7 @@ bool PostGeolocateRequest(const std::wstring& url, const std::string& json, int&
     CInternetHandle connection(InternetConnectW(internet.Get(), host.c_str(), static_cast<INTERNET_PORT>(port), nullptr,
                                                 nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (connection.Get() == nullptr) {
-        error = FailureText(L"InternetConnect()");
+        error = FailureText(IDS_HTTP_CONNECT);
         return false;
     }
     // The cell goes to a service the user named; over https the platform checks its
@@ -98,7 +100,7 @@ bool PostGeolocateRequest(const std::wstring& url, const std::string& json, int&
     CInternetHandle request(
         HttpOpenRequestW(connection.Get(), L"POST", object.c_str(), L"HTTP/1.1", nullptr, nullptr, flags, 0));
     if (request.Get() == nullptr) {
-        error = FailureText(L"HttpOpenRequest()");
+        error = FailureText(IDS_HTTP_OPEN_REQUEST);
         return false;
     }
     // Wine keeps only the connect time-out of the internet handle: the request is told again.
@@ -109,13 +111,13 @@ bool PostGeolocateRequest(const std::wstring& url, const std::string& json, int&
     }
     if (!HttpSendRequestW(request.Get(), headers, static_cast<DWORD>(std::size(headers) - 1),
                           const_cast<char*>(json.data()), static_cast<DWORD>(json.size()))) {
-        error = FailureText(L"HttpSendRequest()");
+        error = FailureText(IDS_HTTP_SEND_REQUEST);
         return false;
     }
     DWORD code = 0;
     DWORD size = sizeof(code);
     if (!HttpQueryInfoW(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size, nullptr)) {
-        error = FailureText(L"HttpQueryInfo()");
+        error = FailureText(IDS_HTTP_QUERY_INFO);
         return false;
     }
     status = static_cast<int>(code);

@@ -3,8 +3,10 @@
 #include "common/ansi_text.h"
 #include "common/deadline.h"
 #include "common/text_format.h"
+#include "common/texts.h"
 #include "network/location_service.h"
 #include "network/service_url.h"
+#include "resources/resource.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -24,9 +26,10 @@ constexpr size_t kComponentChars = 256;
 constexpr DWORD kLocationBytes = 1024;
 constexpr DWORD kReadBytes = 1024;
 
-std::wstring FailureText(const wchar_t* call)
+// The failure of a WinINet call, with the platform's code.
+std::wstring FailureText(unsigned textId)
 {
-    return Format(L"%ls Failed. (0x%08x)", call, static_cast<unsigned>(GetLastError()));
+    return Text(textId, {HexText(GetLastError())});
 }
 
 // Reads the body within its share of bytes and time, and within the lookup's deadline. A read
@@ -73,7 +76,7 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
                                            : InternetOpenW(L"tavrin", INTERNET_OPEN_TYPE_PROXY, proxy.c_str(),
                                                            bypassLocal ? L"<local>" : nullptr, 0));
     if (internet.Get() == nullptr) {
-        error = FailureText(L"InternetOpen()");
+        error = FailureText(IDS_HTTP_INTERNET_OPEN);
         return false;
     }
     const DWORD options[] = {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
@@ -84,7 +87,7 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
     std::wstring scheme, host, userName, password, path, extraInfo;
     unsigned port = INTERNET_DEFAULT_HTTP_PORT;
     if (!CLocationService::ParseUrl(request, scheme, host, userName, password, path, extraInfo, port)) {
-        error = FailureText(L"ParseUrl()");
+        error = FailureText(IDS_HTTP_PARSE_URL);
         return false;
     }
     if (call.Cancelled()) {
@@ -94,14 +97,14 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
     CInternetHandle connection(InternetConnectW(internet.Get(), host.c_str(), static_cast<INTERNET_PORT>(port), nullptr,
                                                 nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (connection.Get() == nullptr) {
-        error = FailureText(L"InternetConnect()");
+        error = FailureText(IDS_HTTP_CONNECT);
         return false;
     }
 
     std::wstring object = path + extraInfo;
     if (!CLocationService::IsHeaderValueSafe(object)) {
         // Decoded escapes (%0D%0A) would end the request line and start headers of their own.
-        error = L"RequestLocation() Failed. (request path holds CR or LF)";
+        error = Text(IDS_HTTP_PATH_CR_LF);
         return false;
     }
     // An https service is asked over TLS; the platform checks its certificate, and one that
@@ -110,7 +113,7 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
     CInternetHandle httpRequest(
         HttpOpenRequestW(connection.Get(), L"GET", object.c_str(), L"HTTP/1.1", nullptr, nullptr, flags, 0));
     if (httpRequest.Get() == nullptr) {
-        error = FailureText(L"HttpOpenRequest()");
+        error = FailureText(IDS_HTTP_OPEN_REQUEST);
         return false;
     }
 
@@ -123,7 +126,7 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
         return false; // given up: nobody waits for an answer or reads an error
     }
     if (!HttpSendRequestW(httpRequest.Get(), headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0)) {
-        error = FailureText(L"HttpSendRequest()");
+        error = FailureText(IDS_HTTP_SEND_REQUEST);
         return false;
     }
 
@@ -134,7 +137,7 @@ bool RunRequest(const std::wstring& request, const std::wstring& proxy, bool byp
         outLocation = location;
         return true;
     }
-    error = FailureText(L"HttpQueryInfo()");
+    error = FailureText(IDS_HTTP_QUERY_INFO);
     if (!call.Cancelled()) {
         ReadBody(httpRequest.Get(), start, outBody);
     }
@@ -168,7 +171,7 @@ bool CLocationService::RequestLocation(const std::wstring& request, const std::w
     outBody.clear();
     if (!IsHeaderValueSafe(csid)) {
         // A line break would end the header and let the text add headers of its own.
-        outError = L"RequestLocation() Failed. (X-CS-INFO holds CR or LF)";
+        outError = Text(IDS_HTTP_CSID_CR_LF);
         return false;
     }
     CLookupCall own;

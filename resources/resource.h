@@ -31,29 +31,122 @@
 
 // Texts the user reads (common/texts.h), one range and one STRINGTABLE block of tavrin.rc per
 // area. An entry that takes values names them in its comment, in order: %1, %2, ...
+//
+// Whole texts, 2000-4999: what the program shows on its own (a box, a progress text, a log
+// line, a line of a screen). Each has a row of its exact words, its values as a user sees
+// them, in the user's guide's message tables; the native guide check compares the two.
+// Parts, 5000-7999: what is put into a whole text (a reason, a state, an ending), a box's
+// caption, and the labels and choices a screen sets from code. An area's parts lie 3000 above
+// its whole texts (the settings file's reasons at 7000, beside its boxes at 4000). A part the
+// guide lists has a row in a table of reasons (理由, 文言) there.
+#define TEXT_RANGE_WHOLE 2000
+#define TEXT_RANGE_PARTS 5000
+#define TEXT_RANGE_END 8000
 
 // 2000-2499: the main window, its menu and commands, the send job, the browser
-
+// What a send needs first.
+#define IDS_SEND_NEED_CSID 2000
+#define IDS_SEND_NEED_SIMPLE 2001
+#define IDS_SEND_NEED_URL 2002
+// %1: milliseconds
+#define IDS_SEND_WAIT 2003
+#define IDS_CACHE_READING 2004
+#define IDS_LOOKUP_ASKING 2005
+#define IDS_LOOKUP_FAILED 2006
+#define IDS_CACHE_CLEAR_QUESTION 2010
+#define IDS_CACHE_CLEARING 2011
+// %1: the file, %2: why (IDS_FILE_...)
+#define IDS_CACHE_CLEAR_FAILED 2012
+// A line of the log. %1: why (IDS_FILE_...)
+#define IDS_CACHE_WRITE_FAILED 2013
+// %1: the browser's file, %2: why (IDS_FILE_...)
+#define IDS_BROWSER_FAILED 2020
+// %1: the library's file, %2: the platform's error code
+#define IDS_LIBRARY_FAILED 2021
+// The log's line when what is on the port, or its port, changes. %1: the port
+#define IDS_MODULE_WSIM_CHOSEN 2030
+#define IDS_MODULE_NMEA_CHOSEN 2031
+#define IDS_MODULE_MODEM_CHOSEN 2032
+// Its parts: the boxes' captions, the progress dialog's captions, the buttons' texts set
+// from code, the log's ending of a position taken from the cache.
+#define IDS_CAPTION_ERROR 5000
+#define IDS_CAPTION_WARNING 5001
+#define IDS_CAPTION_CONFIRM 5002
+#define IDS_PROGRESS_WAITING 5010
+#define IDS_PROGRESS_CONNECTING 5011
+#define IDS_PROGRESS_SENDING 5012
+#define IDS_PROGRESS_DISCONNECTING 5013
+#define IDS_PROGRESS_ACQUIRING 5014
+#define IDS_PROGRESS_FIXING 5015
+#define IDS_BUTTON_CONNECT 5020
+#define IDS_BUTTON_DISCONNECT 5021
+#define IDS_BUTTON_GET_LOCATION 5022
+#define IDS_LOG_FROM_CACHE 5030
 
 // 2500-2999: the data connection, its dialog and the carrier's lookup
-
+#define IDS_DISCONNECT_QUESTION 2500
+#define IDS_NETWORK_CHECKING 2501
+// %1: the lookup service's URL
+#define IDS_CONNECTING_TO 2502
+#define IDS_DISCONNECTING 2503
+// %1: why (IDS_CONN_...), %2: the Connection Manager's status code
+#define IDS_CONNECT_CHECK_FAILED 2504
+#define IDS_CONNECT_FAILED 2505
+#define IDS_HANGUP_FAILED 2506
+// %1: seconds
+#define IDS_NETWORK_CHECK_TIMEOUT 2507
+#define IDS_CONNECTION_BUSY 2508
+// %1: SERVICEURL's value, a long one cut
+#define IDS_SERVICEURL_UNUSABLE 2520
+// A lookup's WinINet call that failed. %1: the platform's error code
+#define IDS_HTTP_INTERNET_OPEN 2530
+#define IDS_HTTP_PARSE_URL 2531
+#define IDS_HTTP_CONNECT 2532
+#define IDS_HTTP_OPEN_REQUEST 2533
+#define IDS_HTTP_SEND_REQUEST 2534
+#define IDS_HTTP_QUERY_INFO 2535
+#define IDS_HTTP_PATH_CR_LF 2536
+#define IDS_HTTP_CSID_CR_LF 2537
+// Its parts: what the connection object last recorded, the reason of IDS_CONNECT_CHECK_FAILED
+// (three are always written over before a box reads them: IDS_CONN_CHECK_NO_STATUS,
+// IDS_CONN_CHECK_NOT_USABLE and IDS_CONN_NOT_READY).
+#define IDS_CONN_NO_NETWORK 5500
+#define IDS_CONN_CHECK_NOT_TAKEN 5501
+#define IDS_CONN_CHECK_NO_STATUS 5502
+#define IDS_CONN_CHECK_NOT_USABLE 5503
+#define IDS_CONN_CHECK_TIMEOUT 5504
+#define IDS_CONN_NOT_READY 5505
+#define IDS_CONN_ESTABLISH_FAILED 5506
+#define IDS_CONN_STATUS_FAILED 5507
+// %1: the number of records
+#define IDS_CONN_DIALUPS_NO_MEMORY 5510
+#define IDS_CONN_DIALUPS_TOO_MANY 5511
+// %1: RasEnumConnections' answer
+#define IDS_CONN_DIALUPS_FAILED 5512
+#define IDS_CONN_DIALUP_NO_STATUS 5513
+#define IDS_CONN_STATUS_CONNECTED 5520
+#define IDS_CONN_STATUS_WAITING 5521
+#define IDS_CONN_STATUS_DISCONNECTED 5522
+#define IDS_CONN_STATUS_CONNECTIONFAILED 5523
+#define IDS_CONN_STATUS_CANCELED 5524
+// %1: the status's number
+#define IDS_CONN_STATUS_NUMBER 5525
 
 // 3000-3299: the serial port, the W-SIM and the wait for a device
 
-
 // 3300-3599: GNSS receivers, on a serial port or on the network
 // Where the receiver is (PORT): why a value is refused. %1: the value.
-#define IDS_ADDRESS_UNKNOWN_SCHEME 3300
-#define IDS_ADDRESS_NO_HOST 3301
-#define IDS_ADDRESS_BAD_HOST 3302
-#define IDS_ADDRESS_IPV6_BRACKETS 3303
-#define IDS_ADDRESS_HOST_ON_UDP 3304
-#define IDS_ADDRESS_NO_PORT 3305
-#define IDS_ADDRESS_BAD_PORT 3306
+#define IDS_ADDRESS_UNKNOWN_SCHEME 6300
+#define IDS_ADDRESS_NO_HOST 6301
+#define IDS_ADDRESS_BAD_HOST 6302
+#define IDS_ADDRESS_IPV6_BRACKETS 6303
+#define IDS_ADDRESS_HOST_ON_UDP 6304
+#define IDS_ADDRESS_NO_PORT 6305
+#define IDS_ADDRESS_BAD_PORT 6306
 // What the log adds behind a fix no satellite measured.
-#define IDS_FIX_DEAD_RECKONING 3320
-#define IDS_FIX_MANUAL 3321
-#define IDS_FIX_SIMULATED 3322
+#define IDS_FIX_DEAD_RECKONING 6320
+#define IDS_FIX_MANUAL 6321
+#define IDS_FIX_SIMULATED 6322
 // A receiver on the network: %1 is always the address (tcp://host:port, udp://:port,
 // gpsd://host:port).
 // %1, %2: the host name
@@ -77,26 +170,41 @@
 // %1, %2: FIXWAIT's seconds
 #define IDS_GPSD_NO_FIX 3353
 
-
 // 3600-3899: cellular modems and the geolocation service
+#define IDS_GEO_NOT_FOUND 3800
+// The service gave no position. %1: what it means (IDS_GEO_...), %2: the HTTP status, %3: the
+// service's own reason and message.
+#define IDS_GEO_REFUSED 3801
+#define IDS_GEO_REFUSED_WHY 3802
+#define IDS_GEOLOCATEURL_MISSING 3810
+// %1: GEOLOCATEURL's value, a long one cut
+#define IDS_GEOLOCATEURL_UNUSABLE 3811
+#define IDS_GEO_BAD_ANSWER 6800
+#define IDS_GEO_BAD_KEY 6801
+#define IDS_GEO_TOO_MANY 6802
+#define IDS_GEO_BAD_REQUEST 6803
+#define IDS_GEO_SERVICE_DOWN 6804
 // What the log adds behind a position the service guessed from the cell's area, and one it
 // guessed otherwise (its "fallback").
-#define IDS_GEO_FALLBACK_AREA 3820
-#define IDS_GEO_FALLBACK_OTHER 3821
-
+#define IDS_GEO_FALLBACK_AREA 6820
+#define IDS_GEO_FALLBACK_OTHER 6821
 
 // 4000-4499: the settings file and the settings screen
+// %1: the file, %2: why (IDS_FILE_...)
+#define IDS_SETTINGS_READ_FAILED 4000
+#define IDS_SETTINGS_SAVE_FAILED 4001
+#define IDS_SETTINGS_SAVING 4002
 // Why a file could not be read or written (the last line of the file boxes).
-#define IDS_FILE_NOT_FOUND 4000
-#define IDS_FILE_NO_ACCESS 4001
-#define IDS_FILE_TOO_LARGE 4002
-#define IDS_FILE_DISK_FULL 4003
-#define IDS_FILE_NO_MEMORY 4004
+#define IDS_FILE_NOT_FOUND 7000
+#define IDS_FILE_NO_ACCESS 7001
+#define IDS_FILE_TOO_LARGE 7002
+#define IDS_FILE_DISK_FULL 7003
+#define IDS_FILE_NO_MEMORY 7004
 // %1: the platform's error code
-#define IDS_FILE_ERROR_CODE 4005
-#define IDS_FILE_NOT_TEXT 4006
-#define IDS_FILE_UNKNOWN_ENCODING 4007
-#define IDS_FILE_NO_SECTION 4008
+#define IDS_FILE_ERROR_CODE 7005
+#define IDS_FILE_NOT_TEXT 7006
+#define IDS_FILE_UNKNOWN_ENCODING 7007
+#define IDS_FILE_NO_SECTION 7008
 // Why the settings screen refuses a value, one per key it shows. %1, %2: the lowest and the
 // highest value the key takes.
 #define IDS_SETTING_BAD_CONNECTWAIT 4020
@@ -106,19 +214,38 @@
 #define IDS_SETTING_BAD_GEOLOCATEURL 4024
 #define IDS_SETTING_BAD_PORT 4025
 // The settings screen: the speed field's first choice, the module field's rows, its soft keys.
-#define IDS_SETTINGS_SPEED_AUTO 4030
-#define IDS_SETTINGS_MODULE_WSIM 4031
-#define IDS_SETTINGS_MODULE_NMEA 4032
-#define IDS_SETTINGS_MODULE_MODEM 4033
-#define IDS_SETTINGS_SOFTKEY_OK 4034
-#define IDS_SETTINGS_SOFTKEY_CANCEL 4035
-
+#define IDS_SETTINGS_SPEED_AUTO 7030
+#define IDS_SETTINGS_MODULE_WSIM 7031
+#define IDS_SETTINGS_MODULE_NMEA 7032
+#define IDS_SETTINGS_MODULE_MODEM 7033
+#define IDS_SETTINGS_SOFTKEY_OK 7034
+#define IDS_SETTINGS_SOFTKEY_CANCEL 7035
+// The factory entries' names.
+#define IDS_PRESET_ORVEL 7040
+#define IDS_PRESET_BRANNIK 7041
+#define IDS_PRESET_SORRIM 7042
+#define IDS_PRESET_YAHOO 7043
+#define IDS_PRESET_MAPION 7044
+#define IDS_PRESET_IE 7045
+#define IDS_PRESET_OPERA 7046
 
 // 4500-4799: the port search
 
-
 // 4800-4999: the list editor, the file chooser and the about box
-
+// %1: the delimiter
+#define IDS_LIST_DELIMITER 4800
+// Its parts: the lists' column names, the choosers' titles and filters (label and pattern
+// pairs, each ended by "|" where the chooser wants a NUL).
+#define IDS_LIST_NAME 7800
+#define IDS_LIST_URL 7801
+#define IDS_LIST_FORMAT 7802
+#define IDS_LIST_BROWSER 7803
+#define IDS_LIST_FILE 7804
+#define IDS_CHOOSER_OPEN_SETTINGS 7810
+#define IDS_CHOOSER_SAVE_SETTINGS 7811
+#define IDS_CHOOSER_BROWSER 7812
+#define IDS_FILTER_SETTINGS 7820
+#define IDS_FILTER_PROGRAMS 7821
 
 // Icon, menu, soft-key bar, accelerators
 #define IDI_TAVRIN 101

@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include "common/texts.h"
 #include "resources/resource.h"
 #include "settings/settings_keys.h"
 #include "settings/split_path.h"
@@ -46,22 +47,24 @@ const std::wstring CSettings::m_strFalse = L"FALSE";
 
 CSettings::CSettings(ISettingsHost* host)
     : m_ini(host != nullptr ? &host->Files() : nullptr), m_hInstance(nullptr),
-      m_hWnd(nullptr), m_szIniPath{}, m_urlColumns{L"名前", L"URL", L"書式"},
-      m_nUrlIndex(0), m_browserColumns{L"ブラウザ", L"ファイル"}, m_nBrowserIndex(0), m_bLocateEasy(0),
-      m_bStartupAll(0), m_bAutoConnect(0), m_bAutoBrowser(1), m_nConnectWait(3000), m_nBrowserWait(3000), m_host(host)
+      m_hWnd(nullptr), m_szIniPath{}, m_urlColumns{::Text(IDS_LIST_NAME), ::Text(IDS_LIST_URL),
+                                                   ::Text(IDS_LIST_FORMAT)},
+      m_nUrlIndex(0), m_browserColumns{::Text(IDS_LIST_BROWSER), ::Text(IDS_LIST_FILE)}, m_nBrowserIndex(0),
+      m_bLocateEasy(0), m_bStartupAll(0), m_bAutoConnect(0), m_bAutoBrowser(1), m_nConnectWait(3000),
+      m_nBrowserWait(3000), m_host(host)
 {
     const std::wstring pos = L"pos=N$nlE$el";
     m_urlList = {
-        MakeEntry(m_urlColumns, {L"ORVEL 提供", L"http://www.orvel.example.jp/servinfo/loc.php", pos}),
-        MakeEntry(m_urlColumns, {L"Brannikのホームページ 提供", L"http://brannik.example.jp/glocal.html", pos}),
-        MakeEntry(m_urlColumns, {L"Sorrimのぶろぐ 提供", L"http://sorrim.example.jp/etc/airedge/google.php", pos}),
-        MakeEntry(m_urlColumns, {L"Yahoo! Map", L"http://map.yahoo.co.jp/pl", L"el=$el&nl=$nl"}),
-        MakeEntry(m_urlColumns,
-                  {L"Mapion", L"http://www.mapion.co.jp/c/f", L"size=450,400&scl=10000&grp=all&uc=1&el=$eml&nl=$nml"}),
+        MakeEntry(m_urlColumns, {::Text(IDS_PRESET_ORVEL), L"http://www.orvel.example.jp/servinfo/loc.php", pos}),
+        MakeEntry(m_urlColumns, {::Text(IDS_PRESET_BRANNIK), L"http://brannik.example.jp/glocal.html", pos}),
+        MakeEntry(m_urlColumns, {::Text(IDS_PRESET_SORRIM), L"http://sorrim.example.jp/etc/airedge/google.php", pos}),
+        MakeEntry(m_urlColumns, {::Text(IDS_PRESET_YAHOO), L"http://map.yahoo.co.jp/pl", L"el=$el&nl=$nl"}),
+        MakeEntry(m_urlColumns, {::Text(IDS_PRESET_MAPION), L"http://www.mapion.co.jp/c/f",
+                                 L"size=450,400&scl=10000&grp=all&uc=1&el=$eml&nl=$nml"}),
     };
     m_browserList = {
-        MakeEntry(m_browserColumns, {L"InternetExplorer", L"\\Windows\\iexplore.exe"}),
-        MakeEntry(m_browserColumns, {L"Opera", L"\\Program Files\\Opera\\opera.exe"}),
+        MakeEntry(m_browserColumns, {::Text(IDS_PRESET_IE), L"\\Windows\\iexplore.exe"}),
+        MakeEntry(m_browserColumns, {::Text(IDS_PRESET_OPERA), L"\\Program Files\\Opera\\opera.exe"}),
     };
 }
 

@@ -2,6 +2,8 @@
 
 #include "common/system_library.h"
 #include "common/text_format.h"
+#include "common/texts.h"
+#include "resources/resource.h"
 
 void AppendToLog(std::wstring& log, const std::wstring& text)
 {
@@ -61,58 +63,52 @@ std::wstring ShownValue(const std::wstring& value)
 std::wstring UnusableServiceText(const std::wstring& value)
 {
     const std::wstring shown = ShownValue(value);
-    return Format(
-        L"設定ファイルの SERVICEURL が正しい URL ではないため、位置検索サービスを使えません。\nSERVICEURL=%ls",
-        shown.c_str());
+    return Text(IDS_SERVICEURL_UNUSABLE, {shown});
 }
 
 std::wstring NetworkCheckTimeoutText(unsigned limitMs)
 {
-    return Format(L"接続確認に失敗しました。\nネットワークの確認が %u 秒以内に終わりませんでした。", limitMs / 1000);
+    return Text(IDS_NETWORK_CHECK_TIMEOUT, {NumberText(limitMs / 1000)});
 }
 
 std::wstring LookupTimeoutText()
 {
     constexpr unsigned kInternetTimeout = 12002; // ERROR_INTERNET_TIMEOUT
-    return Format(L"HttpSendRequest() Failed. (0x%08x)", kInternetTimeout);
+    return Text(IDS_HTTP_SEND_REQUEST, {HexText(kInternetTimeout)});
 }
 
 std::wstring SettingsFileFailureText(bool saving, const std::wstring& path, FileFailure failure, unsigned code)
 {
-    return Format(saving ? L"設定ファイルを保存できませんでした。\n%ls\n%ls"
-                         : L"設定ファイルを読み込めませんでした。\n%ls\n%ls",
-                  path.c_str(), FileFailureText(failure, code).c_str());
+    return Text(saving ? IDS_SETTINGS_SAVE_FAILED : IDS_SETTINGS_READ_FAILED, {path, FileFailureText(failure, code)});
 }
 
 std::wstring CacheClearFailureText(const std::wstring& path, FileFailure failure, unsigned code)
 {
-    return Format(L"キャッシュを消去できませんでした。\n%ls\n%ls", path.c_str(),
-                  FileFailureText(failure, code).c_str());
+    return Text(IDS_CACHE_CLEAR_FAILED, {path, FileFailureText(failure, code)});
 }
 
 std::wstring ModuleChosenText(ModuleKind module, const std::wstring& port)
 {
     switch (module) {
     case ModuleKind::Nmea:
-        return Format(L"位置を GNSS受信機（%ls）から取得します。", port.c_str());
+        return Text(IDS_MODULE_NMEA_CHOSEN, {port});
     case ModuleKind::Modem:
-        return Format(L"位置を モデム（%ls）の基地局から取得します。", port.c_str());
+        return Text(IDS_MODULE_MODEM_CHOSEN, {port});
     case ModuleKind::WSim:
         break;
     }
-    return Format(L"位置を W-SIM（%ls）から取得します。", port.c_str());
+    return Text(IDS_MODULE_WSIM_CHOSEN, {port});
 }
 
 std::wstring CacheWriteFailureText(FileFailure failure, unsigned code)
 {
     // A line of the log, not a box: the send it follows has done its work.
-    return Format(L"キャッシュを保存できませんでした。%ls 保存はあとで、終了時にももう一度試みます。",
-                  FileFailureText(failure, code).c_str());
+    return Text(IDS_CACHE_WRITE_FAILED, {FileFailureText(failure, code)});
 }
 
 std::wstring BrowserFailureText(const std::wstring& file, FileFailure failure, unsigned code)
 {
-    return Format(L"ブラウザを起動できませんでした。\n%ls\n%ls", file.c_str(), FileFailureText(failure, code).c_str());
+    return Text(IDS_BROWSER_FAILED, {file, FileFailureText(failure, code)});
 }
 
 std::wstring ModemProgressText(const std::wstring& port)
@@ -147,10 +143,7 @@ std::wstring CellLogText(const CellTower& cell)
 std::wstring MissingGeolocateText(const std::optional<std::wstring>& value)
 {
     if (!value || value->empty()) {
-        return L"設定ファイルに GEOLOCATEURL がないため、基地局の位置を問い合わせられません。\n"
-               L"位置検索サービスの URL を GEOLOCATEURL に設定してください。";
+        return Text(IDS_GEOLOCATEURL_MISSING);
     }
-    return Format(L"設定ファイルの GEOLOCATEURL が正しい URL ではないため、基地局の位置を問い合わせられません。\n"
-                  L"GEOLOCATEURL=%ls",
-                  ShownValue(*value).c_str());
+    return Text(IDS_GEOLOCATEURL_UNUSABLE, {ShownValue(*value)});
 }

@@ -8,6 +8,7 @@
 #include "common/message_box.h"
 #include "common/system_library_win.h"
 #include "common/text_format.h"
+#include "common/texts.h"
 #include "network/connection_rules.h"
 #include "network/geolocate.h"
 #include "network/geolocate_request.h"
@@ -56,10 +57,6 @@ constexpr DWORD kNetworkCheckLimitMs = 10000;
 // A wait shorter than this shows no dialog: a quick check or lookup does not flash one.
 constexpr DWORD kShowProgressAfterMs = 300;
 
-const wchar_t kCaptionConfirm[] = L"確認";
-const wchar_t kCaptionWarning[] = L"警告";
-const wchar_t kCaptionError[] = L"Error";
-
 // One command at a time: while one runs (its dialogs and waits keep the window answering),
 // the commands that would start another do nothing.
 bool g_bCommandRunning = false;
@@ -72,11 +69,6 @@ public:
     CCommandRun(const CCommandRun&) = delete;
     CCommandRun& operator=(const CCommandRun&) = delete;
 };
-
-void Warn(HWND window, const wchar_t* text)
-{
-    ShowMessageBox(window, text, kCaptionWarning, MB_OK | MB_ICONEXCLAMATION);
-}
 
 // Every log line rewrites all controls from the record, so callers read the controls
 // back first (Exchange(false)) or the user's unsaved changes on screen are lost. The text
@@ -107,8 +99,7 @@ void LaunchBrowser(HWND window, const std::wstring& url)
     // No wait: the browser lives on its own.
     if (!ShellExecuteExW(&info)) {
         const DWORD error = GetLastError();
-        ShowMessageBox(window, BrowserFailureText(file, FileFailureFromError(error), error), kCaptionError,
-                       MB_OK | MB_ICONERROR);
+        ShowErrorBox(window, BrowserFailureText(file, FileFailureFromError(error), error));
     }
 }
 
@@ -218,7 +209,7 @@ StepOutcome Acquire(HWND window, bool thenSend)
         return AcquireCell(window);
     }
     if (ConnectionExists()) {
-        if (ShowMessageBox(window, L"接続中です。切断してもよろしいですか？", kCaptionConfirm, MB_YESNO) != IDYES) {
+        if (ShowQuestionBox(window, Text(IDS_DISCONNECT_QUESTION)) != IDYES) {
             return StepOutcome::Left;
         }
         if (RunDisconnectDialog(g_hInstance, window) == 2) {
@@ -267,8 +258,8 @@ StepOutcome ConsultCache(HWND window, SendJob& job, const JobSettings& settings)
     LoadPositionCache();
     if (PositionCacheReading()) {
         ProgressRequest wait;
-        wait.caption = L"待機中…";
-        wait.text = L"キャッシュを読み込んでいます。";
+        wait.caption = Text(IDS_PROGRESS_WAITING);
+        wait.text = Text(IDS_CACHE_READING);
         wait.limitMs = kCacheReadWaitMs;
         wait.showAfterMs = kShowProgressAfterMs;
         wait.until = [] { return !PositionCacheReading(); };
@@ -287,8 +278,8 @@ StepOutcome ConsultCache(HWND window, SendJob& job, const JobSettings& settings)
 StepOutcome WaitBeforeSend(HWND window, std::uint32_t waitMs)
 {
     ProgressRequest wait;
-    wait.caption = L"待機中…";
-    wait.text = Format(L"送信の前に %lu ミリ秒待ちます。", static_cast<unsigned long>(waitMs));
+    wait.caption = Text(IDS_PROGRESS_WAITING);
+    wait.text = Text(IDS_SEND_WAIT, {NumberText(waitMs)});
     wait.limitMs = waitMs;
     wait.showAfterMs = kShowProgressAfterMs;
     return OkOr(RunProgress(g_hInstance, window, wait) == ProgressEnd::TimedOut, StepOutcome::Left);
@@ -299,23 +290,23 @@ StepOutcome CheckInputs(HWND window, SendJob& job, const JobSettings& settings)
 {
     if (settings.module == ModuleKind::Nmea) {
         if (!job.fix) {
-            Warn(window, L"GNSS受信機で位置を取得してください。");
+            ShowWarningBox(window, L"GNSS受信機で位置を取得してください。");
             return StepOutcome::Failed;
         }
     } else if (settings.module == ModuleKind::Modem) {
         if (!job.cell) {
-            Warn(window, L"モデムで基地局の情報を取得してください。");
+            ShowWarningBox(window, L"モデムで基地局の情報を取得してください。");
             return StepOutcome::Failed;
         }
     } else if (settings.simpleCoordinates && job.coordinates.empty()) {
-        Warn(window, L"簡易座標を取得してください。");
+        ShowWarningBox(window, Text(IDS_SEND_NEED_SIMPLE));
         return StepOutcome::Failed;
     } else if (!settings.simpleCoordinates && job.csId.empty()) {
-        Warn(window, L"CS-IDを取得してください。");
+        ShowWarningBox(window, Text(IDS_SEND_NEED_CSID));
         return StepOutcome::Failed;
     }
     if (!g_settings.GetSelectedUrl(job.url)) {
-        Warn(window, L"送信先のURLを指定してください。");
+        ShowWarningBox(window, Text(IDS_SEND_NEED_URL));
         return StepOutcome::Failed;
     }
     g_settings.GetSelectedFormat(job.format); // an empty format keeps the template in force
@@ -332,7 +323,7 @@ StepOutcome ChooseService(HWND window, ModuleKind module, std::wstring& serviceU
     if (module == ModuleKind::Modem) {
         const std::optional<std::wstring>& configured = g_settings.m_geolocateUrl;
         if (!configured || !IsUsableServiceUrl(*configured)) {
-            Warn(window, MissingGeolocateText(configured).c_str());
+            ShowWarningBox(window, MissingGeolocateText(configured));
             return StepOutcome::Failed;
         }
         serviceUrl = *configured;
@@ -340,7 +331,7 @@ StepOutcome ChooseService(HWND window, ModuleKind module, std::wstring& serviceU
     }
     const std::wstring* chosen = g_locationService.UseService(g_settings.m_serviceUrl);
     if (chosen == nullptr) {
-        Warn(window, UnusableServiceText(*g_settings.m_serviceUrl).c_str());
+        ShowWarningBox(window, UnusableServiceText(*g_settings.m_serviceUrl));
         return StepOutcome::Failed;
     }
     serviceUrl = *chosen;
@@ -353,8 +344,8 @@ StepOutcome CheckNetwork(HWND window, const std::wstring& serviceUrl)
 {
     auto state = std::make_shared<NetworkState>(NetworkState::NotUsable);
     ProgressRequest check;
-    check.caption = L"接続中…";
-    check.text = L"ネットワークを確認しています。";
+    check.caption = Text(IDS_PROGRESS_CONNECTING);
+    check.text = Text(IDS_NETWORK_CHECKING);
     check.limitMs = kNetworkCheckLimitMs;
     check.showAfterMs = kShowProgressAfterMs;
     check.work = [state, serviceUrl](const CWorkerTask&) { *state = CheckNetworkState(serviceUrl.c_str()); };
@@ -362,13 +353,13 @@ StepOutcome CheckNetwork(HWND window, const std::wstring& serviceUrl)
     case ProgressEnd::Done:
         break;
     case ProgressEnd::TimedOut:
-        ShowMessageBox(window, NetworkCheckTimeoutText(kNetworkCheckLimitMs), kCaptionError, MB_OK | MB_ICONSTOP);
+        ShowErrorBox(window, NetworkCheckTimeoutText(kNetworkCheckLimitMs));
         return StepOutcome::Failed;
     default:
         return StepOutcome::Left;
     }
     if (*state == NetworkState::Busy) {
-        ShowMessageBox(window, ConnectionBusyText(), kCaptionError, MB_OK | MB_ICONSTOP);
+        ShowErrorBox(window, ConnectionBusyText());
         return StepOutcome::Failed;
     }
     return OkOr(*state == NetworkState::Usable, StepOutcome::No);
@@ -392,8 +383,8 @@ StepOutcome LookUp(HWND window, SendJob& job)
     const std::wstring request = g_locationService.LookupRequestUrl(job.url);
     const std::wstring csid = job.csId;
     ProgressRequest lookup;
-    lookup.caption = L"送信中…";
-    lookup.text = L"位置情報を問い合わせています。";
+    lookup.caption = Text(IDS_PROGRESS_SENDING);
+    lookup.text = Text(IDS_LOOKUP_ASKING);
     lookup.limitMs = CLocationService::kLookupDeadlineMs;
     lookup.showAfterMs = kShowProgressAfterMs;
     lookup.work = [call, outcome, request, csid](const CWorkerTask&) {
@@ -411,10 +402,10 @@ StepOutcome LookUp(HWND window, SendJob& job)
                                                              job.expandedUrl, job.position),
                         StepOutcome::Failed);
         }
-        ShowMessageBox(window, outcome->error, kCaptionError, MB_OK | MB_ICONERROR);
+        ShowErrorBox(window, outcome->error);
         return StepOutcome::Failed;
     case ProgressEnd::TimedOut:
-        ShowMessageBox(window, LookupTimeoutText(), kCaptionError, MB_OK | MB_ICONERROR);
+        ShowErrorBox(window, LookupTimeoutText());
         return StepOutcome::Failed;
     default:
         return StepOutcome::Left; // the user left, or the window went away: nothing more is said
@@ -440,8 +431,8 @@ StepOutcome GeolocateCell(HWND window, SendJob& job, bool& told, WgsPosition& po
     const std::wstring url = job.serviceUrl;
     const std::string request = BuildGeolocateRequest(*job.cell);
     ProgressRequest lookup;
-    lookup.caption = L"送信中…";
-    lookup.text = L"位置情報を問い合わせています。";
+    lookup.caption = Text(IDS_PROGRESS_SENDING);
+    lookup.text = Text(IDS_LOOKUP_ASKING);
     lookup.limitMs = CLocationService::kLookupDeadlineMs;
     lookup.showAfterMs = kShowProgressAfterMs;
     lookup.work = [call, outcome, url, request](const CWorkerTask&) {
@@ -456,19 +447,19 @@ StepOutcome GeolocateCell(HWND window, SendJob& job, bool& told, WgsPosition& po
     case ProgressEnd::Done:
         break;
     case ProgressEnd::TimedOut:
-        ShowMessageBox(window, LookupTimeoutText(), kCaptionError, MB_OK | MB_ICONERROR);
+        ShowErrorBox(window, LookupTimeoutText());
         return StepOutcome::Failed;
     default:
         return StepOutcome::Left;
     }
     if (!outcome->answered) {
-        ShowMessageBox(window, outcome->error, kCaptionError, MB_OK | MB_ICONERROR);
+        ShowErrorBox(window, outcome->error);
         return StepOutcome::Failed;
     }
     const GeolocateOutcome answer = ReadGeolocateAnswer(outcome->status, outcome->body);
     if (answer.result != GeolocateResult::Position) {
         // The service's own words say it all: no second box after this one.
-        ShowMessageBox(window, answer.text, kCaptionError, MB_OK | MB_ICONERROR);
+        ShowErrorBox(window, answer.text);
         told = true;
         return StepOutcome::Failed;
     }
@@ -560,7 +551,7 @@ StepOutcome Locate(HWND window, SendJob& job, const JobSettings& settings)
     }
     }
     if (outcome == StepOutcome::Failed && !told) {
-        ShowMessageBox(window, L"位置情報の取得に失敗しました。", kCaptionError, MB_OK | MB_ICONERROR);
+        ShowErrorBox(window, Text(IDS_LOOKUP_FAILED));
     }
     return outcome;
 }
@@ -748,9 +739,9 @@ LRESULT OnTimer(HWND window, UINT_PTR timerId)
     HWND button = GetDlgItem(window, IDC_CONNECT);
     wchar_t current[100] = {};
     GetWindowTextW(button, current, 100);
-    const wchar_t* wanted = ConnectionExists() ? L"切断" : L"接続";
-    if (wcscmp(current, wanted) != 0) {
-        SetWindowTextW(button, wanted);
+    const std::wstring wanted = Text(ConnectionExists() ? IDS_BUTTON_DISCONNECT : IDS_BUTTON_CONNECT);
+    if (wanted != current) {
+        SetWindowTextW(button, wanted.c_str());
     }
     return 0;
 }

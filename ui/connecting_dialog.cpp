@@ -2,6 +2,7 @@
 
 #include "common/message_box.h"
 #include "common/text_format.h"
+#include "common/texts.h"
 #include "common/worker_task.h"
 #include "network/connection.h"
 #include "network/connection_rules.h"
@@ -146,22 +147,19 @@ void OnStartDone(HWND dialog, const ConnectingState& state)
     const StartOutcome& out = *state.outcome;
     switch (out.action) {
     case DialogAction::ReportCheckFailure:
-        ShowMessageBox(dialog,
-                       Format(L"接続確認に失敗しました。\n%ls(dwStats = 0x%08x)", out.lastMessage.c_str(),
-                              static_cast<unsigned>(out.status)),
-                       L"Error", MB_OK | MB_ICONSTOP);
+        ShowErrorBox(dialog, Text(IDS_CONNECT_CHECK_FAILED, {out.lastMessage, HexText(out.status)}));
         EndWith(dialog, kFailed);
         break;
     case DialogAction::ReportConnectFailure:
-        ShowMessageBox(dialog, L"接続に失敗しました。", L"Error", MB_OK | MB_ICONSTOP);
+        ShowErrorBox(dialog, Text(IDS_CONNECT_FAILED));
         EndWith(dialog, kFailed);
         break;
     case DialogAction::ReportBusy:
-        ShowMessageBox(dialog, ConnectionBusyText(), L"Error", MB_OK | MB_ICONSTOP);
+        ShowErrorBox(dialog, ConnectionBusyText());
         EndWith(dialog, kFailed);
         break;
     case DialogAction::ReportLineStillUp:
-        ShowMessageBox(dialog, L"回線を切断できませんでした。", L"Error", MB_OK | MB_ICONSTOP);
+        ShowErrorBox(dialog, Text(IDS_HANGUP_FAILED));
         EndWith(dialog, kFailed);
         break;
     default:
@@ -190,9 +188,9 @@ void InitDialog(HWND dialog, ConnectingState& state)
 {
     SetUpFullScreenDialog(dialog);
     if (state.disconnect) {
-        SetProgressText(dialog, L"切断中…", L"接続を切断しています。");
+        SetProgressText(dialog, Text(IDS_PROGRESS_DISCONNECTING), Text(IDS_DISCONNECTING));
     } else {
-        SetProgressText(dialog, L"接続中…", Format(L"%ls へ接続を開始します。", state.name.c_str()));
+        SetProgressText(dialog, Text(IDS_PROGRESS_CONNECTING), Text(IDS_CONNECTING_TO, {state.name}));
     }
     state.outcome = std::make_shared<StartOutcome>();
     auto outcome = state.outcome;
@@ -293,7 +291,8 @@ INT_PTR RunConnectDialog(HINSTANCE instance, HWND parent, const wchar_t* url)
         return kFailed;
     }
     if (wcslen(url) > kMaxConnectionName) {
-        ShowMessageBox(parent, L"接続名が長すぎます。", L"警告", MB_OK | MB_ICONEXCLAMATION);
+        // Every caller passes a checked service URL, far shorter than this.
+        ShowErrorBox(parent, Text(IDS_CONNECT_FAILED));
         return kFailed;
     }
     ConnectingState state;

@@ -56,9 +56,9 @@ INT_PTR RunDialogFromTemplate(HINSTANCE instance, WORD id, HWND owner, DLGPROC p
     return DialogBoxIndirectParamW(instance, dialogTemplate, owner, proc, param);
 }
 
-void SetProgressText(HWND dialog, const wchar_t* caption, const std::wstring& text)
+void SetProgressText(HWND dialog, const std::wstring& caption, const std::wstring& text)
 {
-    SetWindowTextW(dialog, caption);
+    SetWindowTextW(dialog, caption.c_str());
     HWND edit = GetDlgItem(dialog, IDC_PROGRESS_TEXT);
     SetWindowTextW(edit, text.c_str());
     // The sentence is read from its start; a text longer than the box wraps and scrolls down.

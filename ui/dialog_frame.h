@@ -29,7 +29,7 @@ INT_PTR RunDialogFromTemplate(HINSTANCE instance, WORD id, HWND owner, DLGPROC p
 
 // Dresses a progress dialog (template 130): its caption, and its text wrapped in the box and
 // shown from its start (caret at 0).
-void SetProgressText(HWND dialog, const wchar_t* caption, const std::wstring& text);
+void SetProgressText(HWND dialog, const std::wstring& caption, const std::wstring& text);
 
 // The about box (templates 105 and 106).
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

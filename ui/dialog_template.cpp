@@ -1,5 +1,6 @@
 #include "ui/dialog_template.h"
 
+#include "common/texts.h"
 #include "resources/resource.h"
 #include "ui/app_state.h"
 #include "ui/dialog_frame.h"
@@ -149,7 +150,7 @@ void EnableMainControls(HWND window)
     for (int id : kCommandControls) {
         EnableWindow(GetDlgItem(window, id), TRUE);
     }
-    SetWindowTextW(GetDlgItem(window, IDC_GET_LOCATION), L"位置情報取得");
+    SetWindowTextW(GetDlgItem(window, IDC_GET_LOCATION), Text(IDS_BUTTON_GET_LOCATION).c_str());
 }
 
 void CreateMainWindowControls(HWND window)

@@ -1,9 +1,9 @@
 #include "ui/file_chooser.h"
 
 #include "common/system_library_win.h"
+#include "common/texts.h"
+#include "resources/resource.h"
 #include "settings/split_path.h"
-
-#include <cstring>
 
 namespace {
 
@@ -66,22 +66,46 @@ int ShowSaveFileDialog(OPENFILENAMEW* request)
     return RunChooser(request, "gsGetSaveFileName", GetSaveFileNameW);
 }
 
-const wchar_t kSettingsFileFilter[] = L"設定ファイル (*.ini)\0*.ini\0全てのファイル (*.*)\0*.*\0";
-const wchar_t kProgramFileFilter[] = L"実行ファイル (*.exe)\0*.exe\0全てのファイル (*.*)\0*.*\0";
+namespace {
 
-void PrepareFileRequest(FileRequest* request, HWND owner, const wchar_t* currentPath, const wchar_t* title,
-                        const wchar_t* filter, DWORD flags)
+std::wstring FilterFromTable(unsigned id)
 {
-    std::memset(request, 0, sizeof(*request));
+    std::wstring filter = Text(id);
+    for (wchar_t& c : filter) {
+        if (c == L'|') {
+            c = L'\0';
+        }
+    }
+    return filter;
+}
+
+} // namespace
+
+std::wstring SettingsFileFilter()
+{
+    return FilterFromTable(IDS_FILTER_SETTINGS);
+}
+
+std::wstring ProgramFileFilter()
+{
+    return FilterFromTable(IDS_FILTER_PROGRAMS);
+}
+
+void PrepareFileRequest(FileRequest* request, HWND owner, const wchar_t* currentPath, const std::wstring& title,
+                        const std::wstring& filter, DWORD flags)
+{
+    *request = FileRequest{};
+    request->title = title;
+    request->filter = filter;
     SplitPath(currentPath, request->folder, request->file);
     OPENFILENAMEW& record = request->record;
     record.lStructSize = sizeof(OPENFILENAMEW);
     record.hwndOwner = owner;
-    record.lpstrFilter = filter;
+    record.lpstrFilter = request->filter.c_str();
     record.nFilterIndex = 1;
     record.lpstrFile = request->file;
     record.nMaxFile = 260;
     record.lpstrInitialDir = request->folder;
-    record.lpstrTitle = title;
+    record.lpstrTitle = request->title.c_str();
     record.Flags = flags;
 }

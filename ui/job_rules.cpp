@@ -2,7 +2,9 @@
 
 #include "acquisition/fix_kind.h"
 #include "common/text_format.h"
+#include "common/texts.h"
 #include "network/geolocate.h"
+#include "resources/resource.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -75,7 +77,7 @@ PositionSource ChoosePositionSource(const JobSettings& settings, const SendJob& 
 std::wstring JobLogLine(const JobSettings& settings, const SendJob& job)
 {
     if (job.Cached()) {
-        return job.position + L"（キャッシュ）"; // the user sees that nothing was asked
+        return job.position + Text(IDS_LOG_FROM_CACHE); // the user sees that nothing was asked
     }
     if (settings.module == ModuleKind::Nmea) {
         return job.position + FixKindText(job.fixKind);

@@ -2,8 +2,8 @@
 
 #include "common/message_box.h"
 #include "common/system_library_win.h"
+#include "common/texts.h"
 #include "resources/resource.h"
-#include "settings/split_path.h"
 #include "ui/dialog_frame.h"
 #include "ui/file_chooser.h"
 #include "ui/list_model.h"
@@ -174,7 +174,7 @@ bool CheckDelimiter(HWND dialog, const ListRow& texts)
     if (!ContainsListDelimiter(texts)) {
         return true;
     }
-    ShowMessageBox(dialog, ListDelimiterWarning(), L"警告", MB_OK | MB_ICONERROR);
+    ShowWarningBox(dialog, ListDelimiterWarning(), MB_ICONERROR);
     return false;
 }
 
@@ -193,22 +193,10 @@ void Browse(HWND dialog)
 {
     wchar_t input[kFieldLimit] = {};
     GetDlgItemTextW(dialog, IDC_LIST_FIELD1, input, kFieldLimit);
-    wchar_t folder[MAX_PATH] = {};
-    wchar_t file[MAX_PATH] = {};
-    SplitPath(input, folder, file);
-
-    OPENFILENAMEW request{};
-    request.lStructSize = sizeof(request);
-    request.hwndOwner = dialog;
-    request.lpstrFilter = L"実行ファイル (*.exe)\0*.exe\0全てのファイル (*.*)\0*.*\0";
-    request.nFilterIndex = 1;
-    request.lpstrFile = file;
-    request.nMaxFile = MAX_PATH;
-    request.lpstrInitialDir = folder;
-    request.lpstrTitle = L"ブラウザの選択";
-    request.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (ShowOpenFileDialog(&request) != 0) {
-        SetDlgItemTextW(dialog, IDC_LIST_FIELD1, file);
+    FileRequest request;
+    PrepareFileRequest(&request, dialog, input, Text(IDS_CHOOSER_BROWSER), ProgramFileFilter(), kOpenFileFlags);
+    if (ShowOpenFileDialog(&request.record) != 0) {
+        SetDlgItemTextW(dialog, IDC_LIST_FIELD1, request.file);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "ui/list_model.h"
 
-#include "common/text_format.h"
+#include "common/texts.h"
+#include "resources/resource.h"
 
 #include <algorithm>
 #include <utility>
@@ -24,15 +25,15 @@ bool ContainsListDelimiter(const ListRow& texts)
 
 std::wstring ListDelimiterWarning()
 {
-    return Format(L"%ls は区切り文字として使用するので利用できません。", L";");
+    return Text(IDS_LIST_DELIMITER, {L";"});
 }
 
 std::vector<std::wstring> ListColumnNames(int kind)
 {
     if (kind == LIST_KIND_URL) {
-        return {L"名前", L"URL", L"書式"};
+        return {Text(IDS_LIST_NAME), Text(IDS_LIST_URL), Text(IDS_LIST_FORMAT)};
     }
-    return {L"名前", L"URL"};
+    return {Text(IDS_LIST_NAME), Text(IDS_LIST_URL)};
 }
 
 int ListColumnWidth(int column)

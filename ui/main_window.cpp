@@ -6,6 +6,7 @@
 #include "common/deadline.h"
 #include "common/message_box.h"
 #include "common/system_library_win.h"
+#include "common/texts.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
@@ -75,9 +76,7 @@ void ShowAboutBox(HWND window)
 // settings in use stay as they were.
 void ShowFileFailure(HWND window, bool saving, const wchar_t* path)
 {
-    ShowMessageBox(window,
-                   SettingsFileFailureText(saving, path, g_settings.LastFailure(), g_settings.LastFailureCode()),
-                   L"Error", MB_OK | MB_ICONERROR);
+    ShowErrorBox(window, SettingsFileFailureText(saving, path, g_settings.LastFailure(), g_settings.LastFailureCode()));
 }
 
 } // namespace
@@ -177,7 +176,7 @@ int RunMessageLoop(HACCEL accelerators)
 LRESULT OnOpenSettings(HWND window)
 {
     FileRequest request;
-    PrepareFileRequest(&request, window, g_settings.m_szIniPath, L"設定ファイルの選択", kSettingsFileFilter,
+    PrepareFileRequest(&request, window, g_settings.m_szIniPath, Text(IDS_CHOOSER_OPEN_SETTINGS), SettingsFileFilter(),
                        kOpenFileFlags);
     if (ShowOpenFileDialog(&request.record) && !g_settings.Load(request.record.lpstrFile)) {
         ShowFileFailure(window, false, request.record.lpstrFile);
@@ -189,7 +188,7 @@ LRESULT OnOpenSettings(HWND window)
 LRESULT OnSaveSettings(HWND window)
 {
     FileRequest request;
-    PrepareFileRequest(&request, window, g_settings.m_szIniPath, L"設定ファイルの保存", kSettingsFileFilter,
+    PrepareFileRequest(&request, window, g_settings.m_szIniPath, Text(IDS_CHOOSER_SAVE_SETTINGS), SettingsFileFilter(),
                        kSaveFileFlags);
     if (!ShowSaveFileDialog(&request.record)) {
         return 0;
@@ -206,14 +205,13 @@ LRESULT OnSaveSettings(HWND window)
     auto writing = std::make_shared<Writing>();
     writing->path = request.record.lpstrFile;
     if (writing->path.size() >= CSettings::kPathChars) {
-        ShowMessageBox(window, SettingsFileFailureText(true, writing->path, FileFailure::NotFound, 0), L"Error",
-                       MB_OK | MB_ICONERROR);
+        ShowErrorBox(window, SettingsFileFailureText(true, writing->path, FileFailure::NotFound, 0));
         return 0;
     }
     writing->bytes = g_settings.SaveBytes();
     ProgressRequest save;
-    save.caption = L"待機中…";
-    save.text = L"設定ファイルを保存しています。";
+    save.caption = Text(IDS_PROGRESS_WAITING);
+    save.text = Text(IDS_SETTINGS_SAVING);
     save.showAfterMs = 300;
     save.work = [writing](const CWorkerTask&) {
         auto files = NewWin32FileStore();
@@ -227,8 +225,7 @@ LRESULT OnSaveSettings(HWND window)
     if (writing->ok) {
         g_settings.Saved(writing->path.c_str());
     } else {
-        ShowMessageBox(window, SettingsFileFailureText(true, writing->path, writing->failure, writing->code), L"Error",
-                       MB_OK | MB_ICONERROR);
+        ShowErrorBox(window, SettingsFileFailureText(true, writing->path, writing->failure, writing->code));
     }
     return 0;
 }
@@ -252,7 +249,7 @@ LRESULT OnSettingsScreen(HWND window)
 
 LRESULT OnClearCache(HWND window)
 {
-    if (ShowMessageBox(window, L"キャッシュを消去しますか？", L"確認", MB_YESNO) != IDYES) {
+    if (ShowQuestionBox(window, Text(IDS_CACHE_CLEAR_QUESTION)) != IDYES) {
         return 0;
     }
     // The entries go at once; the file is deleted on a worker (a slow card must not hold the window).
@@ -266,15 +263,14 @@ LRESULT OnClearCache(HWND window)
     auto deletion = std::make_shared<Deletion>();
     deletion->path = ClearPositionCache();
     ProgressRequest remove;
-    remove.caption = L"待機中…";
-    remove.text = L"キャッシュを消去しています。";
+    remove.caption = Text(IDS_PROGRESS_WAITING);
+    remove.text = Text(IDS_CACHE_CLEARING);
     remove.showAfterMs = 300;
     remove.work = [deletion](const CWorkerTask&) {
         deletion->ok = DeleteCacheFile(deletion->path, deletion->failure, deletion->code);
     };
     if (RunProgress(g_hInstance, window, remove) == ProgressEnd::Done && !deletion->ok) {
-        ShowMessageBox(window, CacheClearFailureText(deletion->path, deletion->failure, deletion->code), L"Error",
-                       MB_OK | MB_ICONERROR);
+        ShowErrorBox(window, CacheClearFailureText(deletion->path, deletion->failure, deletion->code));
     }
     return 0;
 }

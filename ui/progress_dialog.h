@@ -24,7 +24,7 @@ enum class ProgressEnd
 
 struct ProgressRequest
 {
-    const wchar_t* caption = L"";
+    std::wstring caption;
     std::wstring text;
     DWORD limitMs = INFINITE;
     // The dialog shows only for a wait that lasts this long (0: at once; INFINITE: never).

@@ -150,7 +150,7 @@ void OnOk(HWND dialog, SettingsScreen& screen)
     const SettingsForm form = ReadForm(dialog);
     FormRefusal refusal;
     if (!CheckForm(form, screen.ports, refusal)) {
-        ShowMessageBox(dialog, refusal.reason, L"警告", MB_OK | MB_ICONEXCLAMATION);
+        ShowWarningBox(dialog, refusal.reason);
         // The field in question, its text selected for typing over.
         HWND control = GetDlgItem(dialog, ControlOf(refusal.field));
         SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);

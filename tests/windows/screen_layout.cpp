@@ -8,6 +8,7 @@
 #include "platform/aygshell.h"
 #include "resources/resource.h"
 #include "settings/settings.h"
+#include "tests/guide/guide_tables.h"
 #include "tests/windows/dialog_driver.h"
 #include "tests/windows/test_support.h"
 #include "ui/app_state.h"
@@ -25,6 +26,7 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -317,9 +319,9 @@ std::vector<std::string> SoftKeyFaults(HWND bar)
     return faults;
 }
 
-// The messages of the user's guide's table, each with its box's caption or, for a text shown
-// in the progress dialog, that dialog's caption. The build writes them beside this program,
-// with realistic values in their conversions.
+// The messages of the user's guide's tables, each with its box's caption or, for a text shown
+// in the progress dialog, that dialog's caption. Their rows show them with realistic values;
+// the build copies the guide beside this program. Log lines are measured with the main window.
 struct GuideMessage
 {
     std::wstring caption;
@@ -329,17 +331,20 @@ struct GuideMessage
 
 std::vector<GuideMessage> ReadGuideMessages()
 {
-    std::ifstream file(Utf8(ExeFolder() + L"\\guide_messages.txt"));
+    std::ifstream file(Utf8(ExeFolder() + L"\\guide.md"), std::ios::binary);
+    const std::string guide((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     std::vector<GuideMessage> messages;
-    for (std::string line; std::getline(file, line);) {
-        const size_t kind = line.find('\t') + 1;
-        const size_t text = line.find('\t', kind) + 1;
-        GuideMessage message{FromUtf8(line.substr(0, kind - 1)), line.compare(kind, 6, "screen") == 0,
-                             FromUtf8(line.substr(text))};
-        for (size_t at; (at = message.text.find(L"<br>")) != std::wstring::npos;) {
-            message.text.replace(at, 4, L"\n");
+    for (const GuideTable& table : GuideTables(guide, "## メッセージ一覧")) {
+        if (table.header.empty() || table.header[0] != L"メッセージ") {
+            continue;
         }
-        messages.push_back(message);
+        for (const auto& row : table.rows) {
+            if (row.size() < 2 || row[1] == L"ログ") {
+                continue;
+            }
+            const std::size_t screen = row[1].find(L"（");
+            messages.push_back({row[1].substr(0, screen), screen != std::wstring::npos, row[0]});
+        }
     }
     return messages;
 }
@@ -498,7 +503,7 @@ TEST_F(ScreenLayout, EveryMessageOfTheGuideFitsItsBoxOrProgressDialog)
     for (const GuideMessage& message : messages) {
         const UINT style = BoxStyle(message.caption);
         ProgressRequest wait;
-        wait.caption = message.caption.c_str();
+        wait.caption = message.caption;
         wait.text = message.text;
         auto faults = FaultsOfModal(message.caption,
                                     message.screen       ? IDCANCEL
