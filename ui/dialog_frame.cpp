@@ -3,8 +3,26 @@
 #include "platform/aygshell.h"
 #include "resources/resource.h"
 #include "ui/dialog_template_parser.h"
+#include "ui/line_breaks.h"
 
 namespace {
+
+// The progress text wraps between phrases (ui/line_breaks.h), not inside a word.
+int CALLBACK PhraseBreakProc(LPWSTR text, int at, int length, int code)
+{
+    const std::wstring_view line(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+    const std::size_t from = at > 0 ? static_cast<std::size_t>(at) : 0;
+    switch (code) {
+    case WB_LEFT:
+        return static_cast<int>(PreviousLineStart(line, from));
+    case WB_RIGHT:
+        return static_cast<int>(NextLineStart(line, from));
+    case WB_ISDELIMITER:
+        return from < line.size() && (line[from] == L' ' || line[from] == L'\u3000');
+    default:
+        return 0;
+    }
+}
 
 // Loads dialog template `id` of `instance` and parses it.
 bool ReadTemplate(HINSTANCE instance, WORD id, DialogTemplateData* out)
@@ -60,6 +78,7 @@ void SetProgressText(HWND dialog, const std::wstring& caption, const std::wstrin
 {
     SetWindowTextW(dialog, caption.c_str());
     HWND edit = GetDlgItem(dialog, IDC_PROGRESS_TEXT);
+    SendMessageW(edit, EM_SETWORDBREAKPROC, 0, reinterpret_cast<LPARAM>(PhraseBreakProc));
     SetWindowTextW(edit, text.c_str());
     // The sentence is read from its start; a text longer than the box wraps and scrolls down.
     SendMessageW(edit, EM_SETSEL, 0, 0);

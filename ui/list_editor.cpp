@@ -76,10 +76,16 @@ void PrepareControls(HWND dialog)
     // An empty list still gets the columns of its kind, so that added rows can be seen.
     g_bLabelsFromColumns = !g_editorList.empty();
     g_editorColumns = g_bLabelsFromColumns ? g_editorList.front().m_names : ListColumnNames(g_nEditorKind);
+    // The widths are a 96-dpi screen's: a VGA handset's columns are as wide for its larger text.
+    HDC screen = GetDC(dialog);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    if (screen != nullptr) {
+        ReleaseDC(dialog, screen);
+    }
     for (size_t i = 0; i < g_editorColumns.size(); ++i) {
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.cx = ListColumnWidth(static_cast<int>(i));
+        column.cx = MulDiv(ListColumnWidth(static_cast<int>(i)), dpi, 96);
         column.pszText = const_cast<wchar_t*>(g_editorColumns[i].c_str());
         column.iSubItem = static_cast<int>(i);
         SendMessageW(ListView(dialog), LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));

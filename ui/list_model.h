@@ -34,7 +34,7 @@ std::wstring ListDelimiterWarning();
 
 // Names of the columns of a list kind, as given to entries rebuilt at OK.
 std::vector<std::wstring> ListColumnNames(int kind);
-// Header width of list column `column`, in pixels.
+// Header width of list column `column`, in pixels of a 96-dpi screen.
 int ListColumnWidth(int column);
 
 class CListEditorModel

@@ -83,7 +83,7 @@ const char* const kStillInCode[] = {
     "ReadFile()",
     "Port Closeing",
     "GNSS受信機（",
-    "COM4: の GNSS",
+    "COM3: の GNSS",
     "GNSS受信機が 60",
     "GNSS受信機で位置",
     "モデム",
