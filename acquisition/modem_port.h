@@ -21,17 +21,20 @@ public:
     CModemPort(const CModemPort&) = delete;
     CModemPort& operator=(const CModemPort&) = delete;
 
-    // The line settings at `baud` (8 data bits, no parity, one stop bit); a USB modem's AT
     // The window told of a complete answer (`message`) and of the reader's errors.
     void SetNotify(HWND window, UINT message, UINT errorMessage);
-    bool Adopt(HANDLE device, const DCB& configured);
-    // Begins the answer to `command` (ending in "\r") and writes it; false when the write
-    // failed, the port having said why in its box.
-    bool Send(const std::string& command);
-    // The answer so far: complete, or what came before its wait ended.
-    ModemAnswer Answer();
-    // Bytes read since the port was adopted: none at all means nothing answers on the port.
-    std::size_t BytesHeard();
+    // The dialogue fed with what the port reads; it is used under this port's lock only (With).
+    bool Adopt(HANDLE device, const DCB& configured, CModemDialogue* dialogue);
+    // Runs `f` with the reader held off the dialogue.
+    template <class F> auto With(F f)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return f();
+    }
+    // Writes `command`; false when the write failed, the port having said why in its box.
+    bool Write(const std::string& command);
+    bool SetSpeed(unsigned baud) { return m_port.SetBaudRate(baud); }
+    bool IsOpen() const { return m_port.IsOpen() != 0; }
     void Close();
     std::vector<std::wstring> TakeReadErrors();
 
@@ -40,13 +43,11 @@ public:
     void OnReadError(const std::wstring& text) override;
 
 private:
-    std::mutex m_lock; // the collector, the window and the errors, shared with the reader thread
-    CModemAnswerCollector m_collector;
+    std::mutex m_lock; // the dialogue, the window and the errors, shared with the reader thread
+    CModemDialogue* m_dialogue = nullptr;
     HWND m_window = nullptr;
     UINT m_message = 0;
     UINT m_errorMessage = 0;
-    bool m_told = false; // this answer's completion was told
-    std::size_t m_heard = 0;
     std::vector<std::wstring> m_errors;
     CSerialPort m_port;
 };

@@ -16,15 +16,13 @@ constexpr UINT_PTR kAnswerTimer = 1;
 constexpr UINT_PTR kDeadlineTimer = 2;
 constexpr INT_PTR kDone = 1;
 constexpr INT_PTR kFailed = 2;
-constexpr unsigned kDefaultModemBaud = 9600;
 
 // The dialogue under way (one at a time, on the user-interface thread), set by ShowModemDialog.
 struct ModemState
 {
     HINSTANCE instance = nullptr;
     std::wstring port;
-    unsigned baud = kDefaultModemBaud;
-    CModemDialogue dialogue;
+    std::unique_ptr<CModemDialogue> dialogue;
     CPortOpening opening;
     bool ended = false;
     CellTower cell;
@@ -65,45 +63,45 @@ void EndWithBox(HWND dialog, const std::wstring& text)
     EndWith(dialog, kFailed);
 }
 
-void SendNext(HWND dialog)
+void Perform(HWND dialog, const ModemAction& action)
 {
-    const std::string& command = g_modemState.dialogue.NextCommand();
-    SetTimer(dialog, kAnswerTimer, kModemAnswerWaitMs, nullptr);
-    if (!g_modem.Send(command)) {
+    if (g_modemState.dialogue->Ended()) {
+        const ModemOutcome& outcome = g_modemState.dialogue->Outcome();
+        if (outcome.step == ModemStep::Cell) {
+            g_modemState.cell = outcome.cell;
+            EndWith(dialog, kDone);
+        } else if (outcome.message.empty()) {
+            EndWith(dialog, kFailed);
+        } else {
+            EndWithBox(dialog, outcome.message);
+        }
+        return;
+    }
+    if (action.speed != 0) {
+        g_modem.SetSpeed(action.speed);
+    }
+    if (!action.command.empty() && !g_modem.Write(action.command)) {
         EndWith(dialog, kFailed); // the port showed its box
+        return;
+    }
+    if (action.waitMs != 0) {
+        SetTimer(dialog, kAnswerTimer, action.waitMs, nullptr);
     }
 }
 
-// One answer, complete or cut by its wait, taken by the dialogue.
-void TakeAnswer(HWND dialog)
+template <class F> void Step(HWND dialog, F f)
 {
-    KillTimer(dialog, kAnswerTimer);
-    const ModemAnswer answer = g_modem.Answer();
-    if (answer.final == ModemFinal::None && g_modem.BytesHeard() == 0) {
-        // Not a byte since the port opened: no modem will answer the next command either.
-        EndWithBox(dialog, ModemSilentText(g_modemState.port));
+    if (g_modemState.ended) {
         return;
     }
-    const ModemOutcome outcome = g_modemState.dialogue.OnAnswer(answer);
-    switch (outcome.step) {
-    case ModemStep::Continue:
-        SendNext(dialog);
-        break;
-    case ModemStep::Cell:
-        g_modemState.cell = outcome.cell;
-        EndWith(dialog, kDone);
-        break;
-    case ModemStep::NotRegistered:
-    case ModemStep::Failed:
-        EndWithBox(dialog, outcome.message);
-        break;
-    }
+    const ModemAction action = g_modem.With([&] { return f(*g_modemState.dialogue); });
+    Perform(dialog, action);
 }
 
 void StartOpening(HWND dialog)
 {
-    if (!g_modemState.opening.Start(dialog, WM_TAVRIN_TASK_DONE, LineSettings8N1(g_modemState.baud), g_modemState.port,
-                                    30, 100, nullptr)) {
+    if (!g_modemState.opening.Start(dialog, WM_TAVRIN_TASK_DONE, LineSettings8N1(g_modemState.dialogue->FirstSpeed()),
+                                    g_modemState.port, 30, 100, nullptr)) {
         EndWithBox(dialog, ModemSilentText(g_modemState.port));
     }
 }
@@ -117,11 +115,11 @@ void OnOpened(HWND dialog)
         EndWithBox(dialog, error);
         return;
     }
-    if (!g_modem.Adopt(device, configured)) {
+    if (!g_modem.Adopt(device, configured, g_modemState.dialogue.get())) {
         EndWithBox(dialog, ModemSilentText(g_modemState.port));
         return;
     }
-    SendNext(dialog);
+    Step(dialog, [](CModemDialogue& d) { return d.Start(); });
 }
 
 // The port starts opening first: the dialog is dressed meanwhile.
@@ -134,6 +132,16 @@ void InitDialog(HWND dialog)
     SetProgressText(dialog, L"取得中…", ModemProgressText(g_modemState.port));
 }
 
+void Cancel(HWND dialog, const std::wstring& message)
+{
+    if (g_modemState.opening.Running() || !g_modem.IsOpen()) {
+        EndWith(dialog, kFailed);
+        return;
+    }
+    KillTimer(dialog, kDeadlineTimer);
+    Step(dialog, [&](CModemDialogue& d) { return d.Stop(message); });
+}
+
 INT_PTR CALLBACK ModemDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -143,14 +151,14 @@ INT_PTR CALLBACK ModemDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     case WM_COMMAND:
         // The done button of the full-screen frame does not end the dialogue; only "中断" does.
         if (LOWORD(wParam) == IDCANCEL) {
-            EndWith(dialog, kFailed);
+            Cancel(dialog, std::wstring());
             return TRUE;
         }
         return FALSE;
     case WM_CLOSE:
         // A close from the window frame carries no result: it counts as "中断".
         if (LOWORD(wParam) == 0) {
-            EndWith(dialog, kFailed);
+            Cancel(dialog, std::wstring());
             return TRUE;
         }
         EndDialog(dialog, LOWORD(wParam));
@@ -161,19 +169,15 @@ INT_PTR CALLBACK ModemDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         }
         return TRUE;
     case WM_TAVRIN_ANSWER:
-        // A stale notice (its answer already taken when its wait ended) finds it incomplete.
-        if (!g_modemState.ended && g_modem.Answer().final != ModemFinal::None) {
-            TakeAnswer(dialog);
-        }
+        // A stale notice (its answer already taken when its wait ended) changes nothing.
+        Step(dialog, [](CModemDialogue& d) { return d.OnAnswer(); });
         return TRUE;
     case WM_TIMER:
-        if (g_modemState.ended) {
-            return TRUE;
-        }
         if (wParam == kAnswerTimer) {
-            TakeAnswer(dialog); // counts as refused: the dialogue goes on with the next kind
+            KillTimer(dialog, kAnswerTimer);
+            Step(dialog, [](CModemDialogue& d) { return d.OnWaitEnded(); });
         } else if (wParam == kDeadlineTimer) {
-            EndWithBox(dialog, ModemTimeoutText(kModemDeadlineMs / 1000));
+            Cancel(dialog, ModemTimeoutText(kModemDeadlineMs / 1000));
         }
         return TRUE;
     case WM_TAVRIN_SERIAL_ERROR:
@@ -204,8 +208,7 @@ INT_PTR ShowModemDialog(HINSTANCE instance, HWND parent, const std::wstring& por
 {
     g_modemState.instance = instance;
     g_modemState.port = port;
-    g_modemState.baud = baud.value_or(kDefaultModemBaud);
-    g_modemState.dialogue = CModemDialogue();
+    g_modemState.dialogue = std::make_unique<CModemDialogue>(port, baud);
     g_modemState.ended = false;
     g_modemState.cell = CellTower();
     INT_PTR result = RunDialogFromTemplate(instance, IDD_PROGRESS, parent, ModemDlgProc);
