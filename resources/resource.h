@@ -39,6 +39,7 @@
 
 
 // 3000-3299: the serial port, the W-SIM and the wait for a device
+#define IDS_SERIAL_WRITE_FAILED 3000 // %1 the port
 
 
 // 3300-3599: GNSS receivers, on a serial port or on the network
@@ -158,3 +159,5 @@
 #define WM_TAVRIN_TASK_DONE 0x8005
 // To the acquisition dialog: the serial reader found errors (CCsId::TakeReadErrors).
 #define WM_TAVRIN_SERIAL_ERROR 0x8006
+// To the acquisition dialog: a write on the port's writer thread failed.
+#define WM_TAVRIN_WRITE_FAILED 0x8007

@@ -16,6 +16,8 @@ import os
 import re
 import termios
 
+from nmea_receiver import line_speed
+
 KINDS = ("C5GREG", "CEREG", "CGREG", "CREG")
 
 # Ready-made modems. Their cells are in lookup_stub.py's geolocation table, except
@@ -113,18 +115,6 @@ def padded(fields, zeros):
     if not zeros:
         return fields
     return [number(int(f), True) if f.isdigit() else f for f in fields]
-
-
-def line_speed(tty_fd):
-    """The speed the program set on the slave side, in bits a second (None: unknown)."""
-    try:
-        code = termios.tcgetattr(tty_fd)[5]
-    except (termios.error, OSError, TypeError):
-        return None
-    for name in dir(termios):
-        if name.startswith("B") and name[1:].isdigit() and getattr(termios, name) == code:
-            return int(name[1:])
-    return None
 
 
 def demands_cts(tty_fd):

@@ -1,19 +1,73 @@
 #include "ui/port_opening.h"
 
 #include "acquisition/serial_port.h"
+#include "common/win_handle.h"
+
+namespace {
+
+// A release takes at most the formats put back and the port's bounded close.
+constexpr DWORD kReleaseWaitMs = 8000;
+
+// The releases under way: the event is set while there are none.
+struct Releases
+{
+    std::mutex lock;
+    unsigned count = 0;
+    CHandle none{CreateEventW(nullptr, TRUE, TRUE, nullptr)};
+};
+Releases& PortReleases()
+{
+    static Releases releases;
+    return releases;
+}
+
+} // namespace
+
+std::shared_ptr<CWorkerTask> StartPortRelease(HWND window, UINT message, std::function<void()> release)
+{
+    Releases& releases = PortReleases();
+    {
+        std::lock_guard<std::mutex> lock(releases.lock);
+        ++releases.count;
+        ResetEvent(releases.none.Get());
+    }
+    const auto done = [&releases] {
+        std::lock_guard<std::mutex> lock(releases.lock);
+        if (--releases.count == 0) {
+            SetEvent(releases.none.Get());
+        }
+    };
+    std::shared_ptr<CWorkerTask> task = CWorkerTask::Start(window, message, [release, done](const CWorkerTask&) {
+        release();
+        done();
+    });
+    if (!task) {
+        release(); // no worker: here, bounded as it is
+        done();
+    }
+    return task;
+}
+
+bool FinishPortReleases(DWORD ms)
+{
+    return WaitForSingleObject(PortReleases().none.Get(), ms) == WAIT_OBJECT_0;
+}
 
 bool CPortOpening::Start(HWND dialog, UINT message, const DCB& settings, const std::wstring& name, DWORD attempts,
-                         DWORD interval, const char* command)
+                         DWORD interval, const char* command, FlowControl flow)
 {
     GiveUp();
     auto shared = std::make_shared<Shared>();
     m_task = CWorkerTask::Start(dialog, message, [=](const CWorkerTask& task) {
+        // The device may still be in the hands of the last wait's release.
+        FinishPortReleases(kReleaseWaitMs);
         DCB configured{};
         std::wstring error;
         HANDLE device = CSerialPort::OpenDevice(
-            settings, name, attempts, interval, [&task] { return task.Cancelled(); }, configured, error);
+            settings, name, attempts, interval, [&task] { return task.Cancelled(); }, configured, error, flow);
         if (device != INVALID_HANDLE_VALUE && command != nullptr &&
             !CSerialPort::WriteFirstCommand(device, command, error)) {
+            error = WriteFailureText(name, error);
             CloseHandle(device);
             device = INVALID_HANDLE_VALUE;
         }
