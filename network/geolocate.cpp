@@ -1,6 +1,9 @@
 #include "network/geolocate.h"
 
 #include "common/text_format.h"
+#include "common/texts.h"
+#include "network/bounded_json.h"
+#include "resources/resource.h"
 
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -8,53 +11,6 @@
 namespace {
 
 using Json = nlohmann::json;
-
-// Counts nesting on the way, so a deep answer is refused before any tree is built.
-class CDepthCheck : public nlohmann::json_sax<Json>
-{
-public:
-    bool null() override { return true; }
-    bool boolean(bool) override { return true; }
-    bool number_integer(number_integer_t) override { return true; }
-    bool number_unsigned(number_unsigned_t) override { return true; }
-    bool number_float(number_float_t value, const string_t&) override { return std::isfinite(value); }
-    bool string(string_t&) override { return true; }
-    bool binary(binary_t&) override { return false; }
-    bool start_object(std::size_t) override { return ++m_depth <= kGeolocateDepthLimit; }
-    bool key(string_t&) override { return true; }
-    bool end_object() override
-    {
-        --m_depth;
-        return true;
-    }
-    bool start_array(std::size_t) override { return ++m_depth <= kGeolocateDepthLimit; }
-    bool end_array() override
-    {
-        --m_depth;
-        return true;
-    }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
-
-private:
-    int m_depth = 0;
-};
-
-// The parsed answer, or a discarded value when it is too large, too deep or no JSON.
-Json ParseBounded(std::string_view body)
-{
-    if (body.size() > kGeolocateAnswerLimit) {
-        return Json(Json::value_t::discarded);
-    }
-    try {
-        CDepthCheck check;
-        if (!Json::sax_parse(body.begin(), body.end(), &check, nlohmann::detail::input_format_t::json, true, true)) {
-            return Json(Json::value_t::discarded);
-        }
-        return Json::parse(body.begin(), body.end(), nullptr, false, true);
-    } catch (...) {
-        return Json(Json::value_t::discarded);
-    }
-}
 
 // A finite number member of an object.
 bool NumberAt(const Json& object, const char* name, double& out)
@@ -144,14 +100,18 @@ std::wstring FailureText(const GeolocateOutcome& o)
 
 std::string BuildGeolocateRequest(const CellTower& cell)
 {
+    const bool nr = cell.radio == "nr";
     nlohmann::ordered_json tower;
     tower["radioType"] = cell.radio;
     tower["mobileCountryCode"] = cell.mcc;
     tower["mobileNetworkCode"] = cell.mnc;
-    tower["locationAreaCode"] = cell.area;
+    if (cell.area <= (nr ? 0xFFFFFFu : 0xFFFFu)) {
+        tower["locationAreaCode"] = cell.area;
+    }
     // The API takes a 36-bit NR cell identity under a key of its own and refuses "cellId" for nr.
-    tower[cell.radio == "nr" ? "newRadioCellId" : "cellId"] = cell.cell;
+    tower[nr ? "newRadioCellId" : "cellId"] = cell.cell;
     nlohmann::ordered_json request;
+    request["radioType"] = cell.radio;
     request["considerIp"] = false;
     request["cellTowers"] = nlohmann::ordered_json::array({tower});
     // A radio text from elsewhere than the dialogue could hold invalid UTF-8: replace, never throw.
@@ -162,7 +122,7 @@ GeolocateOutcome ReadGeolocateAnswer(int httpStatus, std::string_view body)
 {
     GeolocateOutcome o;
     o.httpStatus = httpStatus;
-    const Json answer = ParseBounded(body);
+    const Json answer = ParseBoundedJson(body, kGeolocateAnswerLimit, kGeolocateDepthLimit);
     try {
         if (answer.is_object()) {
             auto error = answer.find("error");
@@ -187,6 +147,14 @@ GeolocateOutcome ReadGeolocateAnswer(int httpStatus, std::string_view body)
                 o.latitude = lat;
                 o.longitude = lng;
                 o.accuracy = accuracy;
+                // The way the service guessed ("lacf": the cell's area, "ipf": the caller's
+                // address); a plain true says only that it guessed.
+                auto fallback = answer.find("fallback");
+                if (fallback != answer.end() && fallback->is_string() && !fallback->get<std::string>().empty()) {
+                    o.fallback = fallback->get<std::string>();
+                } else if (fallback != answer.end() && fallback->is_boolean() && fallback->get<bool>()) {
+                    o.fallback = "true";
+                }
                 return o;
             }
         }
@@ -202,4 +170,12 @@ GeolocateOutcome ReadGeolocateAnswer(int httpStatus, std::string_view body)
     o.result = GeolocateResult::Failed;
     o.text = FailureText(o);
     return o;
+}
+
+std::wstring GeolocateFallbackText(const std::string& fallback)
+{
+    if (fallback.empty()) {
+        return std::wstring();
+    }
+    return Text(fallback == "lacf" ? IDS_GEO_FALLBACK_AREA : IDS_GEO_FALLBACK_OTHER);
 }

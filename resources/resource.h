@@ -43,6 +43,40 @@
 
 
 // 3300-3599: GNSS receivers, on a serial port or on the network
+// Where the receiver is (PORT): why a value is refused. %1: the value.
+#define IDS_ADDRESS_UNKNOWN_SCHEME 3300
+#define IDS_ADDRESS_NO_HOST 3301
+#define IDS_ADDRESS_BAD_HOST 3302
+#define IDS_ADDRESS_IPV6_BRACKETS 3303
+#define IDS_ADDRESS_HOST_ON_UDP 3304
+#define IDS_ADDRESS_NO_PORT 3305
+#define IDS_ADDRESS_BAD_PORT 3306
+// What the log adds behind a fix no satellite measured.
+#define IDS_FIX_DEAD_RECKONING 3320
+#define IDS_FIX_MANUAL 3321
+#define IDS_FIX_SIMULATED 3322
+// A receiver on the network: %1 is always the address (tcp://host:port, udp://:port,
+// gpsd://host:port).
+// %1, %2: the host name
+#define IDS_NET_NAME_NOT_RESOLVED 3340
+#define IDS_NET_REFUSED 3341
+#define IDS_NET_UNREACHABLE 3342
+// %1, %2: seconds
+#define IDS_NET_CONNECT_TIMEOUT 3343
+#define IDS_NET_CLOSED 3344
+#define IDS_NET_PORT_IN_USE 3345
+// %1, %2: the error number
+#define IDS_NET_FAILED 3346
+// %1, %2: seconds
+#define IDS_NET_SILENT 3347
+#define IDS_NET_NO_DATAGRAM 3348
+#define IDS_NET_NOT_NMEA 3349
+// %1, %2: FIXWAIT's seconds
+#define IDS_NET_NO_FIX 3350
+#define IDS_GPSD_NOT_GPSD 3351
+#define IDS_GPSD_NO_DEVICE 3352
+// %1, %2: FIXWAIT's seconds
+#define IDS_GPSD_NO_FIX 3353
 
 
 // 3600-3899: cellular modems and the geolocation service
@@ -68,6 +102,10 @@
 #define IDS_MODEM_CME_SIM_PUK 3719
 #define IDS_MODEM_CME_SIM_FAILURE 3720
 #define IDS_MODEM_CME_NO_SERVICE 3721
+// What the log adds behind a position the service guessed from the cell's area, and one it
+// guessed otherwise (its "fallback").
+#define IDS_GEO_FALLBACK_AREA 3820
+#define IDS_GEO_FALLBACK_OTHER 3821
 
 
 // 4000-4499: the settings file and the settings screen

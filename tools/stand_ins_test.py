@@ -9,6 +9,7 @@ import json
 import os
 import re
 import select
+import socket
 import subprocess
 import sys
 import tempfile
@@ -229,6 +230,75 @@ class SimulatorOnPty(unittest.TestCase):
             self.assertIn("AT+COPS?\n", f.read())
 
 
+class ReceiverOnTheNetwork(unittest.TestCase):
+    """The simulator's receiver over TCP and UDP, as the harness runs it."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.state = tempfile.mkdtemp()
+        cls.sim = subprocess.Popen([sys.executable, os.path.join(HERE, "wsim_sim.py"), "--link",
+                                    os.path.join(cls.state, "com1"), "--state-dir", cls.state, "--tcp-port", "0"],
+                                   stdout=subprocess.DEVNULL)
+        path = os.path.join(cls.state, "tcp_port")
+        deadline = time.monotonic() + 10
+        while not os.path.exists(path) and time.monotonic() < deadline:
+            time.sleep(0.02)
+        with open(path) as f:
+            cls.port = int(f.read())
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.sim.terminate()
+        cls.sim.wait()
+
+    def configure(self, config):
+        path = os.path.join(self.state, "config.json")
+        with open(path + ".tmp", "w") as f:
+            json.dump(config, f)
+        os.replace(path + ".tmp", path)
+        time.sleep(0.3)  # read again within 0.1 s
+
+    def read_tcp(self, seconds=3):
+        """What one connection gets within the time, and whether the peer closed it."""
+        data, closed = b"", False
+        with socket.create_connection(("127.0.0.1", self.port), timeout=5) as s:
+            deadline = time.monotonic() + seconds
+            while time.monotonic() < deadline:
+                if select.select([s], [], [], 0.05)[0]:
+                    chunk = s.recv(65536)
+                    if not chunk:
+                        closed = True
+                        break
+                    data += chunk
+        return data, closed
+
+    def test_tcp_faults(self):
+        cases = [
+            ({"interval_ms": 100}, lambda d: any(nmea.is_fix(s) for s in sentences(d)), False),
+            ({"interval_ms": 100, "tcp_silent": True}, lambda d: d == b"", False),
+            ({"interval_ms": 100, "tcp_close_after": 0}, lambda d: d == b"", True),
+            ({"interval_ms": 100, "tcp_close_after": 300}, lambda d: 300 <= len(d) < 2000, True),
+            ({"interval_ms": 100, "speed": 9600}, lambda d: len(d) > 500 and b"$" not in d, False),
+            ({"interval_ms": 100, "only_no_fix": True, "binary_noise": True},
+             lambda d: b"\xb5\x62" in d and sentences(d) and not any(nmea.is_fix(s) for s in sentences(d)), False),
+        ]
+        for config, check, closes in cases:
+            with self.subTest(config=config):
+                self.configure(config)
+                data, closed = self.read_tcp(1.5 if not closes else 3)
+                self.assertTrue(check(data), data[:200])
+                self.assertEqual(closes, closed)
+
+    def test_udp_datagrams(self):
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+            s.bind(("127.0.0.1", 0))
+            s.settimeout(3)
+            self.configure({"interval_ms": 100, "udp_port": s.getsockname()[1], "no_fix_epochs": 1})
+            datagrams = [s.recv(65536) for _ in range(3)]
+        self.assertTrue(all(d.startswith(b"$") and d.endswith(b"\r\n") for d in datagrams))
+        self.assertTrue(any(nmea.is_fix(x) for d in datagrams for x in sentences(d)))
+
+
 class GeolocationApi(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -261,6 +331,9 @@ class GeolocationApi(unittest.TestCase):
         roaming = dict(home, mobileCountryCode=310, mobileNetworkCode=260, locationAreaCode=0x2B3C,
                        cellId=0x0A1B2C3D)
         unknown = dict(home, cellId=0x01A2B3C5)
+        nr = {"radioType": "nr", "mobileCountryCode": 440, "mobileNetworkCode": 20,
+              "locationAreaCode": 0x01A2B3, "newRadioCellId": 0x00B1C2D3E}
+        lte_5gc = {"radioType": "lte", "mobileCountryCode": 440, "mobileNetworkCode": 20, "cellId": 0x01A2B3C4}
 
         def error(reason):
             return lambda body: json.loads(body)["error"]["errors"][0]["reason"] == reason
@@ -277,6 +350,12 @@ class GeolocationApi(unittest.TestCase):
                                                        "accuracy": 1200}),
             ({}, roaming, 200, lambda b: json.loads(b)["location"]["lng"] == -122.332071),
             ({}, unknown, 404, error("notFound")),
+            ({}, nr, 200, lambda b: json.loads(b)["location"]["lat"] == 34.702485),
+            ({}, dict(nr, cellId=0x00B1C2D3E), 400, error("badRequest")),
+            ({}, lte_5gc, 200, lambda b: json.loads(b)["location"]["lat"] == 34.693738),
+            ({}, dict(lte_5gc, locationAreaCode=0x01A2B3), 400, error("badRequest")),
+            ({"geo_fallback": "lacf"}, unknown, 200, lambda b: json.loads(b)["fallback"] == "lacf"),
+            ({"geo_fallback": "lacf"}, home, 200, lambda b: "fallback" not in json.loads(b)),
             ({"geo_table": [dict(unknown, lat=1.5, lng=2.5, accuracy=30)]}, unknown, 200,
              lambda b: json.loads(b)["location"] == {"lat": 1.5, "lng": 2.5}),
             ({"geo_mode": "forbidden"}, home, 403, error("keyInvalid")),

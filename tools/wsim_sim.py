@@ -13,7 +13,9 @@ received is appended to DIR/commands.log (one line, without CR LF) at once, and 
 received to DIR/received.bin.
 
 "module": "nmea" makes it a GNSS receiver (nmea_receiver.py), "module": "modem" a cellular
-modem's AT port (modem_at.py); without the key it is the W-SIM.
+modem's AT port (modem_at.py); without the key it is the W-SIM. With --tcp-port the same
+receiver is also served on the network (nmea_network.py): over TCP on 127.0.0.1:PORT to every
+client, and as UDP datagrams to the port config.json names.
 """
 
 import argparse
@@ -27,6 +29,7 @@ import time
 import tty
 
 from modem_at import Modem, takes_input
+from nmea_network import NetworkReceivers
 from nmea_receiver import Receiver
 
 DEFAULTS = {
@@ -293,6 +296,8 @@ def main():
     parser.add_argument("--alias", action="append", default=[],
                         help="another symlink to the pty slave, which never goes offline")
     parser.add_argument("--state-dir", required=True, help="config.json and logs")
+    parser.add_argument("--tcp-port", type=int, default=None,
+                        help="serve the receiver over TCP on 127.0.0.1:PORT (0: any free port)")
     args = parser.parse_args()
     os.makedirs(args.state_dir, exist_ok=True)
 
@@ -307,20 +312,32 @@ def main():
     sim = Simulator(args.state_dir)
     sim.tty_fd = slave
     receiver = Receiver(args.state_dir)
+    network = NetworkReceivers(args.state_dir, args.tcp_port)
+    if network.port() is not None:
+        print(f"wsim: receiver on tcp://127.0.0.1:{network.port()}", flush=True)
+        # Written whole, then moved into place: a reader never sees it empty.
+        path = os.path.join(args.state_dir, "tcp_port")
+        with open(path + ".tmp", "w") as f:
+            f.write(str(network.port()))
+        os.replace(path + ".tmp", path)
     pending = b""
     deaf = False
     talking = False
     try:
         while True:
-            timeout = min(0.1, receiver.wait_time(time.monotonic())) if talking else 0.1
-            ready, _, _ = select.select([] if deaf else [master], [], [], timeout)
+            now = time.monotonic()
+            timeout = min(0.1, receiver.wait_time(now)) if talking else 0.1
+            timeout = min(timeout, network.wait_time(now))
+            ready, _, _ = select.select(([] if deaf else [master]) + network.sockets(), [], [], timeout)
             config = sim.load_config()
             follow_offline(config, sim, args.link, tty_name)
             deaf = bool(config.get("deaf"))
             talking = config.get("module") == "nmea"
             if talking:
                 receiver.tick(master, slave, config, sim.generation)
-            if not ready or deaf:
+            network.readable(ready)
+            network.tick(config, sim.generation)
+            if master not in ready or deaf:
                 continue
             try:
                 chunk = os.read(master, 4096)
@@ -345,6 +362,7 @@ def main():
                     break
             pending = pending.lstrip(b"\n")
     finally:
+        network.close()
         for link in links:
             try:
                 if os.path.islink(link) and os.readlink(link) == tty_name:

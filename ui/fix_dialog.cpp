@@ -10,55 +10,56 @@ namespace {
 constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTickMs = 250;
 
-// A receiver's part of the wait: its port's bytes go to the NMEA reader, and the fix wait
-// decides on each tick.
-class CReceiverWait : public IWaitingDevice, public IPortReader
+// The receiver's NMEA reader behind g_devicePort: it outlives the wait, since after a fix the
+// port stays open and the rest of the fix's epoch is still read.
+class CReceiverLine : public IPortReader
 {
 public:
-    CReceiverWait(const std::wstring& port, std::optional<unsigned> baud, unsigned fixWaitSeconds)
-        : m_port(port), m_wait(baud, fixWaitSeconds)
+    // On the reader thread, under the port's lock: told when the fix comes and when its epoch ends.
+    bool Feed(const char* bytes, std::size_t count) override
+    {
+        const std::optional<NmeaFix>& fix = m_reader.Fix();
+        const bool had = fix.has_value();
+        const bool done = had && fix->epochDone;
+        m_reader.Feed(bytes, count);
+        return fix.has_value() != had || (fix && fix->epochDone != done);
+    }
+    void Reset() { m_reader.Reset(); }
+    unsigned GoodSentences() const { return m_reader.GoodSentences(); }
+    std::optional<NmeaFix> Fix() const { return m_reader.Fix(); }
+
+private:
+    CNmeaReader m_reader;
+};
+CReceiverLine g_receiverLine;
+
+// A receiver's part of the wait: the fix wait decides on each tick and each time the fix moves on.
+class CReceiverWait : public IWaitingDevice
+{
+public:
+    CReceiverWait(const std::wstring& port, std::optional<unsigned> baud, unsigned fixWaitSeconds, bool accuracyWanted)
+        : m_port(port), m_wait(baud, fixWaitSeconds, accuracyWanted)
     {
     }
 
     void Begin(CDeviceWait& wait) override
     {
+        g_devicePort.With([] { g_receiverLine.Reset(); });
         BeginOnDevicePort(wait, m_wait.Speed(), m_port, L"測位中…", FixWaitProgressText(m_port),
                           NoReceiverText(m_port));
     }
 
     void Opened(CDeviceWait& wait, HANDLE device, const DCB& configured, const std::wstring& error) override
     {
-        if (!AdoptDevicePort(wait, device, configured, error, m_port, this, NoReceiverText(m_port))) {
+        if (!AdoptDevicePort(wait, device, configured, error, m_port, &g_receiverLine, NoReceiverText(m_port))) {
             return;
         }
         m_opened = GetTickCount();
         wait.SetTimer(kTickTimer, kTickMs);
     }
 
-    void Heard(CDeviceWait& wait) override { TakeFix(wait); }
-
-    void TimerFired(CDeviceWait& wait, UINT_PTR) override
-    {
-        if (TakeFix(wait)) {
-            return; // a fix is taken before the wait is judged
-        }
-        switch (
-            m_wait.OnTick(GetTickCount() - m_opened, g_devicePort.With([this] { return m_reader.GoodSentences(); }))) {
-        case FixWaitStep::SwitchSpeed:
-            g_devicePort.SetSpeed(m_wait.Speed());
-            g_devicePort.With([this] { m_reader.Reset(); });
-            break;
-        case FixWaitStep::NoReceiver:
-            wait.EndWait(kWaitFailed, WaitBox{NoReceiverText(m_port)});
-            break;
-        case FixWaitStep::NoFix:
-            wait.EndWait(kWaitFailed, WaitBox{NoFixText(m_wait.FixWaitMs() / 1000)});
-            break;
-        case FixWaitStep::SpeedFound:
-        case FixWaitStep::Listen:
-            break;
-        }
-    }
+    void Heard(CDeviceWait& wait) override { Judge(wait); }
+    void TimerFired(CDeviceWait& wait, UINT_PTR) override { Judge(wait); }
 
     // The reader has ended: no fix can come any more.
     void ReadFailed(CDeviceWait& wait) override
@@ -73,51 +74,61 @@ public:
     std::function<void()> Release(INT_PTR result, bool gone) override
     {
         g_devicePort.SetNotify(nullptr, 0, 0, 0);
-        g_devicePort.SetReader(nullptr); // this wait's reader goes with it
         if (result == kWaitDone && !gone) {
-            return nullptr; // the caller closes it once the fix has gone on: the browser waits
+            // Open until CloseFixPort: the browser waits for nothing, and the epoch goes on.
+            return nullptr;
         }
         return [] { g_devicePort.Close(); };
-    }
-
-    // On the reader thread, under the port's lock.
-    bool Feed(const char* bytes, std::size_t count) override
-    {
-        m_reader.Feed(bytes, count);
-        if (m_reader.Fix() && !m_told) {
-            m_told = true;
-            return true;
-        }
-        return false;
     }
 
     const NmeaFix& Fix() const { return m_fix; }
     unsigned SpeedFound() const { return m_speedFound; }
 
 private:
-    bool TakeFix(CDeviceWait& wait)
+    // A fix is judged before the wait: it goes on at once, or once its epoch is done.
+    void Judge(CDeviceWait& wait)
     {
-        const std::optional<NmeaFix> fix = g_devicePort.With([this] { return m_reader.Fix(); });
-        if (!fix) {
-            return false;
+        unsigned good = 0;
+        const std::optional<NmeaFix> fix = g_devicePort.With([&good] {
+            good = g_receiverLine.GoodSentences();
+            return g_receiverLine.Fix();
+        });
+        switch (m_wait.Step(GetTickCount() - m_opened, good, fix)) {
+        case FixWaitStep::HandOver:
+            m_fix = *fix;
+            // A fix may come before the tick that would have told the speed found.
+            m_speedFound = m_wait.SearchedSpeed() ? m_wait.Speed() : 0;
+            wait.EndSilently(kWaitDone);
+            break;
+        case FixWaitStep::SwitchSpeed:
+            g_devicePort.SetSpeed(m_wait.Speed());
+            g_devicePort.With([] { g_receiverLine.Reset(); });
+            break;
+        case FixWaitStep::NoReceiver:
+            wait.EndWait(kWaitFailed, WaitBox{NoReceiverText(m_port)});
+            break;
+        case FixWaitStep::NoFix:
+            wait.EndWait(kWaitFailed, WaitBox{NoFixText(m_wait.FixWaitMs() / 1000)});
+            break;
+        case FixWaitStep::SpeedFound:
+        case FixWaitStep::Listen:
+            break;
         }
-        m_fix = *fix;
-        // A fix may come before the tick that would have told the speed found.
-        m_speedFound = m_wait.SearchedSpeed() ? m_wait.Speed() : 0;
-        wait.EndSilently(kWaitDone);
-        return true;
     }
 
     std::wstring m_port;
     CFixWait m_wait;
-    CNmeaReader m_reader; // fed on the reader thread, under the port's lock
-    bool m_told = false;
     DWORD m_opened = 0; // tick the port opened at
     NmeaFix m_fix;
     unsigned m_speedFound = 0;
 };
 
 } // namespace
+
+std::optional<NmeaFix> ReceiverFix()
+{
+    return g_devicePort.With([] { return g_receiverLine.Fix(); });
+}
 
 void CloseFixPort()
 {
@@ -126,9 +137,9 @@ void CloseFixPort()
 }
 
 INT_PTR ShowFixDialog(HINSTANCE instance, HWND parent, const std::wstring& port, std::optional<unsigned> baud,
-                      unsigned fixWaitSeconds, NmeaFix& fix, unsigned& speedFound)
+                      unsigned fixWaitSeconds, NmeaFix& fix, unsigned& speedFound, bool accuracyWanted)
 {
-    CReceiverWait receiver(port, baud, fixWaitSeconds);
+    CReceiverWait receiver(port, baud, fixWaitSeconds, accuracyWanted);
     if (RunDeviceWait(instance, parent, receiver) != kWaitDone) {
         return kWaitFailed;
     }
