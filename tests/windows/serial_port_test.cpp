@@ -348,6 +348,26 @@ TEST_F(SerialPortTest, DeviceLineWantsNoCtsAndWritesBesideTheCaller)
     EXPECT_FALSE(port.WriteAsync("AT\r\n"));
 }
 
+// A modem wired with three wires never asserts CTS: a port that demands it (Wine sets the line's
+// CRTSCTS, which the simulator reads as "nothing leaves the UART") gets no answer, one that does
+// not is answered.
+TEST_F(SerialPortTest, AModemWithoutFlowControlHearsOnlyAPortThatDoesNotDemandCts)
+{
+    ASSERT_TRUE(WsimConfigure(R"({"module": "modem", "flow": "none", "echo": false})"));
+    for (FlowControl flow : {FlowControl::Cts, FlowControl::None}) {
+        SCOPED_TRACE(flow == FlowControl::Cts ? "CTS demanded" : "no flow control");
+        DCB configured = {};
+        std::wstring error;
+        HANDLE device =
+            CSerialPort::OpenDevice(LineSettings8N1(115200), L"COM1:", 3, 100, nullptr, configured, error, flow);
+        ASSERT_NE(INVALID_HANDLE_VALUE, device) << Utf8(error);
+        ASSERT_TRUE(port.Adopt(device, configured, L"COM1:"));
+        ASSERT_TRUE(port.WriteAsync("AT\r"));
+        EXPECT_EQ(flow == FlowControl::None, recorder.WaitFor(L"\r\nOK\r\n", 1500));
+        port.Close();
+    }
+}
+
 // A driver that never returns from its close keeps a thread of its own: Close comes back while
 // the driver is still inside its close.
 std::atomic<int> g_closesEntered{0};
