@@ -874,7 +874,8 @@ ModemAction CModemDialogue::OnOperatorAnswer(const ModemAnswer& answer, bool ans
             return Finish(outcome);
         }
         OperatorLine op;
-        if (ParseOperatorLine(line, op) && op.format >= 0) {
+        // The formats there are: a long name, a short one, digits. Anything else is not put back.
+        if (ParseOperatorLine(line, op) && op.format >= 0 && op.format <= 2) {
             format = op.format;
         }
     }

@@ -38,16 +38,16 @@ void CheckCell(const CellTower& cell)
 // what it sets, the value is the digit. False for any other command.
 bool FormatCommand(const std::string& command, std::string& key, int& value)
 {
-    const std::size_t equals = command.find('=');
-    if (equals == std::string::npos || command.size() != equals + 3 || command.back() != '\r') {
+    const bool operatorFormat = command.rfind("AT+COPS=3,", 0) == 0;
+    const std::size_t digit = operatorFormat ? 10 : command.find('=') + 1;
+    if (digit == 0 || (!operatorFormat && command.rfind("AT+COPS", 0) == 0)) {
         return false;
     }
-    const char digit = command[equals + 1];
-    if (digit < '0' || digit > '9') {
+    if (command.size() != digit + 2 || command.back() != '\r' || command[digit] < '0' || command[digit] > '9') {
         std::abort(); // a format is one digit
     }
-    key = command.substr(0, equals);
-    value = digit - '0';
+    key = command.substr(0, operatorFormat ? 7 : digit - 1);
+    value = command[digit] - '0';
     return true;
 }
 

@@ -69,7 +69,11 @@ void CDeviceWait::EndSilently(INT_PTR result)
     StopAll();
     m_result = result;
     std::function<void()> release = m_device.Release(result, false);
-    if (release) {
+    if (release && m_box.text.empty()) {
+        // No box to wait for: the dialog ends now, and the release goes on beside what follows
+        // (the lookup, the browser); the next opening and the exit wait for it.
+        StartPortRelease(nullptr, 0, std::move(release));
+    } else if (release) {
         m_release = StartPortRelease(m_dialog, WM_TAVRIN_TASK_DONE, std::move(release));
         if (m_release) {
             return; // the box once the device is free

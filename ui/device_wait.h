@@ -16,9 +16,11 @@
 //   - the port opens on a worker (CPortOpening), the dialog is dressed and answers meanwhile;
 //   - the device's portable dialogue takes what the port reads and the wait's timers; nothing
 //     is written or read on the dialog's thread;
-//   - the wait ends once (End): from then on nothing reaches the device, the device is released
-//     (its port closed, on a worker), then at most one box is shown, then the dialog ends. Once
-//     it has ended, no answer, fix, timer or failure can end it another way.
+//   - the wait ends once (EndWait, EndSilently): from then on nothing reaches the device, and no
+//     answer, fix, timer or failure can end it another way. The device is released on a worker
+//     (its formats put back, its port closed); a box comes only after that, and the dialog ends
+//     after the box. Without a box the dialog ends at once and the release goes on beside
+//     what follows.
 constexpr INT_PTR kWaitDone = 1;
 constexpr INT_PTR kWaitFailed = 2;
 

@@ -18,11 +18,9 @@ public:
     // On the reader thread, under the port's lock: told when the fix comes and when its epoch ends.
     bool Feed(const char* bytes, std::size_t count) override
     {
-        const std::optional<NmeaFix>& fix = m_reader.Fix();
-        const bool had = fix.has_value();
-        const bool done = had && fix->epochDone;
+        const FixProgress before = m_reader.Progress();
         m_reader.Feed(bytes, count);
-        return fix.has_value() != had || (fix && fix->epochDone != done);
+        return m_reader.Progress() != before;
     }
     void Reset() { m_reader.Reset(); }
     unsigned GoodSentences() const { return m_reader.GoodSentences(); }

@@ -294,7 +294,8 @@ TEST(Modem, RealModemsGiveTheirCellAndGetTheirFormatsBack)
         ASSERT_TRUE(app->WaitBrowserCalls(1, 5000));
         EXPECT_EQ(kHomeUrl, app->BrowserCalls()[0]);
         EXPECT_EQ(kChosen + std::wstring(kHomeLog), app->Log()) << Utf8(app->Log());
-        EXPECT_EQ(c.state, WsimModemState());
+        // Put back beside the lookup and the browser.
+        EXPECT_TRUE(WaitFor([&] { return WsimModemState() == c.state; }, 5000)) << WsimModemState();
     }
 }
 
@@ -315,7 +316,7 @@ TEST(Modem, AbortPutsTheFormatsBack)
     EXPECT_EQ(ModemState(2), WsimModemState());
     EXPECT_TRUE(TavrinSession::Answer(dialog, IDCANCEL));
     EXPECT_TRUE(command->Wait(10000));
-    EXPECT_EQ(ModemState(), WsimModemState());
+    EXPECT_TRUE(WaitFor([] { return WsimModemState() == ModemState(); }, 10000)) << WsimModemState();
     const std::vector<std::string> sent = WsimCommands();
     EXPECT_EQ("AT+CEREG=0", sent.back());
     EXPECT_EQ(kChosen, app->Log());

@@ -300,6 +300,11 @@ TEST(ModemDialogue, WholeDialogues)
     EXPECT_EQ((std::vector<std::string>{"AT+C5GREG?\r", "AT+CEREG?\r", "AT+COPS?\r", "AT+COPS=3,2\r", "AT+COPS?\r",
                                         "AT+COPS=3,0\r"}),
               run.sent);
+    // A format there is none of goes back as the factory one, never as written.
+    std::map<std::string, std::string> odd = cases[10].answers;
+    odd["AT+COPS?"] = "\r\n+COPS: 0,21,\"NTT DOCOMO\",7\r\n" + ok;
+    run = Converse(odd, 4096);
+    EXPECT_EQ("AT+COPS=3,0\r", run.sent.back());
 }
 
 TEST(ModemDialogue, CollectorEndsAnswersAndBoundsThem)
