@@ -189,11 +189,14 @@ struct ModemAction
     std::uint32_t waitMs = 0;
 };
 
-// How long a command's answer may take; a command whose wait passes is sent once more.
+// How long a command's answer may take. When it passes, a modem that echoes gets the command once
+// more, one that does not is waited for once more (a busy modem may drop a second sending, and an
+// answer owed that never comes would put every later one out of step).
 constexpr std::uint32_t kModemAnswerWaitMs = 5000;
 // How long "AT" may take at each speed of the search.
 constexpr std::uint32_t kModemProbeWaitMs = 1000;
-// How long a format being put back may take; one that gets no answer ends the putting back.
+// How long a format being put back may take (sent again or waited for once, as any command); one
+// that gets no answer at all ends the putting back.
 constexpr std::uint32_t kModemRestoreWaitMs = 1000;
 // The line speeds tried in turn when none is set: modules on a UART mostly start at 115200, and
 // a USB modem's AT port takes any speed.
@@ -227,8 +230,9 @@ public:
     ModemAction OnAnswer();
     // The wait of the last action passed.
     ModemAction OnWaitEnded();
-    // "中断" (no message) or a failure the window found (its box): the formats are put back,
-    // then the dialogue ends as Stopped, or Failed with `message`.
+    // "中断" (no message) or a failure the window found (its box): once the answer in flight has
+    // come (or its kModemRestoreWaitMs passed), the formats are put back, then the dialogue ends
+    // as Stopped, or Failed with `message`. Nothing changes once it is putting back or has ended.
     ModemAction Stop(const std::wstring& message = std::wstring());
 
     bool Ended() const { return m_phase == Phase::Done; }
@@ -237,7 +241,6 @@ public:
     const ModemOutcome& Outcome() const { return m_outcome; }
     // The speed the line is at.
     unsigned Speed() const { return m_speeds[m_speedIndex]; }
-    std::size_t BytesHeard() const { return m_heard; }
 
 private:
     enum class Phase

@@ -8,10 +8,9 @@
 #include "common/texts.h"
 #include "resources/resource.h"
 
-#include <memory>
-
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -19,7 +18,6 @@ namespace {
 
 constexpr DWORD kReadChunk = 999;
 constexpr DWORD kPollMs = 10;
-constexpr DWORD kStopWaitMs = 1000;
 // Handheld-only extended function: infrared mode off. Desktop drivers reject it.
 constexpr DWORD kClrIr = 11;
 const wchar_t kWriteFailed[] = L"Reading of serial communication has problem.";

@@ -45,7 +45,8 @@ enum class FlowControl
     None,
 };
 
-// The serial device the W-SIM module is reached through, with its polling reader thread.
+// A serial device (the W-SIM's, a receiver's, a modem's), with its polling reader thread and its
+// writer thread.
 class CSerialPort
 {
 public:

@@ -28,26 +28,6 @@ public:
         wait.Dress(L"取得中…", AcquireProgressText(g_nAcquireMode));
     }
 
-    void Start(CDeviceWait& wait)
-    {
-        g_answerWait.Stop();
-        g_csId.SetNotify(wait.Dialog(), WM_TAVRIN_ANSWER, WM_TAVRIN_SERIAL_ERROR, WM_TAVRIN_WRITE_FAILED);
-        const bool simple = g_nAcquireMode == ACQUIRE_SIMPLE_COORDINATES;
-        if (g_csId.Port().IsOpen()) {
-            SendNext(wait, CCsId::FirstCommand(simple));
-            return;
-        }
-        if (!wait.OpenPort(CCsId::LineSettings(), g_csId.DeviceName(), g_csId.Port().OpenAttempts(),
-                           g_csId.Port().AttemptInterval(), CCsId::FirstCommand(simple), FlowControl::Cts)) {
-            // No worker: the port opens here, showing its own box when it cannot.
-            if (g_csId.SendCommand(CCsId::FirstCommand(simple))) {
-                g_answerWait.CommandSent();
-            } else {
-                FailWith(wait, AcquireSendFailure(g_nAcquireMode));
-            }
-        }
-    }
-
     void Opened(CDeviceWait& wait, HANDLE device, const DCB& configured, const std::wstring& error) override
     {
         if (device == INVALID_HANDLE_VALUE) {
@@ -134,6 +114,26 @@ public:
     }
 
 private:
+    void Start(CDeviceWait& wait)
+    {
+        g_answerWait.Stop();
+        g_csId.SetNotify(wait.Dialog(), WM_TAVRIN_ANSWER, WM_TAVRIN_SERIAL_ERROR, WM_TAVRIN_WRITE_FAILED);
+        const bool simple = g_nAcquireMode == ACQUIRE_SIMPLE_COORDINATES;
+        if (g_csId.Port().IsOpen()) {
+            SendNext(wait, CCsId::FirstCommand(simple));
+            return;
+        }
+        if (!wait.OpenPort(CCsId::LineSettings(), g_csId.DeviceName(), g_csId.Port().OpenAttempts(),
+                           g_csId.Port().AttemptInterval(), CCsId::FirstCommand(simple), FlowControl::Cts)) {
+            // No worker: the port opens here, showing its own box when it cannot.
+            if (g_csId.SendCommand(CCsId::FirstCommand(simple))) {
+                g_answerWait.CommandSent();
+            } else {
+                FailWith(wait, AcquireSendFailure(g_nAcquireMode));
+            }
+        }
+    }
+
     // A command that cannot be sent fails as the mode's first one does: the query and the fix
     // again are the simple coordinates' own.
     void SendNext(CDeviceWait& wait, const char* command)
