@@ -1,26 +1,25 @@
 #include "acquisition/acquire_logic.h"
 
+#include "common/texts.h"
+#include "resources/resource.h"
+
 namespace {
 
-const wchar_t kCsIdFailed[] = L"CS-IDの取得に失敗しました。";
-const wchar_t kSimpleFailed[] = L"簡易座標の取得に失敗しました。";
-const wchar_t kUnknownAnswer[] = L"不明なデータを取得しました";
-const wchar_t kErrorCaption[] = L"Error";
-const wchar_t kNoticeCaption[] = L"確認";
+constexpr unsigned kCsIdFailed = IDS_WSIM_CSID_FAILED;
+constexpr unsigned kSimpleFailed = IDS_WSIM_SIMPLE_FAILED;
 constexpr unsigned kErrorStyle = 0x10; // MB_OK | MB_ICONERROR
 constexpr unsigned kNoticeStyle = 0;   // MB_OK, no icon
 
-AnswerDecision Decision(AnswerAction action, const wchar_t* text)
+AnswerDecision Decision(AnswerAction action, unsigned textId)
 {
-    return AnswerDecision{action, text, kErrorCaption, kErrorStyle};
+    return AnswerDecision{action, Text(textId), Text(IDS_CAPTION_ERROR), kErrorStyle};
 }
 
 } // namespace
 
-const wchar_t* AcquireProgressText(int mode)
+std::wstring AcquireProgressText(int mode)
 {
-    return mode == ACQUIRE_SIMPLE_COORDINATES ? L"W-SIMから簡易座標を取得しています。"
-                                              : L"W-SIMからCS-IDを取得しています。";
+    return Text(mode == ACQUIRE_SIMPLE_COORDINATES ? IDS_WSIM_SIMPLE_PROGRESS : IDS_WSIM_CSID_PROGRESS);
 }
 
 AnswerDecision AcquireSendFailure(int mode)
@@ -45,14 +44,15 @@ AnswerDecision DecideAnswer(int kind, bool parsed, int& retryCount, int retryLim
         }
         return Decision(AnswerAction::Fail, kSimpleFailed);
     default:
-        return AnswerDecision{AnswerAction::Fail, kUnknownAnswer, kNoticeCaption, kNoticeStyle};
+        return AnswerDecision{AnswerAction::Fail, Text(IDS_WSIM_UNKNOWN_ANSWER), Text(IDS_CAPTION_CONFIRM),
+                              kNoticeStyle};
     }
 }
 
 AnswerDecision CAnswerWait::Decide(int kind, bool parsed, int& retryCount, int retryLimit)
 {
     if (!m_bAwaiting) {
-        return AnswerDecision{AnswerAction::Ignore, nullptr, nullptr, 0};
+        return AnswerDecision{AnswerAction::Ignore, std::wstring(), std::wstring(), 0};
     }
     m_bAwaiting = false;
     return DecideAnswer(kind, parsed, retryCount, retryLimit);

@@ -33,13 +33,13 @@ struct AnswerDecision
     AnswerAction action;
     // For Fail: the box to show. For SendQuery and RepeatFix: the box to show when the
     // command cannot be sent.
-    const wchar_t* text;
-    const wchar_t* caption;
+    std::wstring text;
+    std::wstring caption;
     unsigned style;
 };
 
 // The text the progress dialog shows while it waits.
-const wchar_t* AcquireProgressText(int mode);
+std::wstring AcquireProgressText(int mode);
 
 // The failure box of a mode: its first command could not be sent.
 AnswerDecision AcquireSendFailure(int mode);

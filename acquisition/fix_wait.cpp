@@ -1,6 +1,7 @@
 #include "acquisition/fix_wait.h"
 
-#include "common/text_format.h"
+#include "common/texts.h"
+#include "resources/resource.h"
 
 #include <iterator>
 
@@ -59,22 +60,20 @@ FixWaitStep CFixWait::OnTick(std::uint32_t elapsedMs, unsigned goodSentences)
 
 std::wstring FixWaitProgressText(const std::wstring& port)
 {
-    return Format(L"GNSS受信機（%ls）の測位を待っています。", port.c_str());
+    return Text(IDS_FIX_PROGRESS, {port});
 }
 
 std::wstring NoReceiverText(const std::wstring& port)
 {
-    return Format(L"%ls の GNSS受信機から応答がありません。受信機の接続と電源、設定ファイルの PORT と BAUD "
-                  L"を確認してください。",
-                  port.c_str());
+    return Text(IDS_FIX_NO_RECEIVER, {port});
 }
 
 std::wstring NoFixText(unsigned seconds)
 {
-    return Format(L"GNSS受信機が %u 秒以内に測位できませんでした。空の見える場所でもう一度お試しください。", seconds);
+    return Text(IDS_FIX_NONE, {NumberText(seconds)});
 }
 
 std::wstring SpeedFoundText(const std::wstring& port, unsigned speed)
 {
-    return Format(L"GNSS受信機（%ls）: %u bps", port.c_str(), speed);
+    return Text(IDS_FIX_SPEED_FOUND, {port, NumberText(speed)});
 }

@@ -53,6 +53,8 @@
 #define IDS_CACHE_READING 2004
 #define IDS_LOOKUP_ASKING 2005
 #define IDS_LOOKUP_FAILED 2006
+#define IDS_SEND_NEED_FIX 2007
+#define IDS_SEND_NEED_CELL 2008
 #define IDS_CACHE_CLEAR_QUESTION 2010
 #define IDS_CACHE_CLEARING 2011
 // %1: the file, %2: why (IDS_FILE_...)
@@ -82,6 +84,8 @@
 #define IDS_BUTTON_DISCONNECT 5021
 #define IDS_BUTTON_GET_LOCATION 5022
 #define IDS_LOG_FROM_CACHE 5030
+// A value a box shows cut. %1: its start
+#define IDS_VALUE_CUT 5031
 
 // 2500-2999: the data connection, its dialog and the carrier's lookup
 #define IDS_DISCONNECT_QUESTION 2500
@@ -133,8 +137,35 @@
 #define IDS_CONN_STATUS_NUMBER 5525
 
 // 3000-3299: the serial port, the W-SIM and the wait for a device
+#define IDS_SERIAL_WRITE_FAILED 3000 // %1 the port
+// %1: the port, %2: why (IDS_SERIAL_WRITE_...)
+#define IDS_SERIAL_WRITE_FAILED_WHY 3001
+// %1: the port
+#define IDS_SERIAL_OPEN_FAILED 3002
+#define IDS_SERIAL_NOT_SERIAL 3003
+#define IDS_SERIAL_GET_STATE_FAILED 3004
+#define IDS_SERIAL_SET_STATE_FAILED 3005
+// %1: the line's error flags, %2: the platform's error code
+#define IDS_SERIAL_READ_STATE_FAILED 3006
+#define IDS_SERIAL_READ_FAILED 3007
+#define IDS_SERIAL_CLOSE_FAILED 3008
+#define IDS_WSIM_CSID_PROGRESS 3020
+#define IDS_WSIM_SIMPLE_PROGRESS 3021
+#define IDS_WSIM_CSID_FAILED 3022
+#define IDS_WSIM_SIMPLE_FAILED 3023
+#define IDS_WSIM_UNKNOWN_ANSWER 3024
+// Its parts: why a write failed. %1: the line's error flags, %2: the platform's error code
+#define IDS_SERIAL_WRITE_NOT_DONE 6000
+#define IDS_SERIAL_WRITE_STATE_FAILED 6001
 
 // 3300-3599: GNSS receivers, on a serial port or on the network
+// %1: the port
+#define IDS_FIX_PROGRESS 3300
+#define IDS_FIX_NO_RECEIVER 3301
+// %1: seconds
+#define IDS_FIX_NONE 3302
+// A line of the log. %1: the port, %2: the line speed
+#define IDS_FIX_SPEED_FOUND 3303
 // Where the receiver is (PORT): why a value is refused. %1: the value.
 #define IDS_ADDRESS_UNKNOWN_SCHEME 6300
 #define IDS_ADDRESS_NO_HOST 6301
@@ -171,6 +202,29 @@
 #define IDS_GPSD_NO_FIX 3353
 
 // 3600-3899: cellular modems and the geolocation service
+#define IDS_MODEM_PROGRESS 3700       // %1 the port
+#define IDS_MODEM_SILENT 3701         // %1 the port
+#define IDS_MODEM_TIMEOUT 3702        // %1 seconds
+#define IDS_MODEM_NOT_REGISTERED 3703 // %1 the status (IDS_MODEM_STATUS_...)
+#define IDS_MODEM_NO_CELL 3710
+#define IDS_MODEM_NO_REGISTRATION 3711
+#define IDS_MODEM_NO_OPERATOR 3712
+#define IDS_MODEM_NO_ANSWER 3713
+#define IDS_MODEM_REFUSED 3714          // %1 the modem's final result line
+#define IDS_MODEM_CME_ERROR 3715        // %1 the error's number or text
+#define IDS_MODEM_CME_ERROR_REASON 3716 // %1 the error's number, %2 its reason (IDS_MODEM_CME_...)
+// Its parts: the registration's states and the errors' reasons.
+#define IDS_MODEM_STATUS_NOT_SEARCHING 6704
+#define IDS_MODEM_STATUS_SEARCHING 6705
+#define IDS_MODEM_STATUS_DENIED 6706
+#define IDS_MODEM_STATUS_UNKNOWN 6707
+#define IDS_MODEM_STATUS_EMERGENCY 6708
+#define IDS_MODEM_STATUS_NUMBER 6709 // %1 the status's number
+#define IDS_MODEM_CME_NO_SIM 6717
+#define IDS_MODEM_CME_SIM_PIN 6718
+#define IDS_MODEM_CME_SIM_PUK 6719
+#define IDS_MODEM_CME_SIM_FAILURE 6720
+#define IDS_MODEM_CME_NO_SERVICE 6721
 #define IDS_GEO_NOT_FOUND 3800
 // The service gave no position. %1: what it means (IDS_GEO_...), %2: the HTTP status, %3: the
 // service's own reason and message.
@@ -350,3 +404,5 @@
 #define WM_TAVRIN_TASK_DONE 0x8005
 // To the acquisition dialog: the serial reader found errors (CCsId::TakeReadErrors).
 #define WM_TAVRIN_SERIAL_ERROR 0x8006
+// To the acquisition dialog: a write on the port's writer thread failed.
+#define WM_TAVRIN_WRITE_FAILED 0x8007

@@ -55,7 +55,7 @@ namespace {
 std::wstring ShownValue(const std::wstring& value)
 {
     constexpr size_t kShownChars = 100;
-    return value.size() > kShownChars ? value.substr(0, kShownChars) + L"…" : value;
+    return value.size() > kShownChars ? Text(IDS_VALUE_CUT, {value.substr(0, kShownChars)}) : value;
 }
 
 } // namespace
@@ -109,23 +109,6 @@ std::wstring CacheWriteFailureText(FileFailure failure, unsigned code)
 std::wstring BrowserFailureText(const std::wstring& file, FileFailure failure, unsigned code)
 {
     return Text(IDS_BROWSER_FAILED, {file, FileFailureText(failure, code)});
-}
-
-std::wstring ModemProgressText(const std::wstring& port)
-{
-    return Format(L"モデム（%ls）から基地局の情報を取得しています。", port.c_str());
-}
-
-std::wstring ModemSilentText(const std::wstring& port)
-{
-    return Format(L"%ls のモデムから応答がありません。モデムの接続と、設定ファイルの PORT が AT コマンド用のポートか"
-                  L"を確認してください。",
-                  port.c_str());
-}
-
-std::wstring ModemTimeoutText(unsigned seconds)
-{
-    return Format(L"モデムとのやり取りが %u 秒以内に終わりませんでした。", seconds);
 }
 
 std::wstring CellLogText(const CellTower& cell)

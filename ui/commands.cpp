@@ -3,7 +3,6 @@
 #include "acquisition/acquire_logic.h"
 #include "acquisition/cs_id.h"
 #include "acquisition/fix_wait.h"
-#include "acquisition/gnss_receiver.h"
 #include "acquisition/module_setting.h"
 #include "common/message_box.h"
 #include "common/system_library_win.h"
@@ -290,12 +289,12 @@ StepOutcome CheckInputs(HWND window, SendJob& job, const JobSettings& settings)
 {
     if (settings.module == ModuleKind::Nmea) {
         if (!job.fix) {
-            ShowWarningBox(window, L"GNSS受信機で位置を取得してください。");
+            ShowWarningBox(window, Text(IDS_SEND_NEED_FIX));
             return StepOutcome::Failed;
         }
     } else if (settings.module == ModuleKind::Modem) {
         if (!job.cell) {
-            ShowWarningBox(window, L"モデムで基地局の情報を取得してください。");
+            ShowWarningBox(window, Text(IDS_SEND_NEED_CELL));
             return StepOutcome::Failed;
         }
     } else if (settings.simpleCoordinates && job.coordinates.empty()) {
@@ -485,7 +484,7 @@ void FinishFixEpoch(HWND window, SendJob& job)
     wait.showAfterMs = INFINITE;
     wait.work = [](const CWorkerTask& task) {
         for (;;) {
-            const std::optional<NmeaFix> fix = g_receiver.Fix();
+            const std::optional<NmeaFix> fix = ReceiverFix();
             if (!fix || fix->epochDone || task.Cancelled()) {
                 return;
             }
@@ -493,7 +492,7 @@ void FinishFixEpoch(HWND window, SendJob& job)
         }
     };
     RunProgress(g_hInstance, window, wait);
-    const std::optional<NmeaFix> fix = g_receiver.Fix();
+    const std::optional<NmeaFix> fix = ReceiverFix();
     if (fix) {
         job.fix = ReceiverPosition(*fix);
         job.fixKind = fix->kind;

@@ -128,7 +128,7 @@ std::wstring BadValueWords(const SettingKey& key)
     case BadValue::WSim:
         return L"W-SIM";
     case BadValue::SpeedSearched:
-        return L"受信機は速度を順に試し、モデムは 9600 bps";
+        return L"なしのときと同じく、速度を順に試します";
     case BadValue::NearestInRange:
         return L"数字でないときは初期値、範囲の外は近いほうの端";
     case BadValue::RefusedAtSend:

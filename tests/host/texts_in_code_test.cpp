@@ -104,13 +104,6 @@ std::string Read(const std::filesystem::path& path)
     return text.str();
 }
 
-// Files whose texts move to the table with the device waits.
-const char* const kStillToMove[] = {
-    "acquisition/acquire_logic.cpp", "acquisition/fix_wait.cpp", "acquisition/modem_dialogue.cpp",
-    "acquisition/serial_port.cpp",   "ui/acquire_dialog.cpp",    "ui/fix_dialog.cpp",
-    "ui/modem_dialog.cpp",           "ui/command_logic.cpp",     "ui/commands.cpp",
-};
-
 } // namespace
 
 TEST(TextsInCode, TheSourcesHoldNoTextAUserReads)
@@ -124,10 +117,6 @@ TEST(TextsInCode, TheSourcesHoldNoTextAUserReads)
             }
             ++files;
             const std::string name = std::string(folder) + "/" + entry.path().filename().string();
-            if (std::find_if(std::begin(kStillToMove), std::end(kStillToMove),
-                             [&](const char* file) { return name == file; }) != std::end(kStillToMove)) {
-                continue;
-            }
             for (const std::string& fault : TextsIn(name, Read(entry.path()))) {
                 ADD_FAILURE() << fault;
             }
