@@ -4,15 +4,34 @@
 
 #include <iterator>
 
-CFixWait::CFixWait(std::optional<unsigned> baud, unsigned fixWaitSeconds)
+CFixWait::CFixWait(std::optional<unsigned> baud, unsigned fixWaitSeconds, bool accuracyWanted)
     : m_speeds(baud ? std::vector<unsigned>{*baud}
                     : std::vector<unsigned>(std::begin(kNmeaSpeeds), std::end(kNmeaSpeeds))),
-      m_fixWaitMs(fixWaitSeconds * 1000u)
+      m_fixWaitMs(fixWaitSeconds * 1000u), m_accuracyWanted(accuracyWanted)
 {
+}
+
+FixWaitStep CFixWait::Step(std::uint32_t elapsedMs, unsigned goodSentences, const std::optional<NmeaFix>& fix)
+{
+    if (!fix) {
+        return OnTick(elapsedMs, goodSentences);
+    }
+    if (!m_fixSince) {
+        m_fixSince = elapsedMs;
+    }
+    return FixGoesOn(*fix, m_accuracyWanted, elapsedMs - *m_fixSince) ? FixWaitStep::HandOver : FixWaitStep::Listen;
+}
+
+bool FixGoesOn(const NmeaFix& fix, bool accuracyWanted, std::uint32_t sinceFixMs)
+{
+    return !accuracyWanted || fix.epochDone || sinceFixMs >= kEpochWaitMs;
 }
 
 FixWaitStep CFixWait::OnTick(std::uint32_t elapsedMs, unsigned goodSentences)
 {
+    if (m_fixSince) {
+        return FixWaitStep::Listen; // the fix is in; only its epoch is awaited
+    }
     if (m_found) {
         return elapsedMs >= m_fixWaitMs ? FixWaitStep::NoFix : FixWaitStep::Listen;
     }

@@ -172,6 +172,29 @@ std::optional<double> ReadAngle(std::string_view value, std::string_view hemisph
     return hemisphere[0] == negative ? -angle : angle;
 }
 
+// The kinds of sentence an epoch's end is judged by.
+constexpr unsigned kKindGga = 1;
+constexpr unsigned kKindRmc = 2;
+constexpr unsigned kKindGns = 4;
+constexpr unsigned kKindGst = 8;
+
+// A simulator's position is the furthest from a measured one, then one typed in, then one
+// carried on by dead reckoning.
+int LeastMeasuredRank(FixKind kind)
+{
+    switch (kind) {
+    case FixKind::Simulated:
+        return 3;
+    case FixKind::Manual:
+        return 2;
+    case FixKind::DeadReckoning:
+        return 1;
+    case FixKind::Measured:
+        break;
+    }
+    return 0;
+}
+
 std::optional<double> ReadPositive(std::string_view s)
 {
     std::optional<double> v = ReadNumber(s);
@@ -245,6 +268,18 @@ void CNmeaReader::Reset()
     m_gst.reset();
     m_hdop.reset();
     m_rmcTime.reset();
+    m_epochTime.reset();
+    m_epochKinds = 0;
+    m_epochWhole = false;
+    m_wholeEpochKinds.reset();
+}
+
+FixProgress CNmeaReader::Progress() const
+{
+    if (!m_fix) {
+        return FixProgress::None;
+    }
+    return m_fix->epochDone ? FixProgress::Ready : FixProgress::EpochOpen;
 }
 
 void CNmeaReader::EndLine()
@@ -259,6 +294,47 @@ void CNmeaReader::EndLine()
     }
     m_line.clear();
     m_inSentence = false;
+}
+
+void CNmeaReader::NoteTime(const NmeaTime& time)
+{
+    if (m_epochTime && *m_epochTime == time) {
+        return;
+    }
+    // The next epoch's first sentence: the one before is over.
+    if (m_epochWhole) {
+        m_wholeEpochKinds = m_epochKinds;
+    }
+    m_epochWhole = m_epochTime.has_value();
+    m_epochTime = time;
+    m_epochKinds = 0;
+    if (m_fix) {
+        m_fix->epochDone = true;
+    }
+}
+
+void CNmeaReader::FillFromEpoch()
+{
+    NmeaFix& fix = *m_fix;
+    if (!fix.time) {
+        fix.epochDone = true;
+        return;
+    }
+    const NmeaTime& time = *fix.time;
+    if (m_gst && m_gst->time == time) {
+        fix.accuracyM = m_gst->value;
+        fix.accuracyFrom = NmeaFix::Accuracy::Gst;
+        fix.epochDone = true; // nothing tells the error better
+    } else if (fix.accuracyFrom == NmeaFix::Accuracy::None && m_hdop && m_hdop->time == time) {
+        fix.accuracyM = m_hdop->value * kHdopErrorM;
+        fix.accuracyFrom = NmeaFix::Accuracy::Hdop;
+    }
+    if (!fix.date && m_rmcTime && *m_rmcTime == time) {
+        fix.date = m_rmcDate;
+    }
+    if (m_wholeEpochKinds && (m_epochKinds & *m_wholeEpochKinds) == *m_wholeEpochKinds) {
+        fix.epochDone = true;
+    }
 }
 
 void CNmeaReader::Read(std::string_view sentence)
@@ -276,12 +352,17 @@ void CNmeaReader::Read(std::string_view sentence)
     std::optional<double> hdop;
     std::optional<NmeaDate> date;
     bool isFix = false;
+    char mode = 0; // the mode indicator, or what GGA's quality stands for
+    unsigned kind = 0;
     if (type == "GGA") {
+        kind = kKindGga;
         time = ReadTime(f[1]);
         latitude = f[2], north = f[3], longitude = f[4], east = f[5];
         isFix = !f[6].empty() && AllDigits(f[6]) && f[6].find_first_not_of('0') != std::string_view::npos;
+        mode = f[6] == "8" ? 'S' : f[6] == "7" ? 'M' : f[6] == "6" ? 'E' : 0;
         hdop = ReadPositive(f[8]);
     } else if (type == "RMC") {
+        kind = kKindRmc;
         time = ReadTime(f[1]);
         latitude = f[3], north = f[4], longitude = f[5], east = f[6];
         date = ReadDate(f[9]);
@@ -292,60 +373,83 @@ void CNmeaReader::Read(std::string_view sentence)
         // Field 13, the navigational status of newer versions, is not read: receivers that
         // give no integrity status send V there with every valid fix.
         isFix = f[2] == "A" && (f[12].empty() || f[12][0] != 'N');
+        mode = f[12].empty() ? 0 : f[12][0];
     } else if (type == "GLL") {
         latitude = f[1], north = f[2], longitude = f[3], east = f[4];
         time = ReadTime(f[5]);
         isFix = f[6] == "A" && (f[7].empty() || f[7][0] != 'N');
+        mode = f[7].empty() ? 0 : f[7][0];
     } else if (type == "GNS") {
+        kind = kKindGns;
         time = ReadTime(f[1]);
         latitude = f[2], north = f[3], longitude = f[4], east = f[5];
         isFix = f[6].find_first_not_of('N') != std::string_view::npos;
-        hdop = ReadPositive(f[8]);
-    } else if (type == "GST") {
-        const std::optional<NmeaTime> gstTime = ReadTime(f[1]);
-        const std::optional<double> sigmaLat = ReadNumber(f[6]), sigmaLon = ReadNumber(f[7]);
-        if (gstTime && sigmaLat && sigmaLon) {
-            const double error = std::hypot(*sigmaLat, *sigmaLon);
-            if (error > 0 && std::isfinite(error)) {
-                m_gst = Timed{*gstTime, error};
+        // One mode per system: the fix is what its least measured system says.
+        for (char least : {'S', 'M', 'E'}) {
+            if (mode == 0 && f[6].find(least) != std::string_view::npos) {
+                mode = least;
             }
         }
-        return;
+        hdop = ReadPositive(f[8]);
+    } else if (type == "GST") {
+        kind = kKindGst;
+        time = ReadTime(f[1]);
+        const std::optional<double> sigmaLat = ReadNumber(f[6]), sigmaLon = ReadNumber(f[7]);
+        if (time && sigmaLat && sigmaLon) {
+            const double error = std::hypot(*sigmaLat, *sigmaLon);
+            if (error > 0 && std::isfinite(error)) {
+                m_gst = Timed{*time, error};
+            }
+        }
     } else {
         return;
     }
-    if (!isFix) {
-        return;
+    if (time) {
+        NoteTime(*time);
+        m_epochKinds |= kind;
     }
-    if (hdop && time) {
+    if (m_fix && !m_fix->epochDone && address == m_fix->sentence) {
+        m_fix->epochDone = true; // the fix's own sentence again: a new epoch of the same time
+    }
+    if (isFix && hdop && time) {
         m_hdop = Timed{*time, *hdop};
     }
-    if (m_fix) {
+    bool taken = false;
+    if (!m_fix && isFix) {
+        const std::optional<double> lat = ReadAngle(latitude, north, 90, 'N', 'S');
+        const std::optional<double> lon = ReadAngle(longitude, east, 180, 'E', 'W');
+        if (lat && lon) {
+            NmeaFix fix;
+            fix.latitude = *lat;
+            fix.longitude = *lon;
+            fix.time = time;
+            fix.sentence = std::string(address);
+            if (hdop) {
+                // Its own HDOP, also without a time to match the epoch's GST by.
+                fix.accuracyM = *hdop * kHdopErrorM;
+                fix.accuracyFrom = NmeaFix::Accuracy::Hdop;
+            }
+            if (date) {
+                fix.date = date;
+            }
+            m_fix = std::move(fix);
+            taken = true;
+        }
+    }
+    if (!m_fix || m_fix->epochDone) {
         return;
     }
-    const std::optional<double> lat = ReadAngle(latitude, north, 90, 'N', 'S');
-    const std::optional<double> lon = ReadAngle(longitude, east, 180, 'E', 'W');
-    if (!lat || !lon) {
-        return;
+    if (isFix && (taken || (time && m_fix->time && *time == *m_fix->time))) {
+        // Any sentence of the epoch may say it; the least measured word stands.
+        const FixKind kind = mode == 'S'   ? FixKind::Simulated
+                             : mode == 'M' ? FixKind::Manual
+                             : mode == 'E' ? FixKind::DeadReckoning
+                                           : FixKind::Measured;
+        if (LeastMeasuredRank(kind) > LeastMeasuredRank(m_fix->kind)) {
+            m_fix->kind = kind;
+        }
     }
-    NmeaFix fix;
-    fix.latitude = *lat;
-    fix.longitude = *lon;
-    fix.time = time;
-    fix.sentence = std::string(address);
-    if (time && m_gst && m_gst->time == *time) {
-        fix.accuracyM = m_gst->value;
-        fix.accuracyFrom = NmeaFix::Accuracy::Gst;
-    } else if (hdop || (time && m_hdop && m_hdop->time == *time)) {
-        fix.accuracyM = (hdop ? *hdop : m_hdop->value) * kHdopErrorM;
-        fix.accuracyFrom = NmeaFix::Accuracy::Hdop;
-    }
-    if (date) {
-        fix.date = date;
-    } else if (time && m_rmcTime && *m_rmcTime == *time) {
-        fix.date = m_rmcDate;
-    }
-    m_fix = std::move(fix);
+    FillFromEpoch();
 }
 
 std::wstring JapanTime(const NmeaTime& time, const std::optional<NmeaDate>& date)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "acquisition/fix_kind.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -57,6 +59,19 @@ struct NmeaFix
     std::optional<NmeaTime> time; // UTC time of day of the fix
     std::optional<NmeaDate> date; // UTC date when an RMC of the same fix gave it
     std::string sentence;         // address of the sentence it came from, e.g. "GNGGA"
+    // How the receiver came by it: one left in its simulator mode, given a position by hand or
+    // carrying on by dead reckoning still reports a fix (GGA quality 8, 7 or 6; mode S, M or E).
+    FixKind kind = FixKind::Measured;
+    // The fix's epoch is over, or has told all it will: accuracy, date and kind are final.
+    bool epochDone = false;
+};
+
+// How far the first fix has come, for a listener that tells its window when this changes.
+enum class FixProgress
+{
+    None,      // no fix yet
+    EpochOpen, // a fix, whose epoch may still bring its accuracy
+    Ready,     // a fix, its epoch done
 };
 
 // Reads sentences from a byte stream fed in any chunks. A sentence starts at '$' or '!' (a
@@ -66,10 +81,18 @@ struct NmeaFix
 //
 // The fix is taken from the first GGA, RMC, GLL or GNS (any talker) that says it is one, at
 // once: GGA quality above 0; RMC and GLL status A and mode, when given, not N; GNS mode
-// neither empty nor all N. Its accuracy comes from a GST of the same UTC time read before it,
-// else from HDOP (of the sentence itself, or of a GGA or GNS of the same time read before)
-// times kHdopErrorM; its date from an RMC of the same time. What comes after the fix does
-// not change it.
+// neither empty nor all N. Its position and time stay; what the rest of its epoch (the
+// sentences of the same UTC time) tells is added until the epoch is done: the accuracy from a
+// GST, else from HDOP (of the sentence itself, or of a GGA or GNS) times kHdopErrorM; the date
+// from an RMC; simulator, manual input or dead reckoning from any fix sentence. Receivers
+// differ in order: u-blox, MTK and Quectel send RMC first and GGA and GST after it, SiRF GGA
+// before RMC.
+//
+// The epoch is done when a sentence of another time comes (the next epoch's first), when the
+// fix's own sentence comes again, when a GST of its time gave the error (nothing tells it
+// better), or when every kind that a whole epoch heard before held (GGA, GNS, RMC, GST) has
+// come for this one. Before a whole epoch was heard (from one change of time to the next) that
+// last test cannot be made: the epoch runs to its end. A fix without a time is done at once.
 class CNmeaReader
 {
 public:
@@ -78,8 +101,9 @@ public:
     // Sentences heard whose checksum held (any type, any talker): the line speed is right and
     // something that speaks NMEA is on the port. Saturates rather than wraps.
     unsigned GoodSentences() const { return m_goodSentences; }
-    // The first fix read since the reader was made or Reset (stays once set).
+    // The first fix read since the reader was made or Reset, as its epoch has told it so far.
     const std::optional<NmeaFix>& Fix() const { return m_fix; }
+    FixProgress Progress() const;
     // Forgets everything, e.g. when the line speed changes.
     void Reset();
     // Bytes of an unfinished sentence kept, never above kMaxSentence.
@@ -88,6 +112,8 @@ public:
 private:
     void EndLine();
     void Read(std::string_view sentence);
+    void NoteTime(const NmeaTime& time);
+    void FillFromEpoch();
 
     std::string m_line; // the sentence being received, from its '$'
     bool m_inSentence = false;
@@ -104,6 +130,13 @@ private:
     std::optional<Timed> m_hdop; // GGA's or GNS's HDOP
     std::optional<NmeaTime> m_rmcTime;
     NmeaDate m_rmcDate;
+
+    // The epoch under way: its time and the kinds (kKind* bits) of sentence read for it; the
+    // kinds of the last whole epoch.
+    std::optional<NmeaTime> m_epochTime;
+    unsigned m_epochKinds = 0;
+    bool m_epochWhole = false; // the epoch under way began with a change of time
+    std::optional<unsigned> m_wholeEpochKinds;
 };
 
 // One sentence (text from '$' or '!' up to, not including, CR LF): whether it is well-formed

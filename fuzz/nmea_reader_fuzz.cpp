@@ -15,9 +15,10 @@ bool SameFix(const std::optional<NmeaFix>& a, const std::optional<NmeaFix>& b)
     if (a.has_value() != b.has_value()) {
         return false;
     }
-    return !a || (a->latitude == b->latitude && a->longitude == b->longitude && a->accuracyM == b->accuracyM &&
-                  a->accuracyFrom == b->accuracyFrom && a->time == b->time &&
-                  a->date.has_value() == b->date.has_value() && a->sentence == b->sentence);
+    return !a ||
+           (a->latitude == b->latitude && a->longitude == b->longitude && a->accuracyM == b->accuracyM &&
+            a->accuracyFrom == b->accuracyFrom && a->time == b->time && a->date.has_value() == b->date.has_value() &&
+            a->sentence == b->sentence && a->kind == b->kind && a->epochDone == b->epochDone);
 }
 
 void Check(const CNmeaReader& reader)
@@ -54,9 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CNmeaReader whole, single, chunked;
     whole.Feed(bytes, size);
     Check(whole);
+    std::optional<NmeaFix> ready; // a fix whose epoch is done changes no more
     for (size_t i = 0; i < size; ++i) {
         single.Feed(bytes + i, 1);
         Check(single);
+        if (ready && !SameFix(ready, single.Fix())) {
+            std::abort();
+        }
+        if (!ready && single.Progress() == FixProgress::Ready) {
+            ready = single.Fix();
+        }
     }
     // Chunk lengths from the data itself, so that the fuzzer explores cuts anywhere.
     for (size_t i = 0, k = 0; i < size; ++k) {

@@ -1,7 +1,9 @@
 #include "network/geolocate.h"
 
 #include "common/text_format.h"
+#include "common/texts.h"
 #include "network/bounded_json.h"
+#include "resources/resource.h"
 
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -98,14 +100,18 @@ std::wstring FailureText(const GeolocateOutcome& o)
 
 std::string BuildGeolocateRequest(const CellTower& cell)
 {
+    const bool nr = cell.radio == "nr";
     nlohmann::ordered_json tower;
     tower["radioType"] = cell.radio;
     tower["mobileCountryCode"] = cell.mcc;
     tower["mobileNetworkCode"] = cell.mnc;
-    tower["locationAreaCode"] = cell.area;
+    if (cell.area <= (nr ? 0xFFFFFFu : 0xFFFFu)) {
+        tower["locationAreaCode"] = cell.area;
+    }
     // The API takes a 36-bit NR cell identity under a key of its own and refuses "cellId" for nr.
-    tower[cell.radio == "nr" ? "newRadioCellId" : "cellId"] = cell.cell;
+    tower[nr ? "newRadioCellId" : "cellId"] = cell.cell;
     nlohmann::ordered_json request;
+    request["radioType"] = cell.radio;
     request["considerIp"] = false;
     request["cellTowers"] = nlohmann::ordered_json::array({tower});
     // A radio text from elsewhere than the dialogue could hold invalid UTF-8: replace, never throw.
@@ -141,6 +147,14 @@ GeolocateOutcome ReadGeolocateAnswer(int httpStatus, std::string_view body)
                 o.latitude = lat;
                 o.longitude = lng;
                 o.accuracy = accuracy;
+                // The way the service guessed ("lacf": the cell's area, "ipf": the caller's
+                // address); a plain true says only that it guessed.
+                auto fallback = answer.find("fallback");
+                if (fallback != answer.end() && fallback->is_string() && !fallback->get<std::string>().empty()) {
+                    o.fallback = fallback->get<std::string>();
+                } else if (fallback != answer.end() && fallback->is_boolean() && fallback->get<bool>()) {
+                    o.fallback = "true";
+                }
                 return o;
             }
         }
@@ -156,4 +170,12 @@ GeolocateOutcome ReadGeolocateAnswer(int httpStatus, std::string_view body)
     o.result = GeolocateResult::Failed;
     o.text = FailureText(o);
     return o;
+}
+
+std::wstring GeolocateFallbackText(const std::string& fallback)
+{
+    if (fallback.empty()) {
+        return std::wstring();
+    }
+    return Text(fallback == "lacf" ? IDS_GEO_FALLBACK_AREA : IDS_GEO_FALLBACK_OTHER);
 }

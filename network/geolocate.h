@@ -15,9 +15,12 @@ constexpr std::size_t kGeolocateAnswerLimit = 64 * 1024;
 // The deepest nesting read; the answers have three levels.
 constexpr int kGeolocateDepthLimit = 16;
 
-// {"considerIp": false, "cellTowers": [{"radioType", "mobileCountryCode",
-// "mobileNetworkCode", "locationAreaCode", "cellId"}]}, compact; an nr cell's identity goes in
-// "newRadioCellId" instead of "cellId".
+// {"radioType", "considerIp": false, "cellTowers": [{"radioType", "mobileCountryCode",
+// "mobileNetworkCode", "locationAreaCode", "cellId"}]}, compact. The radio goes in both places:
+// some services read only the request's own. An nr cell's identity goes in "newRadioCellId"
+// instead of "cellId". An area code is sent only within the width its radio defines (16 bits,
+// 24 for nr): an LTE cell on the 5G core has a 24-bit tracking area that services keyed on 16
+// bits refuse, so its cell goes without one (MCC, MNC and the 28-bit ECI still name it).
 std::string BuildGeolocateRequest(const CellTower& cell);
 
 enum class GeolocateResult
@@ -34,9 +37,11 @@ struct GeolocateOutcome
     double longitude = 0; // degrees, WGS 84
     double accuracy = 0;  // metres
     int httpStatus = 0;
-    std::string reason;  // the service's reason, e.g. "keyInvalid"; empty without one
-    std::string message; // the service's message; empty without one
-    std::wstring text;   // the box for NotFound and Failed
+    std::string reason;   // the service's reason, e.g. "keyInvalid"; empty without one
+    std::string message;  // the service's message; empty without one
+    std::string fallback; // with a position: "lacf" when it was guessed from the cell's area (not
+                          // the cell's own), or another way the service said; empty for the cell's
+    std::wstring text;    // the box for NotFound and Failed
 };
 
 // Reads an answer. A position needs status 200, an object with "location" {"lat", "lng"}
@@ -44,3 +49,7 @@ struct GeolocateOutcome
 // kGeolocateAnswerLimit, nesting deeper than kGeolocateDepthLimit, invalid JSON or UTF-8 and
 // wrong types fail. Never throws.
 GeolocateOutcome ReadGeolocateAnswer(int httpStatus, std::string_view body);
+
+// What the log adds behind an answered position that came from a fallback (GeolocateOutcome's):
+// that it is a coarse one, not the cell's; empty for the cell's own.
+std::wstring GeolocateFallbackText(const std::string& fallback);

@@ -334,6 +334,24 @@ bool CLocationService::BuildUrl(const wchar_t* url, std::wstring& out) const
     return true;
 }
 
+bool CLocationService::TemplateUses(const wchar_t* format, const wchar_t* placeholder) const
+{
+    const std::wstring tmpl = format != nullptr && *format != L'\0' ? std::wstring(format) : m_strTemplate;
+    const std::wstring name(placeholder);
+    // No placeholder's name is the start of another, so only this one needs trying.
+    for (size_t i = 0; i + 1 < tmpl.size(); ++i) {
+        if (tmpl[i] != L'$') {
+            continue;
+        }
+        if (tmpl[i + 1] == L'$') {
+            ++i;
+        } else if (tmpl.compare(i, name.size(), name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool CLocationService::ToSlashNotation(const std::wstring& value, std::wstring& out)
 {
     // Only dots become slashes: a value without a dot has no slash form, even if it

@@ -82,6 +82,10 @@ public:
                          std::wstring& outPosition);
     static bool IsPosition(const std::wstring& text) { return text.find(L'E') != std::wstring::npos; }
     bool BuildUrl(const wchar_t* url, std::wstring& out) const;
+    // Whether the template a send with `format` expands (format, or the one in force when it is
+    // null or empty) holds `placeholder` (one of BuildUrl's, e.g. L"$acc") as BuildUrl reads it:
+    // "$$" is a "$" of the text.
+    bool TemplateUses(const wchar_t* format, const wchar_t* placeholder) const;
     static bool ToSlashNotation(const std::wstring& value, std::wstring& out);
 
     // The request URL of a lookup for the destination url.

@@ -163,6 +163,9 @@ bool ParseLine(const std::string& key, const std::string& value, DeviceProfile& 
     if (key == "storage_write") {
         return ParseNumber(value, profile.storageWriteMs);
     }
+    if (key == "storage_read") {
+        return ParseNumber(value, profile.storageReadMs);
+    }
     if (key == "query") {
         return ParseFlag(value, profile.statusQueryFails);
     }

@@ -71,8 +71,10 @@ struct DeviceProfile
     Call blockingCall = Call::None;
     uint32_t blockMs = 0;
 
-    // The handset's storage card: every file the program replaces takes this long to write.
+    // The handset's storage card: every file the program replaces takes this long to write, and
+    // every file it reads in the background (the lookup cache) this long to read.
     uint32_t storageWriteMs = 0;
+    uint32_t storageReadMs = 0;
 };
 
 // Reads a profile from its text form (see docs/connection.md). Keys not given keep their

@@ -212,6 +212,19 @@ void BlockIf(DeviceProfile::Call call)
     }
 }
 
+// The storage card's delay of the profile's `field`, taken without the lock.
+void DelayStorage(uint32_t DeviceProfile::*field)
+{
+    DWORD ms = 0;
+    {
+        Guard guard;
+        ms = Sim().m_profile.*field;
+    }
+    if (ms != 0) {
+        Sleep(ms);
+    }
+}
+
 } // namespace
 
 namespace devicesim {
@@ -254,14 +267,12 @@ int DialupCount()
 
 void DelayStorageWrite()
 {
-    DWORD ms = 0;
-    {
-        Guard guard;
-        ms = Sim().m_profile.storageWriteMs;
-    }
-    if (ms != 0) {
-        Sleep(ms);
-    }
+    DelayStorage(&DeviceProfile::storageWriteMs);
+}
+
+void DelayStorageRead()
+{
+    DelayStorage(&DeviceProfile::storageReadMs);
 }
 
 } // namespace devicesim

@@ -41,5 +41,7 @@ int DialupCount();
 // The handset's storage card as the profile has it: a file replaced waits here first (called on
 // the thread that writes).
 void DelayStorageWrite();
+// The same for a file read (called on the thread that reads).
+void DelayStorageRead();
 
 } // namespace devicesim

@@ -79,6 +79,10 @@
 
 
 // 3600-3899: cellular modems and the geolocation service
+// What the log adds behind a position the service guessed from the cell's area, and one it
+// guessed otherwise (its "fallback").
+#define IDS_GEO_FALLBACK_AREA 3820
+#define IDS_GEO_FALLBACK_OTHER 3821
 
 
 // 4000-4499: the settings file and the settings screen

@@ -16,7 +16,11 @@ every request; see docs/location.md for its keys.
 POST /v1/geolocate (any query) is the geolocation API: the JSON body's first cell tower is
 looked up in GEO_CELLS and answered with {"location": {"lat", "lng"}, "accuracy"}, an unknown
 cell with 404 and the error body such services give; the body is recorded in requests.log
-as one more line after the headers. "geo_mode" in config.json provokes each failure.
+as one more line after the headers. "geo_mode" in config.json provokes each failure. Like the
+services keyed on 16-bit area codes, it refuses a GSM, UMTS or LTE area above 16 bits, and an
+NR cell named by "cellId"; a cell sent without its area is found by its other identities. With
+"geo_fallback": "lacf" an unknown cell of a known area (GEO_AREAS) gets the area's position,
+marked "fallback": "lacf", as the open cell databases answer it.
 
 With --https-port the same service also answers over TLS on 127.0.0.1:Q (0: any free
 port), with the certificate and key given; the port in use is written to DIR/https_port.
@@ -56,7 +60,18 @@ GEO_CELLS = {
     ("gsm", 262, 1, 0x00A1, 0x1B2C): (52.520008, 13.404954, 2500),  # gsm_only, Berlin
     ("wcdma", 440, 10, 0x1A2B, 0x0123ABCD): (35.443708, 139.638026, 1800),  # umts, Yokohama
     ("nr", 440, 20, 0x01A2B3, 0x00B1C2D3E): (34.702485, 135.495951, 300),  # nr, Osaka
+    # The nr profile's area served by LTE on the 5G core (C5GREG AcT 10): a 24-bit TAC.
+    ("lte", 440, 20, 0x01A2B3, 0x01A2B3C4): (34.693738, 135.502165, 700),  # Osaka, Namba
 }
+
+# (radioType, MCC, MNC, LAC/TAC) -> (lat, lng, accuracy): the areas of the cells above, for
+# "geo_fallback": "lacf".
+GEO_AREAS = {
+    ("lte", 440, 10, 0x1A2B): (35.6895, 139.6917, 8000),  # lte_home's and unknown_cell's
+}
+
+# Radios whose area codes have 16 bits.
+SIXTEEN_BIT_AREAS = ("gsm", "wcdma", "lte")
 
 # geo_mode -> (status, domain, reason, message) of the error answers.
 GEO_ERRORS = {
@@ -71,17 +86,53 @@ def geo_error(status, domain, reason, message):
                       "code": status, "message": message}}
 
 
+def is_int(value):
+    return isinstance(value, int) and not isinstance(value, bool)
+
+
 def geo_cell_key(request):
-    """The table key of the request's first cell tower, or None when it names none."""
+    """The table key of the request's first cell tower, its area None when not sent; None when
+    it names no cell. An NR cell's identity is its "newRadioCellId", any other's its "cellId"."""
     towers = request.get("cellTowers") if isinstance(request, dict) else None
     if not isinstance(towers, list) or not towers or not isinstance(towers[0], dict):
         return None
     tower = towers[0]
     radio = tower.get("radioType", request.get("radioType", ""))
-    fields = [tower.get(k) for k in ("mobileCountryCode", "mobileNetworkCode", "locationAreaCode", "cellId")]
-    if not isinstance(radio, str) or not all(isinstance(v, int) and not isinstance(v, bool) for v in fields):
+    if not isinstance(radio, str):
         return None
-    return (radio.lower(), *fields)
+    radio = radio.lower()
+    cell = tower.get("newRadioCellId" if radio == "nr" else "cellId")
+    fields = [tower.get("mobileCountryCode"), tower.get("mobileNetworkCode"), cell]
+    area = tower.get("locationAreaCode")
+    if not all(is_int(v) for v in fields) or not (area is None or is_int(area)):
+        return None
+    return (radio, fields[0], fields[1], area, cell)
+
+
+def geo_refusal(request):
+    """Why a service keyed as this one refuses the request's first cell, or None."""
+    tower = (request.get("cellTowers") or [{}])[0] if isinstance(request, dict) else {}
+    if not isinstance(tower, dict):
+        return None
+    radio = str(tower.get("radioType", request.get("radioType", ""))).lower()
+    area = tower.get("locationAreaCode")
+    if radio in SIXTEEN_BIT_AREAS and is_int(area) and not 0 <= area <= 0xFFFF:
+        return "Invalid value for locationAreaCode"
+    if radio == "nr" and "cellId" in tower:
+        return "cellId is not accepted for nr"
+    return None
+
+
+def geo_find(table, key):
+    """The table's entry for key; a key without its area matches on the other identities."""
+    if key is None:
+        return None
+    if key[3] is not None:
+        return table.get(key)
+    for (radio, mcc, mnc, _, cell), found in table.items():
+        if (radio, mcc, mnc, cell) == (key[0], key[1], key[2], key[4]):
+            return found
+    return None
 
 
 def geo_table(cfg):
@@ -283,14 +334,23 @@ class Handler(BaseHTTPRequestHandler):
             self.answer(400, None, json.dumps(geo_error(400, "global", "parseError", "Parse Error")),
                         "application/json")
             return
-        found = geo_table(cfg).get(geo_cell_key(request))
+        refusal = geo_refusal(request)
+        if refusal:
+            self.answer(400, None, json.dumps(geo_error(400, "global", "badRequest", refusal)), "application/json")
+            return
+        key = geo_cell_key(request)
+        found = geo_find(geo_table(cfg), key)
+        answer = {}
+        if found is None and key is not None and key[3] is not None and cfg.get("geo_fallback") == "lacf":
+            found = GEO_AREAS.get(key[:4])
+            answer = {"fallback": "lacf"}
         if found is None:
             self.answer(404, None, json.dumps(geo_error(404, "geolocation", "notFound", "Not Found")),
                         "application/json")
             return
         lat, lng, accuracy = found
-        self.answer(int(status or 200), None,
-                    json.dumps({"location": {"lat": lat, "lng": lng}, "accuracy": accuracy}), "application/json")
+        answer = dict({"location": {"lat": lat, "lng": lng}, "accuracy": accuracy}, **answer)
+        self.answer(int(status or 200), None, json.dumps(answer), "application/json")
 
     def answer(self, status, location, body, content_type="text/plain"):
         data = body.encode("utf-8")

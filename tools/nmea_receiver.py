@@ -131,14 +131,18 @@ def generated(config, index):
     pos = ",".join(position_fields(float(fix["lat"]), float(fix["lon"]), int(fix.get("decimals", 5))))
     hdop = float(fix.get("hdop", 0.9))
     alt = float(fix.get("alt", 40.0))
+    # A receiver left in its simulator mode ("S") or given its position by hand ("M") says so
+    # in every mode field, and GGA's quality is 8 or 7.
+    mode = str(fix.get("mode", "A"))
+    quality = {"S": 8, "M": 7}.get(mode, 1)
     out = [
-        sentence(f"{talker}RMC,{hms},A,{pos},0.012,,{dmy},,,A"),
-        sentence(f"{talker}VTG,,T,,M,0.012,N,0.022,K,A"),
-        sentence(f"{talker}GGA,{hms},{pos},1,08,{hdop:.2f},{alt:.1f},M,39.4,M,,"),
+        sentence(f"{talker}RMC,{hms},A,{pos},0.012,,{dmy},,,{mode}"),
+        sentence(f"{talker}VTG,,T,,M,0.012,N,0.022,K,{mode}"),
+        sentence(f"{talker}GGA,{hms},{pos},{quality},08,{hdop:.2f},{alt:.1f},M,39.4,M,,"),
         sentence(f"{talker}GSA,A,3,05,13,15,18,20,24,29,30,,,,,{hdop * 1.6:.2f},{hdop:.2f},{hdop * 1.4:.2f}"),
         sentence("GPGSV,2,1,08,05,45,120,38,13,60,045,41,15,30,300,35,18,20,200,30"),
         sentence("GPGSV,2,2,08,20,15,080,28,24,70,330,44,29,10,160,25,30,35,250,33"),
-        sentence(f"{talker}GLL,{pos},{hms},A,A"),
+        sentence(f"{talker}GLL,{pos},{hms},A,{mode}"),
     ]
     gst = fix.get("gst")
     if gst:

@@ -274,6 +274,9 @@ class GeolocationApi(unittest.TestCase):
         roaming = dict(home, mobileCountryCode=310, mobileNetworkCode=260, locationAreaCode=0x2B3C,
                        cellId=0x0A1B2C3D)
         unknown = dict(home, cellId=0x01A2B3C5)
+        nr = {"radioType": "nr", "mobileCountryCode": 440, "mobileNetworkCode": 20,
+              "locationAreaCode": 0x01A2B3, "newRadioCellId": 0x00B1C2D3E}
+        lte_5gc = {"radioType": "lte", "mobileCountryCode": 440, "mobileNetworkCode": 20, "cellId": 0x01A2B3C4}
 
         def error(reason):
             return lambda body: json.loads(body)["error"]["errors"][0]["reason"] == reason
@@ -290,6 +293,12 @@ class GeolocationApi(unittest.TestCase):
                                                        "accuracy": 1200}),
             ({}, roaming, 200, lambda b: json.loads(b)["location"]["lng"] == -122.332071),
             ({}, unknown, 404, error("notFound")),
+            ({}, nr, 200, lambda b: json.loads(b)["location"]["lat"] == 34.702485),
+            ({}, dict(nr, cellId=0x00B1C2D3E), 400, error("badRequest")),
+            ({}, lte_5gc, 200, lambda b: json.loads(b)["location"]["lat"] == 34.693738),
+            ({}, dict(lte_5gc, locationAreaCode=0x01A2B3), 400, error("badRequest")),
+            ({"geo_fallback": "lacf"}, unknown, 200, lambda b: json.loads(b)["fallback"] == "lacf"),
+            ({"geo_fallback": "lacf"}, home, 200, lambda b: "fallback" not in json.loads(b)),
             ({"geo_table": [dict(unknown, lat=1.5, lng=2.5, accuracy=30)]}, unknown, 200,
              lambda b: json.loads(b)["location"] == {"lat": 1.5, "lng": 2.5}),
             ({"geo_mode": "forbidden"}, home, 403, error("keyInvalid")),

@@ -3,6 +3,7 @@
 #include "acquisition/acquire_logic.h"
 #include "acquisition/cs_id.h"
 #include "acquisition/fix_wait.h"
+#include "acquisition/gnss_receiver.h"
 #include "acquisition/module_setting.h"
 #include "common/message_box.h"
 #include "common/system_library_win.h"
@@ -40,6 +41,10 @@ std::optional<WgsPosition> g_lastFix; // a receiver's
 std::optional<CellTower> g_lastCell;  // a modem's
 
 namespace {
+
+FixKind g_lastFixKind = FixKind::Measured;
+// The receiver's port is still open after "取得～送信" took a fix whose epoch was being read.
+bool g_bFixEpochOpen = false;
 
 constexpr UINT_PTR kConnectButtonTimer = 100;
 // The lookup cache is written this long after a send, not while the browser it started loads.
@@ -122,21 +127,9 @@ JobSettings CurrentJobSettings(bool getFirst)
     return settings;
 }
 
-// A receiver's first fix: the speed a search found and the fix go to the log; the fix only when
-// no send follows, which logs it (once, and with one refill of the log before the browser).
-StepOutcome AcquireFix(HWND window, bool thenSend)
+// A receiver's fix as the templates and the log take it.
+WgsPosition ReceiverPosition(const NmeaFix& fix)
 {
-    const std::wstring port = ModuleDeviceName(g_settings.m_port);
-    g_csId.ClosePort(); // a W-SIM port left open holds the device
-    NmeaFix fix;
-    unsigned speedFound = 0;
-    if (ShowFixDialog(g_hInstance, window, port, BaudFromSetting(g_settings.m_baud),
-                      FixWaitSeconds(g_settings.m_fixWait), fix, speedFound) != 1) {
-        return StepOutcome::Failed;
-    }
-    if (!IsWindow(window)) {
-        return StepOutcome::Left; // the program is closing
-    }
     WgsPosition position;
     position.latitude = fix.latitude;
     position.longitude = fix.longitude;
@@ -144,10 +137,43 @@ StepOutcome AcquireFix(HWND window, bool thenSend)
     if (fix.time) {
         position.time = JapanTime(*fix.time, fix.date);
     }
+    return position;
+}
+
+// Whether the URL of the selected entry takes the accuracy.
+bool SelectedTemplateTakesAccuracy()
+{
+    std::wstring format;
+    g_settings.GetSelectedFormat(format); // an empty format keeps the template in force
+    return g_locationService.TemplateUses(format.c_str(), L"$acc");
+}
+
+// A receiver's first fix: the speed a search found and the fix go to the log; the fix only when
+// no send follows, which logs it (once, and with one refill of the log before the browser). The
+// fix waits for its epoch's accuracy when the URL takes it or when it is kept for later sends;
+// otherwise it goes on at once, and the port stays open for the rest of its epoch.
+StepOutcome AcquireFix(HWND window, bool thenSend)
+{
+    const std::wstring port = ModuleDeviceName(g_settings.m_port);
+    g_csId.ClosePort(); // a W-SIM port left open holds the device
+    g_bFixEpochOpen = false;
+    NmeaFix fix;
+    unsigned speedFound = 0;
+    const bool accuracyWanted = !thenSend || SelectedTemplateTakesAccuracy();
+    if (ShowFixDialog(g_hInstance, window, port, BaudFromSetting(g_settings.m_baud),
+                      FixWaitSeconds(g_settings.m_fixWait), fix, speedFound, accuracyWanted) != 1) {
+        return StepOutcome::Failed;
+    }
+    if (!IsWindow(window)) {
+        return StepOutcome::Left; // the program is closing
+    }
+    const WgsPosition position = ReceiverPosition(fix);
     g_lastFix = position;
+    g_lastFixKind = fix.kind;
+    g_bFixEpochOpen = thenSend && !fix.epochDone;
     std::wstring lines = speedFound != 0 ? SpeedFoundText(port, speedFound) : std::wstring();
     if (!thenSend) {
-        lines += (lines.empty() ? L"" : L"\r\n") + WgsPositionText(position);
+        lines += (lines.empty() ? L"" : L"\r\n") + WgsPositionText(position) + FixKindText(fix.kind);
     }
     if (!lines.empty()) {
         AppendLogLine(lines);
@@ -236,6 +262,9 @@ StepOutcome OkOr(bool ok, StepOutcome otherwise)
 // read has reported waits for it here, beside the window.
 StepOutcome ConsultCache(HWND window, SendJob& job, const JobSettings& settings)
 {
+    // Turned on after the acquisition (from the menu), the cache was not read meanwhile: it is
+    // read now, on its worker, never here.
+    LoadPositionCache();
     if (PositionCacheReading()) {
         ProgressRequest wait;
         wait.caption = L"待機中…";
@@ -446,9 +475,40 @@ StepOutcome GeolocateCell(HWND window, SendJob& job, bool& told, WgsPosition& po
     position.latitude = answer.latitude;
     position.longitude = answer.longitude;
     position.accuracyM = answer.accuracy;
+    job.fallback = answer.fallback;
     return OkOr(
         g_locationService.ExpandFromWgs84(job.url.c_str(), job.format.c_str(), position, job.expandedUrl, job.position),
         StepOutcome::Failed);
+}
+
+// The rest of the fix's epoch, read while the port stayed open: its accuracy, date and kind.
+// Waited for beside the window, at most kEpochWaitMs; what came by then is what the fix has.
+void FinishFixEpoch(HWND window, SendJob& job)
+{
+    if (!job.fixEpochOpen || !job.fix || !g_bFixEpochOpen) {
+        return;
+    }
+    g_bFixEpochOpen = false;
+    ProgressRequest wait;
+    wait.limitMs = kEpochWaitMs;
+    wait.showAfterMs = INFINITE;
+    wait.work = [](const CWorkerTask& task) {
+        for (;;) {
+            const std::optional<NmeaFix> fix = g_receiver.Fix();
+            if (!fix || fix->epochDone || task.Cancelled()) {
+                return;
+            }
+            Sleep(10);
+        }
+    };
+    RunProgress(g_hInstance, window, wait);
+    const std::optional<NmeaFix> fix = g_receiver.Fix();
+    if (fix) {
+        job.fix = ReceiverPosition(*fix);
+        job.fixKind = fix->kind;
+        g_lastFix = job.fix;
+        g_lastFixKind = fix->kind;
+    }
 }
 
 StepOutcome Locate(HWND window, SendJob& job, const JobSettings& settings)
@@ -462,6 +522,10 @@ StepOutcome Locate(HWND window, SendJob& job, const JobSettings& settings)
                        StepOutcome::Failed);
         break;
     case PositionSource::Receiver:
+        // The entry chosen while the receiver was heard may take $acc after all.
+        if (g_locationService.TemplateUses(job.format.c_str(), L"$acc")) {
+            FinishFixEpoch(window, job);
+        }
         outcome = OkOr(g_locationService.ExpandFromWgs84(job.url.c_str(), job.format.c_str(), *job.fix, job.expandedUrl,
                                                          job.position),
                        StepOutcome::Failed);
@@ -488,7 +552,8 @@ StepOutcome Locate(HWND window, SendJob& job, const JobSettings& settings)
     case PositionSource::Geolocate: {
         WgsPosition answered;
         outcome = GeolocateCell(window, job, told, answered);
-        if (outcome == StepOutcome::Ok && KeepsLookedUpPosition(settings, true)) {
+        // A guess from the cell's area is not the cell's position: it is not kept under the cell.
+        if (outcome == StepOutcome::Ok && KeepsLookedUpPosition(settings, job.fallback.empty())) {
             RememberPosition(CacheKey(settings, job), CachedWgsText(answered));
         }
         break;
@@ -506,6 +571,7 @@ void TakeAcquired(SendJob& job)
     job.csId = g_strCsId;
     job.coordinates = g_strSimpleCoords;
     job.fix = g_lastFix;
+    job.fixKind = g_lastFixKind;
     job.cell = g_lastCell;
 }
 
@@ -529,8 +595,14 @@ StepOutcome RunStep(JobStep step, HWND window, SendJob& job, const JobSettings& 
     case JobStep::Locate:
         return Locate(window, job, settings);
     case JobStep::Log:
-        // A position from the cache says so: the user sees that nothing was asked.
-        AppendLogLine(job.Cached() ? job.position + L"（キャッシュ）" : job.position);
+        if (job.fixEpochOpen) {
+            FinishFixEpoch(window, job);
+            if (!IsWindow(window)) {
+                return StepOutcome::Left; // closed while the epoch was read
+            }
+            job.position = WgsPositionText(*job.fix);
+        }
+        AppendLogLine(JobLogLine(settings, job));
         return StepOutcome::Ok;
     case JobStep::StartBrowser:
         LaunchBrowser(window, job.expandedUrl);
@@ -555,16 +627,19 @@ void RunSendJob(HWND window, bool getFirst)
         const StepOutcome outcome = RunStep(step, window, job, settings);
         if (!IsWindow(window)) {
             CloseFixPort();
+            g_bFixEpochOpen = false;
             return; // the window was closed while the step waited
         }
         if (step == JobStep::Acquire && outcome == StepOutcome::Ok) {
             TakeAcquired(job);
+            job.fixEpochOpen = g_bFixEpochOpen && settings.module == ModuleKind::Nmea;
         }
         g_settings.Exchange(false);
         settings = CurrentJobSettings(getFirst);
         step = NextJobStep(step, outcome, settings, job);
     }
     CloseFixPort(); // a receiver's port, once its fix has gone on
+    g_bFixEpochOpen = false;
     // Later: the browser it started is loading now, and the user does not wait for the file.
     SavePositionCache(kCacheWriteDelayMs);
 }

@@ -86,7 +86,8 @@ void OnOpened(HWND dialog)
 void TakeFix(HWND dialog)
 {
     std::optional<NmeaFix> fix = g_receiver.Fix();
-    if (!fix || g_fix.ended) {
+    if (!fix || g_fix.ended ||
+        g_fix.wait.Step(GetTickCount() - g_fix.opened, g_receiver.GoodSentences(), fix) != FixWaitStep::HandOver) {
         return;
     }
     g_fix.fix = *fix;
@@ -110,6 +111,7 @@ void OnTick(HWND dialog)
         EndWithBox(dialog, NoFixText(g_fix.wait.FixWaitMs() / 1000));
         break;
     case FixWaitStep::Listen:
+    case FixWaitStep::HandOver:
         break;
     }
 }
@@ -191,9 +193,9 @@ void CloseFixPort()
 }
 
 INT_PTR ShowFixDialog(HINSTANCE instance, HWND parent, const std::wstring& port, std::optional<unsigned> baud,
-                      unsigned fixWaitSeconds, NmeaFix& fix, unsigned& speedFound)
+                      unsigned fixWaitSeconds, NmeaFix& fix, unsigned& speedFound, bool accuracyWanted)
 {
-    g_fix.wait = CFixWait(baud, fixWaitSeconds);
+    g_fix.wait = CFixWait(baud, fixWaitSeconds, accuracyWanted);
     g_fix.instance = instance;
     g_fix.port = port;
     g_fix.opened = 0;

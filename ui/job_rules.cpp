@@ -1,6 +1,8 @@
 #include "ui/job_rules.h"
 
+#include "acquisition/fix_kind.h"
 #include "common/text_format.h"
+#include "network/geolocate.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -44,10 +46,12 @@ JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settin
     case JobStep::Connect:
         return JobStep::Locate;
     case JobStep::Locate:
-        return JobStep::Log;
+        // A fix whose epoch is still read is logged after the browser, with what the epoch told.
+        return job.fixEpochOpen && settings.startBrowser ? JobStep::StartBrowser : JobStep::Log;
     case JobStep::Log:
-        return settings.startBrowser ? JobStep::StartBrowser : JobStep::Done;
+        return !job.fixEpochOpen && settings.startBrowser ? JobStep::StartBrowser : JobStep::Done;
     case JobStep::StartBrowser:
+        return job.fixEpochOpen ? JobStep::Log : JobStep::Done;
     case JobStep::Done:
         break;
     }
@@ -66,6 +70,17 @@ PositionSource ChoosePositionSource(const JobSettings& settings, const SendJob& 
         return PositionSource::Coordinates;
     }
     return job.Cached() ? PositionSource::Cache : PositionSource::Lookup;
+}
+
+std::wstring JobLogLine(const JobSettings& settings, const SendJob& job)
+{
+    if (job.Cached()) {
+        return job.position + L"（キャッシュ）"; // the user sees that nothing was asked
+    }
+    if (settings.module == ModuleKind::Nmea) {
+        return job.position + FixKindText(job.fixKind);
+    }
+    return job.position + GeolocateFallbackText(job.fallback);
 }
 
 bool KeepsLookedUpPosition(const JobSettings& settings, bool isPosition)

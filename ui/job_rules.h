@@ -2,6 +2,7 @@
 
 #include "acquisition/modem_dialogue.h"
 #include "acquisition/module_setting.h"
+#include "acquisition/nmea_reader.h"
 #include "network/location_service.h"
 
 #include <cstdint>
@@ -55,17 +56,22 @@ struct JobSettings
 // from elsewhere while the job runs.
 struct SendJob
 {
-    bool getFirst = false;          // "取得～送信": the acquisition comes first
-    std::wstring csId;              // the CS-ID text the lookup and the cache ask about
-    std::wstring coordinates;       // the simple-coordinates text
-    std::optional<WgsPosition> fix; // a receiver's last fix
-    std::optional<CellTower> cell;  // a modem's last serving cell
-    std::wstring url;               // the destination entry's URL
-    std::wstring format;            // and its query template (may be empty)
-    std::wstring serviceUrl;        // the lookup service the settings chose
-    std::wstring cachedPosition;    // what the lookup cache gave (its text); empty when it gave nothing
-    std::wstring expandedUrl;       // the browser's URL
-    std::wstring position;          // the position text the log gets
+    bool getFirst = false;               // "取得～送信": the acquisition comes first
+    std::wstring csId;                   // the CS-ID text the lookup and the cache ask about
+    std::wstring coordinates;            // the simple-coordinates text
+    std::optional<WgsPosition> fix;      // a receiver's last fix
+    std::optional<CellTower> cell;       // a modem's last serving cell
+    std::wstring url;                    // the destination entry's URL
+    std::wstring format;                 // and its query template (may be empty)
+    std::wstring serviceUrl;             // the lookup service the settings chose
+    std::wstring cachedPosition;         // what the lookup cache gave (its text); empty when it gave nothing
+    std::wstring expandedUrl;            // the browser's URL
+    std::wstring position;               // the position text the log gets
+    FixKind fixKind = FixKind::Measured; // how the receiver came by its fix
+    // "取得～送信" went on with a receiver's fix whose epoch was still being read (no $acc): the
+    // browser starts first, and the log line takes the accuracy that came meanwhile.
+    bool fixEpochOpen = false;
+    std::string fallback; // the geolocation answer's "fallback": its position is not the cell's
 
     bool Cached() const { return !cachedPosition.empty(); }
 };
@@ -78,6 +84,11 @@ inline bool UsesCache(const JobSettings& settings)
 
 JobStep FirstJobStep(bool getFirst, const JobSettings& settings);
 JobStep NextJobStep(JobStep done, StepOutcome outcome, const JobSettings& settings, const SendJob& job);
+
+// The log line of the send: the position, and what it is when it is not the measured or looked
+// up one (from the cache, from a receiver in its simulator mode or given by hand, a guess from
+// the cell's area).
+std::wstring JobLogLine(const JobSettings& settings, const SendJob& job);
 
 // Where the Locate step takes the position from.
 enum class PositionSource

@@ -78,6 +78,13 @@ int64_t Now()
 
 void StartWrite();
 
+// The one read of the cache's file, on a worker only: the storage card may take its time.
+void ReadCacheFile(CLookupCache& cache, const std::wstring& path)
+{
+    devicesim::DelayStorageRead();
+    cache.Load(*NewWin32FileStore(), path.c_str());
+}
+
 void TakeRead()
 {
     g_readTask.reset();
@@ -89,7 +96,11 @@ void TakeRead()
         }
     }
     g_read.reset();
+    const bool merged = !g_keptWhileReading.empty();
     g_keptWhileReading.clear();
+    if (merged && g_bChanged) {
+        StartWrite(); // what a send kept meanwhile goes to the file now, not only at exit
+    }
 }
 
 void TakeWrite()
@@ -151,20 +162,15 @@ HWND Sink()
     return g_sink;
 }
 
+// The cache once its file has been read; null until then. The read runs on a worker, never
+// here: the window does not wait on the storage card.
 CLookupCache* Cache()
 {
     if (g_bLoaded) {
         return &g_cache;
     }
-    if (g_readTask) {
-        return nullptr; // still on its way
-    }
-    g_bLoaded = true;
-    const std::wstring path = CachePath();
-    if (!path.empty()) {
-        g_cache.Load(Win32SettingsHost().Files(), path.c_str());
-    }
-    return &g_cache;
+    LoadPositionCache();
+    return g_bLoaded ? &g_cache : nullptr;
 }
 
 void StartWrite()
@@ -202,13 +208,19 @@ void StartWrite()
 void LoadPositionCache()
 {
     const std::wstring path = CachePath();
-    if (g_bLoaded || g_readTask || path.empty() || Sink() == nullptr) {
+    if (g_bLoaded || g_readTask) {
+        return;
+    }
+    if (path.empty()) {
+        g_bLoaded = true; // nowhere to read from: the cache starts empty
+        return;
+    }
+    if (Sink() == nullptr) {
         return;
     }
     auto read = std::make_shared<CacheRead>();
-    g_readTask = CWorkerTask::Start(g_sink, WM_CACHE_READ, [read, path](const CWorkerTask&) {
-        read->cache.Load(*NewWin32FileStore(), path.c_str());
-    });
+    g_readTask = CWorkerTask::Start(g_sink, WM_CACHE_READ,
+                                    [read, path](const CWorkerTask&) { ReadCacheFile(read->cache, path); });
     if (g_readTask) {
         g_read = read;
     }

@@ -18,9 +18,10 @@
 void LoadPositionCache();
 // Whether that read has not reported yet; a send waits for it (RunProgress until it is false).
 bool PositionCacheReading();
-// A fresh position of the stations of `key`; the hit counts as a use.
+// A fresh position of the stations of `key`; the hit counts as a use. False while the file has
+// not been read (the read is started then, never done here).
 bool CachedPosition(const std::wstring& key, std::wstring& position);
-// Keeps a position the lookup gave for `key`.
+// Keeps a position the lookup gave for `key` (joining what the file holds once it is read).
 void RememberPosition(const std::wstring& key, const std::wstring& position);
 // Has the file written on a worker `delayMs` from now, when a hit or a new position changed the
 // cache since its last write (a write still on its way is followed by the next one).

@@ -142,3 +142,23 @@ TEST(LookupCache, OffItReadsAndWritesNothingAndTheMenuTurnsItOnAndClearsIt)
     ASSERT_TRUE(app->PressAndAnswer(IDC_SEND).empty());
     EXPECT_EQ(asked + 2, LookupRequestCount());
 }
+
+TEST(LookupCache, TurnedOnAfterAnAcquisitionItIsReadBesideTheWindow)
+{
+    // A storage card that takes 2 s to read the file; the cache is off during the acquisition,
+    // so nothing reads it before the send.
+    auto app = StartWithDevice("storage_read = 2000\n");
+    ASSERT_TRUE(app);
+    WriteCache(*app, kDefaultCsId, kDefaultPosition, std::time(nullptr));
+    ASSERT_TRUE(app->PressAndAnswer(IDC_GET_LOCATION).empty());
+    app->Press(IDM_CACHE_USE)->Wait(5000);
+    const size_t asked = LookupRequestCount();
+    auto command = app->Press(IDC_SEND);
+    Sleep(700); // the read is under way
+    DWORD_PTR result = 0;
+    EXPECT_NE(0, SendMessageTimeoutW(app->MainWindow(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result))
+        << "the window did not answer while the cache was read";
+    EXPECT_TRUE(command->Wait(10000));
+    EXPECT_EQ(asked, LookupRequestCount()); // the entry of the file, read in time
+    EXPECT_NE(std::wstring::npos, app->Log().find(kCached)) << Utf8(app->Log());
+}

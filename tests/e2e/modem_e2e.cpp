@@ -29,8 +29,9 @@ SettingsFile ModemSettings(bool withKey = true)
 }
 
 // The stand-ins' cells (docs/location.md), as the request names them.
-const char kHomeJson[] = R"({"considerIp":false,"cellTowers":[{"radioType":"lte","mobileCountryCode":440,)"
-                         R"("mobileNetworkCode":10,"locationAreaCode":6699,"cellId":27440068}]})";
+const char kHomeJson[] =
+    R"({"radioType":"lte","considerIp":false,"cellTowers":[{"radioType":"lte","mobileCountryCode":440,)"
+    R"("mobileNetworkCode":10,"locationAreaCode":6699,"cellId":27440068}]})";
 const wchar_t kHomeUrl[] = L"http://map.example.test/w?w=35.689487,139.691706&acc=1200";
 const wchar_t kHomeLog[] = L"LTE 440-10 TAC 6699 CI 27440068\r\nN35.689487 E139.691706 ±1200 m\r\n";
 
@@ -59,7 +60,7 @@ const ModemCase kCases[] = {
      R"({"module": "modem", "profile": "lte_roaming"})",
      nullptr,
      true,
-     R"({"considerIp":false,"cellTowers":[{"radioType":"lte","mobileCountryCode":310,)"
+     R"({"radioType":"lte","considerIp":false,"cellTowers":[{"radioType":"lte","mobileCountryCode":310,)"
      R"("mobileNetworkCode":260,"locationAreaCode":11068,"cellId":169552957}]})",
      L"http://map.example.test/w?w=47.606209,-122.332071&acc=900",
      L"LTE 310-260 TAC 11068 CI 169552957\r\nN47.606209 W122.332071 ±900 m\r\n",
@@ -68,7 +69,7 @@ const ModemCase kCases[] = {
      R"({"module": "modem", "profile": "gsm_only", "registration": {"CGREG": null}})",
      nullptr,
      true,
-     R"({"considerIp":false,"cellTowers":[{"radioType":"gsm","mobileCountryCode":262,)"
+     R"({"radioType":"gsm","considerIp":false,"cellTowers":[{"radioType":"gsm","mobileCountryCode":262,)"
      R"("mobileNetworkCode":1,"locationAreaCode":161,"cellId":6956}]})",
      L"http://map.example.test/w?w=52.520008,13.404954&acc=2500",
      L"GSM 262-01 LAC 161 CI 6956\r\nN52.520008 E13.404954 ±2500 m\r\n",
@@ -82,6 +83,37 @@ const ModemCase kCases[] = {
      kHomeJson,
      kHomeUrl,
      kHomeLog,
+     {}},
+    // 5G standalone: a 24-bit TAC and a 36-bit NR cell identity under its own key.
+    {"an NR modem",
+     R"({"module": "modem", "profile": "nr"})",
+     nullptr,
+     true,
+     R"({"radioType":"nr","considerIp":false,"cellTowers":[{"radioType":"nr","mobileCountryCode":440,)"
+     R"("mobileNetworkCode":20,"locationAreaCode":107187,"newRadioCellId":186395966}]})",
+     L"http://map.example.test/w?w=34.702485,135.495951&acc=300",
+     L"NR 440-20 TAC 107187 CI 186395966\r\nN34.702485 E135.495951 ±300 m\r\n",
+     {}},
+    // LTE on the 5G core: its 24-bit tracking area, which 16-bit services refuse, is not sent.
+    {"an LTE cell on the 5G core",
+     R"({"module": "modem", "profile": "nr", "registration": {"C5GREG": "+C5GREG: 2,1,\"01A2B3\",\"01A2B3C4\",10"}})",
+     nullptr,
+     true,
+     R"({"radioType":"lte","considerIp":false,"cellTowers":[{"radioType":"lte","mobileCountryCode":440,)"
+     R"("mobileNetworkCode":20,"cellId":27440068}]})",
+     L"http://map.example.test/w?w=34.693738,135.502165&acc=700",
+     nullptr,
+     {}},
+    // A cell the service does not know, placed at its area: said to be coarse.
+    {"a position guessed from the area",
+     R"({"module": "modem", "profile": "unknown_cell"})",
+     R"({"geo_fallback": "lacf"})",
+     true,
+     R"({"radioType":"lte","considerIp":false,"cellTowers":[{"radioType":"lte","mobileCountryCode":440,)"
+     R"("mobileNetworkCode":10,"locationAreaCode":6699,"cellId":27440069}]})",
+     L"http://map.example.test/w?w=35.689500,139.691700&acc=8000",
+     L"LTE 440-10 TAC 6699 CI 27440069\r\nN35.689500 E139.691700 ±8000 "
+     L"m（基地局の位置ではなく、エリアから推定した大まかな位置）\r\n",
      {}},
     {"not registered: searching",
      R"({"module": "modem", "profile": "not_registered"})",
@@ -106,7 +138,7 @@ const ModemCase kCases[] = {
      R"({"module": "modem", "profile": "unknown_cell"})",
      nullptr,
      true,
-     R"({"considerIp":false,"cellTowers":[{"radioType":"lte","mobileCountryCode":440,)"
+     R"({"radioType":"lte","considerIp":false,"cellTowers":[{"radioType":"lte","mobileCountryCode":440,)"
      R"("mobileNetworkCode":10,"locationAreaCode":6699,"cellId":27440069}]})",
      nullptr,
      L"LTE 440-10 TAC 6699 CI 27440069\r\n",

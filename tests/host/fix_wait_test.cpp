@@ -67,3 +67,63 @@ TEST(FixWait, TheSpeedSearchAndTheFixWaitEndWhereTheyShould)
         EXPECT_EQ(!c.baud.has_value(), wait.SearchedSpeed());
     }
 }
+
+TEST(FixWait, AFixGoesOnAtOnceOrWithItsEpochsAccuracy)
+{
+    using S = FixWaitStep;
+    NmeaFix open;
+    NmeaFix done;
+    done.epochDone = true;
+    struct Step
+    {
+        std::uint32_t ms;
+        std::optional<NmeaFix> fix;
+        S step;
+    };
+    struct Case
+    {
+        const char* name;
+        bool accuracyWanted;
+        unsigned fixWait;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"no $acc: the fix goes on as it comes",
+         false,
+         60,
+         {{250, std::nullopt, S::SpeedFound}, {300, open, S::HandOver}}},
+        {"$acc: the fix waits until its epoch is done",
+         true,
+         60,
+         {{250, std::nullopt, S::SpeedFound},
+          {300, open, S::Listen},
+          {550, open, S::Listen},
+          {600, done, S::HandOver}}},
+        {"$acc: an epoch that never ends is waited for at most kEpochWaitMs from the first step that saw the fix",
+         true,
+         60,
+         {{250, std::nullopt, S::SpeedFound},
+          {400, open, S::Listen},
+          {400 + kEpochWaitMs - 1, open, S::Listen},
+          {400 + kEpochWaitMs, open, S::HandOver}}},
+        // The fix wait's end while the epoch is awaited: the fix is there, so no "no fix" box.
+        {"$acc: the fix wait runs out during the epoch",
+         true,
+         1,
+         {{250, std::nullopt, S::SpeedFound},
+          {900, open, S::Listen},
+          {1000, open, S::Listen},
+          {1900, done, S::HandOver}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CFixWait wait(std::nullopt, c.fixWait, c.accuracyWanted);
+        for (const Step& step : c.steps) {
+            EXPECT_EQ(step.step, wait.Step(step.ms, 3, step.fix)) << step.ms;
+            // A tick that judges the wait alone never ends one whose fix is in.
+            if (step.fix) {
+                EXPECT_EQ(S::Listen, wait.OnTick(step.ms + 1, 3)) << step.ms;
+            }
+        }
+    }
+}

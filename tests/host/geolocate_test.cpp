@@ -2,22 +2,62 @@
 
 #include <gtest/gtest.h>
 
-TEST(Geolocate, RequestNamesTheCell)
+#include <cmath>
+
+TEST(Geolocate, RequestNamesTheCellAndItsRadio)
 {
+    // The cells as the modem's registration gives them; the area only within its radio's width.
+    const struct
+    {
+        const char* what;
+        CellTower cell;
+        const char* json;
+    } rows[] = {
+        {"LTE, 16-bit TAC",
+         {"lte", 440, 10, 2, 4660, 27075331},
+         R"({"radioType":"lte","considerIp":false,"cellTowers":[{"radioType":"lte","mobileCountryCode":440,)"
+         R"("mobileNetworkCode":10,"locationAreaCode":4660,"cellId":27075331}]})"},
+        {"LTE on the 5G core, 24-bit TAC: no area",
+         {"lte", 440, 20, 2, 0x01A2B3, 0x01A2B3C4},
+         R"({"radioType":"lte","considerIp":false,"cellTowers":[{"radioType":"lte","mobileCountryCode":440,)"
+         R"("mobileNetworkCode":20,"cellId":27440068}]})"},
+        {"NR, 24-bit TAC and 36-bit NCI",
+         {"nr", 440, 20, 2, 0x01A2B3, 0xFFFFFFFFEull},
+         R"({"radioType":"nr","considerIp":false,"cellTowers":[{"radioType":"nr","mobileCountryCode":440,)"
+         R"("mobileNetworkCode":20,"locationAreaCode":107187,"newRadioCellId":68719476734}]})"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.json, BuildGeolocateRequest(row.cell)) << row.what;
+    }
     CellTower cell;
-    cell.radio = "lte";
-    cell.mcc = 440;
-    cell.mnc = 10;
-    cell.area = 4660;
-    cell.cell = 27075331;
-    EXPECT_EQ(R"({"considerIp":false,"cellTowers":[{"radioType":"lte","mobileCountryCode":440,)"
-              R"("mobileNetworkCode":10,"locationAreaCode":4660,"cellId":27075331}]})",
-              BuildGeolocateRequest(cell));
-    cell.radio = "nr";
-    cell.cell = 0xFFFFFFFFEull; // 36 bits stay exact
-    EXPECT_NE(std::string::npos, BuildGeolocateRequest(cell).find(R"(,"newRadioCellId":68719476734})"));
     cell.radio = "\xff";
     EXPECT_NE(std::string::npos, BuildGeolocateRequest(cell).find("\"radioType\":\"\xef\xbf\xbd\""));
+}
+
+TEST(Geolocate, AGuessFromTheAreaIsSaidToBeCoarse)
+{
+    const struct
+    {
+        const char* body;
+        const char* fallback;
+        const wchar_t* log;
+    } rows[] = {
+        // The open services' answer for a cell they do not know in an area they do.
+        {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 10000, "fallback": "lacf"})", "lacf",
+         L"N35.680000 E139.760000 ±10000 m（基地局の位置ではなく、エリアから推定した大まかな位置）"},
+        {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 25000, "fallback": "ipf"})", "ipf",
+         L"N35.680000 E139.760000 ±25000 m（基地局の位置ではなく、推定した大まかな位置）"},
+        {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 120, "fallback": false})", "",
+         L"N35.680000 E139.760000 ±120 m"},
+        {R"({"location": {"lat": 35.68, "lng": 139.76}, "accuracy": 120})", "", L"N35.680000 E139.760000 ±120 m"},
+    };
+    for (const auto& row : rows) {
+        const GeolocateOutcome o = ReadGeolocateAnswer(200, row.body);
+        ASSERT_EQ(GeolocateResult::Position, o.result) << row.body;
+        EXPECT_EQ(row.fallback, o.fallback) << row.body;
+        const std::wstring position = L"N35.680000 E139.760000 ±" + std::to_wstring(std::lround(o.accuracy)) + L" m";
+        EXPECT_EQ(row.log, position + GeolocateFallbackText(o.fallback)) << row.body;
+    }
 }
 
 TEST(Geolocate, ReadsAnswers)

@@ -79,6 +79,70 @@ TEST(JobRules, StepsKeepTheirOrder)
     }
 }
 
+TEST(JobRules, AFixWhoseEpochIsStillReadIsLoggedAfterTheBrowserOnce)
+{
+    using S = JobStep;
+    JobSettings receiver;
+    receiver.module = ModuleKind::Nmea;
+    receiver.startBrowser = true;
+    JobSettings noBrowser = receiver;
+    noBrowser.startBrowser = false;
+    SendJob open;
+    open.fixEpochOpen = true;
+    const struct
+    {
+        JobSettings settings;
+        SendJob job;
+        std::vector<JobStep> steps;
+    } rows[] = {
+        {receiver, open, {S::Acquire, S::CheckInputs, S::Locate, S::StartBrowser, S::Log}},
+        {receiver, SendJob(), {S::Acquire, S::CheckInputs, S::Locate, S::Log, S::StartBrowser}},
+        {noBrowser, open, {S::Acquire, S::CheckInputs, S::Locate, S::Log}},
+    };
+    for (const auto& row : rows) {
+        std::vector<JobStep> steps;
+        for (S step = FirstJobStep(true, row.settings); step != S::Done && steps.size() < 20;
+             step = NextJobStep(step, StepOutcome::Ok, row.settings, row.job)) {
+            steps.push_back(step);
+        }
+        EXPECT_EQ(row.steps, steps) << &row - rows;
+    }
+    // The browser box unticked while the browser started: the log line still comes, once.
+    EXPECT_EQ(S::Log, NextJobStep(S::StartBrowser, StepOutcome::Ok, noBrowser, open));
+    EXPECT_EQ(S::Done, NextJobStep(S::Log, StepOutcome::Ok, receiver, open));
+}
+
+TEST(JobRules, TheLogLineSaysWhatThePositionIs)
+{
+    JobSettings receiver;
+    receiver.module = ModuleKind::Nmea;
+    JobSettings modem;
+    modem.module = ModuleKind::Modem;
+    const std::wstring position = L"N35.681236 E139.767125 ±5 m";
+    SendJob simulated;
+    simulated.position = position;
+    simulated.fixKind = FixKind::Simulated;
+    SendJob area;
+    area.position = position;
+    area.fallback = "lacf";
+    SendJob cachedArea = area; // a guess is never kept, so a cached position is the cell's
+    cachedArea.cachedPosition = L"W35.681236,139.767125,5";
+    const struct
+    {
+        JobSettings settings;
+        SendJob job;
+        const wchar_t* line;
+    } rows[] = {
+        {receiver, simulated, L"N35.681236 E139.767125 ±5 m（シミュレーターの位置）"},
+        {modem, simulated, L"N35.681236 E139.767125 ±5 m"}, // a receiver's fix left from before plays no part
+        {modem, area, L"N35.681236 E139.767125 ±5 m（基地局の位置ではなく、エリアから推定した大まかな位置）"},
+        {modem, cachedArea, L"N35.681236 E139.767125 ±5 m（キャッシュ）"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.line, JobLogLine(row.settings, row.job)) << &row - rows;
+    }
+}
+
 TEST(JobRules, AStepThatFailsOrIsLeftEndsTheJob)
 {
     JobSettings settings;

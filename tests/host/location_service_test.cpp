@@ -94,6 +94,33 @@ TEST(UrlBuild, TemplateStaysInForceUntilANonEmptyFormatReplacesIt)
     EXPECT_EQ(L"u?el=7.8&nl=5.6", url);
 }
 
+TEST(UrlBuild, WhetherATemplateTakesTheAccuracyIsReadAsItIsExpanded)
+{
+    CLocationService service;
+    const struct
+    {
+        const wchar_t* format;
+        bool takesAccuracy;
+    } rows[] = {
+        {L"w=$wlat,$wlon&acc=$acc", true},
+        {L"acc=$acc", true},
+        {L"r=$acc$$", true},
+        {L"w=$wlat,$wlon", false},
+        {L"cost=$$acc", false}, // a "$" of the text, then "acc"
+        {L"cost=$$$acc", true},
+        {L"a=$ac", false},
+        {L"a=$", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.takesAccuracy, service.TemplateUses(row.format, L"$acc")) << row.format;
+    }
+    // An empty format keeps the template in force: the factory one, then the last one used.
+    EXPECT_FALSE(service.TemplateUses(L"", L"$acc"));
+    std::wstring url, position;
+    ASSERT_TRUE(service.ExpandFromSimpleCoordinates(L"u", L"acc=$acc", kCoords, url, position));
+    EXPECT_TRUE(service.TemplateUses(nullptr, L"$acc"));
+}
+
 TEST(UrlBuild, SubstitutedValuesCannotSplitTheBrowserCommandLine)
 {
     CLocationService service;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -17,10 +18,9 @@ double Dm(double degrees, double minutes)
 
 const double kNone = -1;
 
-// What a reader fed `input` at once, one byte at a time, and in chunks of seven took.
-std::vector<CNmeaReader> FedThreeWays(const std::string& input)
+// Feeds `input` to three readers: at once, one byte at a time, and in chunks of seven.
+void FeedThreeWays(std::vector<CNmeaReader>& readers, const std::string& input)
 {
-    std::vector<CNmeaReader> readers(3);
     readers[0].Feed(input.data(), input.size());
     for (char c : input) {
         readers[1].Feed(&c, 1);
@@ -28,6 +28,13 @@ std::vector<CNmeaReader> FedThreeWays(const std::string& input)
     for (std::size_t i = 0; i < input.size(); i += 7) {
         readers[2].Feed(input.data() + i, std::min<std::size_t>(7, input.size() - i));
     }
+}
+
+// What three new readers fed `input` those three ways took.
+std::vector<CNmeaReader> FedThreeWays(const std::string& input)
+{
+    std::vector<CNmeaReader> readers(3);
+    FeedThreeWays(readers, input);
     return readers;
 }
 
@@ -132,9 +139,13 @@ const FixRow kFixes[] = {
      "$GPGST,050000.00,0.8,0.012,0.009,45.0,0.011,0.010,0.025*67\r\n"
      "$GPGGA,050001.00,3541.19300,N,13944.82000,E,1,07,1.5,40.0,M,39.4,M,,*58\r\n",
      "GPGGA", Dm(35, 41.193), Dm(139, 44.82), 7.5, NmeaFix::Accuracy::Hdop, L"14:00:01 JST"},
-    {"GST after the fix changes nothing",
+    {"GST after the fix, in its epoch: the GST's error",
      "$GPGGA,050000.00,3541.19300,N,13944.82000,E,1,07,1.5,40.0,M,39.4,M,,*59\r\n"
      "$GPGST,050000.00,0.8,0.012,0.009,45.0,0.011,0.010,0.025*67\r\n",
+     "GPGGA", Dm(35, 41.193), Dm(139, 44.82), std::hypot(0.011, 0.010), NmeaFix::Accuracy::Gst, L"14:00:00 JST"},
+    {"GST of the next epoch changes nothing",
+     "$GPGGA,050000.00,3541.19300,N,13944.82000,E,1,07,1.5,40.0,M,39.4,M,,*59\r\n"
+     "$GPGST,050001.00,0.8,0.012,0.009,45.0,0.011,0.010,0.025*66\r\n",
      "GPGGA", Dm(35, 41.193), Dm(139, 44.82), 7.5, NmeaFix::Accuracy::Hdop, L"14:00:00 JST"},
     {"HDOP of an unreadable GGA of the same time, then RMC",
      "$GPGGA,050000.00,35A1.19300,N,13944.82000,E,1,07,1.4,40.0,M,39.4,M,,*2D\r\n"
@@ -283,6 +294,167 @@ TEST(NmeaReader, DamagedLinesAndNoiseNeverCostTheNextGoodSentence)
     reader.Reset();
     EXPECT_EQ(0u, reader.GoodSentences());
     EXPECT_FALSE(reader.Fix().has_value());
+}
+
+// The program's own receiver logs (tools/nmea), a line at a time, each line fed whole, byte by
+// byte and in chunks of seven: the fix's accuracy comes from its own epoch, and the fix is
+// ready at the sentence that ends what that epoch can tell.
+TEST(NmeaReader, TheProgramsOwnLogsGiveTheAccuracyOfTheFixsEpoch)
+{
+    const struct
+    {
+        const char* log;
+        double latitude, longitude;
+        double accuracyM;
+        NmeaFix::Accuracy from;
+        const wchar_t* time;
+        const char* readyAt; // the start of the line after which Progress() is Ready
+    } rows[] = {
+        // RMC first, GST last: the whole epochs before had a GST, so the fix waits for it.
+        {"cold_start.nmea", Dm(35, 40.87412), Dm(139, 46.02751), std::hypot(3.5, 3.9), NmeaFix::Accuracy::Gst,
+         L"2024/04/01 12:04:09 JST", "$GNGST,030409.00"},
+        // RMC first, then GGA; no GST in the epochs before: GGA's HDOP of 1.26.
+        {"mtk.nmea", Dm(35, 10.2549), Dm(136, 52.8922), 1.26 * kHdopErrorM, NmeaFix::Accuracy::Hdop,
+         L"2024/04/01 12:04:07 JST", "$GNGGA,030407.000"},
+        // GGA first (HDOP 1.8), RMC after it with the date.
+        {"sirf_gp.nmea", Dm(35, 26.622), Dm(139, 38.28), 1.8 * kHdopErrorM, NmeaFix::Accuracy::Hdop,
+         L"2024/04/01 12:04:07 JST", "$GPRMC,030407.000"},
+        // The fix in the first epoch heard: what follows is unknown, so its epoch runs to its end.
+        {"west.nmea", Dm(37, 46.494), Dm(-122, 25.164), 0.7 * kHdopErrorM, NmeaFix::Accuracy::Hdop,
+         L"2024/04/02 05:15:00 JST", "$GNRMC,201501.00"},
+        {"south_west.nmea", Dm(-34, 36.222), Dm(-58, 22.896), 0.85 * kHdopErrorM, NmeaFix::Accuracy::Hdop,
+         L"2024/03/16 00:10:21 JST", "$GPRMC,151022.00"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.log);
+        std::ifstream file(std::string(TAVRIN_SOURCE_DIR) + "/tools/nmea/" + row.log, std::ios::binary);
+        ASSERT_TRUE(file.is_open());
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(file, line);) {
+            if (!line.empty() && line[0] == '$') {
+                lines.push_back(line + "\r\n");
+            }
+        }
+        std::vector<CNmeaReader> readers(3);
+        std::vector<std::string> readyAt(3);
+        for (const std::string& line : lines) {
+            FeedThreeWays(readers, line);
+            for (std::size_t k = 0; k < readers.size(); ++k) {
+                if (readyAt[k].empty() && readers[k].Progress() == FixProgress::Ready) {
+                    readyAt[k] = line;
+                }
+            }
+        }
+        for (std::size_t k = 0; k < readers.size(); ++k) {
+            const std::optional<NmeaFix>& fix = readers[k].Fix();
+            ASSERT_TRUE(fix.has_value());
+            EXPECT_NEAR(row.latitude, fix->latitude, 1e-9);
+            EXPECT_NEAR(row.longitude, fix->longitude, 1e-9);
+            EXPECT_EQ(row.from, fix->accuracyFrom);
+            EXPECT_NEAR(row.accuracyM, fix->accuracyM.value_or(kNone), 1e-9);
+            EXPECT_EQ(row.time, JapanTime(*fix->time, fix->date));
+            EXPECT_EQ(FixKind::Measured, fix->kind);
+            EXPECT_EQ(0u, readyAt[k].find(row.readyAt)) << readyAt[k];
+        }
+    }
+}
+
+// Epochs in the makers' orders, a sentence at a time: when the fix is ready (the index of the
+// sentence after which Progress() is Ready, none when its epoch never ended) and what it says.
+TEST(NmeaReader, TheFixIsReadyWhenItsEpochHasToldAllItWill)
+{
+    const std::size_t kNever = 99;
+    const struct
+    {
+        const char* what;
+        std::vector<std::string> bodies; // sentences without '$' and checksum
+        std::size_t readyAfter;
+        double accuracyM;
+        FixKind kind;
+    } rows[] = {
+        {"a whole epoch of RMC and GGA before: ready at GGA, without waiting for a GST",
+         {"GPRMC,050000.00,V,,,,,,,010126,,,N", "GPGGA,050000.00,,,,,0,00,99.99,,,,,,",
+          "GPRMC,050001.00,V,,,,,,,010126,,,N", "GPGGA,050001.00,,,,,0,00,99.99,,,,,,",
+          "GPRMC,050002.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,A", "GPVTG,,T,,M,0.0,N,0.0,K,A",
+          "GPGGA,050002.00,3541.19300,N,13944.82000,E,1,07,1.5,40.0,M,39.4,M,,"},
+         6,
+         7.5,
+         FixKind::Measured},
+        {"GST read before the fix's RMC in its epoch: ready at once",
+         {"GNGST,050000.00,0.8,0.012,0.009,45.0,0.011,0.010,0.025",
+          "GNRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,A"},
+         1,
+         std::hypot(0.011, 0.010),
+         FixKind::Measured},
+        {"the receiver falls silent after the fix's RMC: never ready (the wait's bound ends it)",
+         {"GNRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,A", "GNVTG,,T,,M,0.0,N,0.0,K,A"},
+         kNever,
+         kNone,
+         FixKind::Measured},
+        {"the fix's own sentence again with the same time: a new epoch",
+         {"GNRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,A",
+          "GNRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,A",
+          "GNGGA,050000.00,3541.19300,N,13944.82000,E,1,07,1.5,40.0,M,39.4,M,,"},
+         1,
+         kNone,
+         FixKind::Measured},
+        {"a GLL without a time: ready at once", {"GPGLL,3541.1930,N,13944.8200,E,,A"}, 0, kNone, FixKind::Measured},
+        // Simulator, manual input, dead reckoning: still fixes, as gpsd reports them (a 2D or 3D
+        // mode with the status that says which).
+        {"u-blox in its simulator mode: RMC mode S, GGA quality 8",
+         {"GNRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,S,V",
+          "GNGGA,050000.00,3541.19300,N,13944.82000,E,8,12,0.8,40.0,M,39.4,M,,", "GNGGA,050001.00,,,,,0,00,,,,,,,"},
+         2,
+         4.0,
+         FixKind::Simulated},
+        {"a position given by hand: GGA quality 7",
+         {"GPGGA,050000.000,3541.1930,N,13944.8200,E,7,00,,40.0,M,39.4,M,,0000", "GPRMC,050001.000,V,,,,,,,010126,,"},
+         1,
+         kNone,
+         FixKind::Manual},
+        {"manual in RMC, then simulator in the epoch's GGA: simulator",
+         {"GPRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,M",
+          "GPGGA,050000.00,3541.19300,N,13944.82000,E,8,00,1.0,40.0,M,39.4,M,,", "GPGLL,,,,,050001.00,V,N"},
+         2,
+         5.0,
+         FixKind::Simulated},
+        {"RMC mode E: dead reckoning alone",
+         {"GPRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,E"},
+         kNever,
+         kNone,
+         FixKind::DeadReckoning},
+        {"dead reckoning in GGA, a simulated system in the epoch's GNS: simulated",
+         {"GNGGA,050000.00,3541.19300,N,13944.82000,E,6,00,1.0,40.0,M,39.4,M,,",
+          "GNGNS,050000.00,3541.19300,N,13944.82000,E,ES,08,1.0,40.0,39.4,,,V"},
+         kNever,
+         5.0,
+         FixKind::Simulated},
+        {"quality 8 in the next epoch does not make the fix a simulated one",
+         {"GPRMC,050000.00,A,3541.19300,N,13944.82000,E,0.0,,010126,,,A",
+          "GPGGA,050001.00,3541.19300,N,13944.82000,E,8,00,1.0,40.0,M,39.4,M,,"},
+         1,
+         kNone,
+         FixKind::Measured},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<CNmeaReader> readers(3);
+        std::vector<std::size_t> readyAfter(3, kNever);
+        for (std::size_t i = 0; i < row.bodies.size(); ++i) {
+            FeedThreeWays(readers, WithChecksum(row.bodies[i]) + "\r\n");
+            for (std::size_t k = 0; k < readers.size(); ++k) {
+                if (readyAfter[k] == kNever && readers[k].Progress() == FixProgress::Ready) {
+                    readyAfter[k] = i;
+                }
+            }
+        }
+        for (std::size_t k = 0; k < readers.size(); ++k) {
+            ASSERT_TRUE(readers[k].Fix().has_value());
+            EXPECT_EQ(row.readyAfter, readyAfter[k]);
+            EXPECT_NEAR(row.accuracyM, readers[k].Fix()->accuracyM.value_or(kNone), 1e-9);
+            EXPECT_EQ(row.kind, readers[k].Fix()->kind);
+        }
+    }
 }
 
 TEST(NmeaTime, JapanTimeRollsOverDaysMonthsAndYears)
