@@ -342,7 +342,9 @@ std::optional<SearchChoice> ChoiceOf(const PortFinding& finding)
         choice.module = ModuleKind::Nmea;
         return choice;
     case PortKind::WSim:
+        // The W-SIM's line speed is the program's own: 速度 stays 自動.
         choice.module = ModuleKind::WSim;
+        choice.baud = 0;
         return choice;
     case PortKind::Modem:
         choice.module = ModuleKind::Modem;

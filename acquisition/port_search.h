@@ -138,8 +138,9 @@ PortKind KindOfOpenFailure(std::uint32_t error);
 constexpr std::size_t kMaxDeviceNameChars = 40;
 std::string DeviceNameFromAnswer(const ModemAnswer& answer, const char* command);
 
-// The settings a row of the search's list stands for: the module, the port and its speed. None
-// for a row that is no device the program can use.
+// The settings a row of the search's list stands for: the module, the port and its speed (0 for
+// the W-SIM, whose speed the program sets itself). None for a row that is no device the program
+// can use.
 struct SearchChoice
 {
     ModuleKind module = ModuleKind::WSim;

@@ -123,9 +123,9 @@ void PrepareList(HWND dialog, const SearchScreen& screen)
     {
         UINT text;
         int width;
-    } columns[] = {{IDS_SEARCH_COLUMN_PORT, 50},
-                   {IDS_SEARCH_COLUMN_KIND, 74},
-                   {IDS_SEARCH_COLUMN_SPEED, 70},
+    } columns[] = {{IDS_SEARCH_COLUMN_PORT, 46},
+                   {IDS_SEARCH_COLUMN_KIND, 70},
+                   {IDS_SEARCH_COLUMN_SPEED, 64},
                    {IDS_SEARCH_COLUMN_DEVICE, 140}};
     HDC screenDc = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screenDc, LOGPIXELSX);
