@@ -110,18 +110,6 @@ TEST_F(PortSearch, TellsEachPortAsItIs)
     }
 }
 
-// A stopped probe closes its port and says so.
-TEST_F(PortSearch, StopEndsAProbe)
-{
-    CHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    PortFinding finding;
-    std::thread probe([&] { finding = ProbePort(L"COM1:", stop.Get()); });
-    Sleep(300);
-    SetEvent(stop.Get());
-    probe.join();
-    EXPECT_EQ(PortKind::Stopped, finding.kind);
-}
-
 // The list: a row per port; choosing the receiver's row gives its module, port and speed.
 TEST_F(PortSearch, ChoosingARowGivesItsSettings)
 {
