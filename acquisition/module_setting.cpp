@@ -1,17 +1,10 @@
 #include "acquisition/module_setting.h"
 
+#include "common/text_format.h"
+
 #include <cstdint>
 
 namespace {
-
-std::wstring Trimmed(const std::wstring& text)
-{
-    const size_t first = text.find_first_not_of(L" \t");
-    if (first == std::wstring::npos) {
-        return std::wstring();
-    }
-    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
-}
 
 bool SameIgnoringCase(const std::wstring& text, const wchar_t* ascii)
 {
@@ -35,7 +28,7 @@ std::optional<std::uint64_t> Number(const std::optional<std::wstring>& value, st
     if (!value) {
         return std::nullopt;
     }
-    const std::wstring text = Trimmed(*value);
+    const std::wstring text = TrimBlanks(*value);
     if (text.empty()) {
         return std::nullopt;
     }
@@ -56,16 +49,18 @@ std::optional<std::uint64_t> Number(const std::optional<std::wstring>& value, st
 
 ModuleKind ModuleFromSetting(const std::optional<std::wstring>& value)
 {
-    if (!value) {
-        return ModuleKind::WSim;
-    }
-    const std::wstring text = Trimmed(*value);
-    for (ModuleKind kind : {ModuleKind::Nmea, ModuleKind::Modem}) {
+    return value ? ModuleNamedBy(*value).value_or(ModuleKind::WSim) : ModuleKind::WSim;
+}
+
+std::optional<ModuleKind> ModuleNamedBy(const std::wstring& value)
+{
+    const std::wstring text = TrimBlanks(value);
+    for (ModuleKind kind : {ModuleKind::WSim, ModuleKind::Nmea, ModuleKind::Modem}) {
         if (SameIgnoringCase(text, ModuleSettingText(kind))) {
             return kind;
         }
     }
-    return ModuleKind::WSim;
+    return std::nullopt;
 }
 
 const wchar_t* ModuleSettingText(ModuleKind kind)
@@ -97,4 +92,10 @@ unsigned FixWaitSeconds(const std::optional<std::wstring>& value)
         return kDefaultFixWaitSeconds;
     }
     return *seconds < kMinFixWaitSeconds ? kMinFixWaitSeconds : static_cast<unsigned>(*seconds);
+}
+
+bool IsFixWaitInRange(const std::wstring& value)
+{
+    const std::optional<std::uint64_t> seconds = Number(value, kMaxFixWaitSeconds + 1ULL);
+    return seconds && *seconds >= kMinFixWaitSeconds && *seconds <= kMaxFixWaitSeconds;
 }

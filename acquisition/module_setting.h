@@ -19,6 +19,10 @@ enum class ModuleKind
 // value, is the W-SIM, as files before the key behave.
 ModuleKind ModuleFromSetting(const std::optional<std::wstring>& value);
 
+// The kind a value names as ModuleFromSetting reads it; none for a value it takes for the W-SIM
+// only because it names nothing.
+std::optional<ModuleKind> ModuleNamedBy(const std::wstring& value);
+
 // The value the menu writes for a kind: "W-SIM", "NMEA", "3GPP".
 const wchar_t* ModuleSettingText(ModuleKind kind);
 
@@ -39,3 +43,6 @@ constexpr unsigned kMaxFixWaitSeconds = 3600;
 // kMaxFixWaitSeconds; kDefaultFixWaitSeconds without the key or for anything that is not a
 // number.
 unsigned FixWaitSeconds(const std::optional<std::wstring>& value);
+
+// Whether FixWaitSeconds takes the value as written: a number within the range.
+bool IsFixWaitInRange(const std::wstring& value);

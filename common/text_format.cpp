@@ -53,3 +53,12 @@ std::wstring Format(const wchar_t* format, ...)
     va_end(args);
     return out;
 }
+
+std::wstring TrimBlanks(const std::wstring& text)
+{
+    const size_t first = text.find_first_not_of(L" \t");
+    if (first == std::wstring::npos) {
+        return std::wstring();
+    }
+    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+}

@@ -11,3 +11,6 @@ void FormatString(std::wstring& target, const wchar_t* format, ...);
 
 // The same, returning the text.
 std::wstring Format(const wchar_t* format, ...);
+
+// The text without the spaces and tabs around it, as the settings' values are read.
+std::wstring TrimBlanks(const std::wstring& text);

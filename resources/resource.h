@@ -86,6 +86,32 @@
 
 
 // 4000-4499: the settings file and the settings screen
+// Why a file could not be read or written (the last line of the file boxes).
+#define IDS_FILE_NOT_FOUND 4000
+#define IDS_FILE_NO_ACCESS 4001
+#define IDS_FILE_TOO_LARGE 4002
+#define IDS_FILE_DISK_FULL 4003
+#define IDS_FILE_NO_MEMORY 4004
+// %1: the platform's error code
+#define IDS_FILE_ERROR_CODE 4005
+#define IDS_FILE_NOT_TEXT 4006
+#define IDS_FILE_UNKNOWN_ENCODING 4007
+#define IDS_FILE_NO_SECTION 4008
+// Why the settings screen refuses a value, one per key it shows. %1, %2: the lowest and the
+// highest value the key takes.
+#define IDS_SETTING_BAD_CONNECTWAIT 4020
+#define IDS_SETTING_BAD_FIXWAIT 4021
+#define IDS_SETTING_BAD_BAUD 4022
+#define IDS_SETTING_BAD_SERVICEURL 4023
+#define IDS_SETTING_BAD_GEOLOCATEURL 4024
+#define IDS_SETTING_BAD_PORT 4025
+// The settings screen: the speed field's first choice, the module field's rows, its soft keys.
+#define IDS_SETTINGS_SPEED_AUTO 4030
+#define IDS_SETTINGS_MODULE_WSIM 4031
+#define IDS_SETTINGS_MODULE_NMEA 4032
+#define IDS_SETTINGS_MODULE_MODEM 4033
+#define IDS_SETTINGS_SOFTKEY_OK 4034
+#define IDS_SETTINGS_SOFTKEY_CANCEL 4035
 
 
 // 4500-4799: the port search
@@ -122,6 +148,7 @@
 #define IDI_TAVRIN 101
 #define IDM_MAIN 102
 #define IDR_MENUBAR 102
+#define IDR_SETTINGS_MENUBAR 140
 #define IDA_MAIN 2
 
 // Dialog templates
@@ -132,6 +159,8 @@
 #define IDD_LIST_EDITOR 131
 #define IDD_PORT_SEARCH 134
 #define IDD_PORT_SEARCH_WIDE 135
+#define IDD_SETTINGS 132
+#define IDD_SETTINGS_WIDE 133
 
 // Menu and soft-key commands
 #define IDM_OPEN 32772
@@ -145,6 +174,7 @@
 #define IDM_MODULE_WSIM 40005
 #define IDM_MODULE_NMEA 40006
 #define IDM_MODULE_MODEM 40007
+#define IDM_SETTINGS 40008
 
 // Main window controls (template 129)
 #define IDC_STATIC_URL 204
@@ -192,6 +222,24 @@
 // Port search (templates 134 and 135, the same controls in both)
 #define IDC_SEARCH_STATUS 1080
 #define IDC_SEARCH_LIST 1081
+// Settings screen (templates 132 and 133, the same controls in both)
+#define IDC_SET_MODULE_LABEL 1050
+#define IDC_SET_MODULE 1051
+#define IDC_SET_PORT_LABEL 1052
+#define IDC_SET_PORT 1053
+#define IDC_SET_SPEED_LABEL 1054
+#define IDC_SET_SPEED 1055
+#define IDC_SET_FIXWAIT_LABEL 1056
+#define IDC_SET_FIXWAIT 1057
+#define IDC_SET_FIXWAIT_UNIT 1058
+#define IDC_SET_CONNECTWAIT_LABEL 1059
+#define IDC_SET_CONNECTWAIT 1060
+#define IDC_SET_CONNECTWAIT_UNIT 1061
+#define IDC_SET_CACHE 1062
+#define IDC_SET_SERVICE_LABEL 1063
+#define IDC_SET_SERVICE 1064
+#define IDC_SET_GEOLOCATE_LABEL 1065
+#define IDC_SET_GEOLOCATE 1066
 
 // Private window messages
 #define WM_TAVRIN_ANSWER 0x8001

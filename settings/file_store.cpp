@@ -1,6 +1,7 @@
 #include "settings/file_store.h"
 
-#include "common/text_format.h"
+#include "common/texts.h"
+#include "resources/resource.h"
 
 std::wstring FileFailureText(FileFailure failure, unsigned code)
 {
@@ -8,19 +9,25 @@ std::wstring FileFailureText(FileFailure failure, unsigned code)
     case FileFailure::None:
         return std::wstring();
     case FileFailure::NotFound:
-        return L"ファイルが見つかりません。";
+        return Text(IDS_FILE_NOT_FOUND);
     case FileFailure::NoAccess:
-        return L"ファイルにアクセスできません（読み取り専用か、使用中か、権限がありません）。";
+        return Text(IDS_FILE_NO_ACCESS);
     case FileFailure::TooLarge:
-        return L"ファイルが大きすぎます（16 MB まで）。";
+        return Text(IDS_FILE_TOO_LARGE);
     case FileFailure::DiskFull:
-        return L"ディスクの空きが足りません。";
+        return Text(IDS_FILE_DISK_FULL);
     case FileFailure::NoMemory:
-        return L"メモリが足りません。";
+        return Text(IDS_FILE_NO_MEMORY);
+    case FileFailure::NotText:
+        return Text(IDS_FILE_NOT_TEXT);
+    case FileFailure::UnknownEncoding:
+        return Text(IDS_FILE_UNKNOWN_ENCODING);
+    case FileFailure::NoSection:
+        return Text(IDS_FILE_NO_SECTION);
     case FileFailure::Other:
         break;
     }
-    return Format(L"エラー番号 %u", code);
+    return Text(IDS_FILE_ERROR_CODE, {NumberText(code)});
 }
 
 FileFailure FileFailureFromError(unsigned code)

@@ -15,6 +15,10 @@ enum class FileFailure
     DiskFull,
     NoMemory,
     Other, // see LastFailureCode
+    // Read whole, but no settings file: what the user is told of a file from another program.
+    NotText,         // binary data
+    UnknownEncoding, // text, but neither UTF-8 nor UTF-16
+    NoSection,       // text without the program's section line
 };
 
 // The failure a Win32 error code stands for.

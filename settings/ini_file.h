@@ -32,8 +32,9 @@ private:
     std::vector<size_t> m_slots;
 };
 
-// Ordered key/value store of the settings file and its codec: UTF-16LE with byte order mark,
-// a "[section]" header line, then "key=value" lines, every line ending in CR LF.
+// Ordered key/value store of the settings file and its codec. It writes UTF-16LE with byte
+// order mark, a "[section]" header line, then "key=value" lines, every line ending in CR LF;
+// it reads that and what an editor makes of it (see Parse).
 // Equal keys may repeat; a lookup takes the first. Keys compare code unit by code unit.
 class CIniFile
 {
@@ -48,14 +49,18 @@ public:
     bool GetValue(const wchar_t* key, std::wstring& out) const;
     bool GetValue(const std::wstring& key, std::wstring& out) const;
 
-    // Replaces the pairs with those of the file. False when the file cannot be read at all;
-    // a file that reads but has no matching header gives true and no pairs.
+    // Replaces the pairs with those of the file. False, with no pairs, when the file cannot be
+    // read or is no settings file of `section` (ReadFailure says which).
     bool Read(const wchar_t* section, const wchar_t* path);
+    FileFailure ReadFailure() const { return m_readFailure; }
     // Replaces the file with the pairs; the old file stays whole when this fails.
     bool Write(const wchar_t* section, const wchar_t* path);
 
-    // The codec alone: replaces the pairs with those of `size` bytes of file content.
-    void Parse(const wchar_t* section, const unsigned char* data, size_t size);
+    // The codec alone: replaces the pairs with those of `size` bytes of file content, UTF-16
+    // (either byte order) or UTF-8, with or without a byte order mark, lines ending in CR LF or
+    // LF. None when the bytes are a settings file of `section`; otherwise why not (NotText,
+    // UnknownEncoding, NoSection), and no pairs.
+    FileFailure Parse(const wchar_t* section, const unsigned char* data, size_t size);
     // The file content of the pairs; no byte order mark and header for an empty section name.
     std::vector<unsigned char> Serialize(const wchar_t* section) const;
 
@@ -64,4 +69,5 @@ public:
 private:
     IFileStore* m_files;
     CIniPairs m_pairs;
+    FileFailure m_readFailure = FileFailure::None;
 };

@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include "resources/resource.h"
+#include "settings/settings_keys.h"
 #include "settings/split_path.h"
 
 #include <cstdint>
@@ -32,10 +33,6 @@ CListEntry MakeEntry(const std::vector<std::wstring>& columns, std::vector<std::
     }
     return entry;
 }
-
-// The keys of this machine; a new key of the handset or its module goes here.
-constexpr unsigned kMachineKeys[] = {IDS_KEY_SERVICEURL, IDS_KEY_PORT,    IDS_KEY_LOOKUPCACHE, IDS_KEY_MODULE,
-                                     IDS_KEY_BAUD,       IDS_KEY_FIXWAIT, IDS_KEY_GEOLOCATEURL};
 
 bool IsSpace(wchar_t c)
 {
@@ -248,7 +245,9 @@ bool CSettings::Load(const wchar_t* path)
     try {
         CSettings loaded(*this);
         if (!loaded.ReadFrom(path)) {
-            return Failed(m_host->Files().LastFailure());
+            // A file that is no settings file changes nothing either: "保存" would otherwise
+            // write the factory settings over a file the user meant to keep.
+            return Failed(loaded.m_ini.ReadFailure());
         }
         std::swap(*this, loaded);
         try {
@@ -272,37 +271,36 @@ bool CSettings::ReadFrom(const wchar_t* path)
     if (!m_ini.Read(section.c_str(), path)) {
         return false;
     }
-    ReadList(Text(IDS_KEY_URL), Text(IDS_KEY_URLINDEX), m_urlColumns, m_urlList, m_nUrlIndex);
-    ReadList(Text(IDS_KEY_BROWSER), Text(IDS_KEY_BROWSERINDEX), m_browserColumns, m_browserList, m_nBrowserIndex);
-
-    const struct
-    {
-        unsigned key;
-        int* flag;
-    } flags[] = {
-        {IDS_KEY_LOCATEEASY, &m_bLocateEasy},
-        {IDS_KEY_STARTUPALL, &m_bStartupAll},
-        {IDS_KEY_AUTOCONNECT, &m_bAutoConnect},
-        {IDS_KEY_AUTOBROWSER, &m_bAutoBrowser},
-    };
-    for (const auto& flag : flags) {
-        std::wstring value;
-        m_ini.GetValue(Text(flag.key).c_str(), value);
-        *flag.flag = value == m_strTrue;
+    for (const SettingKey& key : SettingKeys()) {
+        switch (Storage(key)) {
+        case Stored::List: {
+            const bool urls = key.nameId == IDS_KEY_URL;
+            ReadList(Text(key.nameId), Text(key.indexId), urls ? m_urlColumns : m_browserColumns,
+                     urls ? m_urlList : m_browserList, urls ? m_nUrlIndex : m_nBrowserIndex);
+            break;
+        }
+        case Stored::Flag: {
+            std::wstring value;
+            m_ini.GetValue(Text(key.nameId).c_str(), value);
+            *FlagField(key.nameId) = value == m_strTrue; // a missing key too is off
+            break;
+        }
+        case Stored::Number: {
+            std::wstring value;
+            m_ini.GetValue(Text(key.nameId).c_str(), value);
+            *NumberField(key.nameId) = ToNumber(value);
+            break;
+        }
+        case Stored::AsRead:
+            ReadOptional(key.nameId, *TextField(key.nameId));
+            break;
+        case Stored::OptionalFlag:
+            ReadOptionalFlag(key.nameId, m_lookupCache);
+            break;
+        case Stored::WithItsList:
+            break;
+        }
     }
-    std::wstring value;
-    m_ini.GetValue(Text(IDS_KEY_CONNECTWAIT).c_str(), value);
-    m_nConnectWait = ToNumber(value);
-    value.clear();
-    m_ini.GetValue(Text(IDS_KEY_BROWSERWAIT).c_str(), value);
-    m_nBrowserWait = ToNumber(value);
-    ReadOptional(IDS_KEY_SERVICEURL, m_serviceUrl);
-    ReadOptional(IDS_KEY_PORT, m_port);
-    ReadOptionalFlag(IDS_KEY_LOOKUPCACHE, m_lookupCache);
-    ReadOptional(IDS_KEY_MODULE, m_module);
-    ReadOptional(IDS_KEY_BAUD, m_baud);
-    ReadOptional(IDS_KEY_FIXWAIT, m_fixWait);
-    ReadOptional(IDS_KEY_GEOLOCATEURL, m_geolocateUrl);
 
     SetIniPath(path);
     return true;
@@ -324,21 +322,31 @@ std::vector<unsigned char> CSettings::SaveBytes()
 {
     m_ini.Clear();
     Exchange(false);
-    WriteList(Text(IDS_KEY_URL), Text(IDS_KEY_URLINDEX), m_urlList, m_nUrlIndex);
-    WriteList(Text(IDS_KEY_BROWSER), Text(IDS_KEY_BROWSERINDEX), m_browserList, m_nBrowserIndex);
-    m_ini.SetValue(Text(IDS_KEY_LOCATEEASY).c_str(), (m_bLocateEasy ? m_strTrue : m_strFalse).c_str());
-    m_ini.SetValue(Text(IDS_KEY_STARTUPALL).c_str(), (m_bStartupAll ? m_strTrue : m_strFalse).c_str());
-    m_ini.SetValue(Text(IDS_KEY_AUTOCONNECT).c_str(), (m_bAutoConnect ? m_strTrue : m_strFalse).c_str());
-    m_ini.SetValue(Text(IDS_KEY_AUTOBROWSER).c_str(), (m_bAutoBrowser ? m_strTrue : m_strFalse).c_str());
-    m_ini.SetValue(Text(IDS_KEY_CONNECTWAIT).c_str(), std::to_wstring(static_cast<long>(m_nConnectWait)).c_str());
-    m_ini.SetValue(Text(IDS_KEY_BROWSERWAIT).c_str(), std::to_wstring(static_cast<long>(m_nBrowserWait)).c_str());
-    WriteOptional(IDS_KEY_SERVICEURL, m_serviceUrl);
-    WriteOptional(IDS_KEY_PORT, m_port);
-    WriteOptionalFlag(IDS_KEY_LOOKUPCACHE, m_lookupCache);
-    WriteOptional(IDS_KEY_MODULE, m_module);
-    WriteOptional(IDS_KEY_BAUD, m_baud);
-    WriteOptional(IDS_KEY_FIXWAIT, m_fixWait);
-    WriteOptional(IDS_KEY_GEOLOCATEURL, m_geolocateUrl);
+    for (const SettingKey& key : SettingKeys()) {
+        switch (Storage(key)) {
+        case Stored::List: {
+            const bool urls = key.nameId == IDS_KEY_URL;
+            WriteList(Text(key.nameId), Text(key.indexId), urls ? m_urlList : m_browserList,
+                      urls ? m_nUrlIndex : m_nBrowserIndex);
+            break;
+        }
+        case Stored::Flag:
+            m_ini.SetValue(Text(key.nameId).c_str(), (*FlagField(key.nameId) ? m_strTrue : m_strFalse).c_str());
+            break;
+        case Stored::Number:
+            m_ini.SetValue(Text(key.nameId).c_str(),
+                           std::to_wstring(static_cast<long>(*NumberField(key.nameId))).c_str());
+            break;
+        case Stored::AsRead:
+            WriteOptional(key.nameId, *TextField(key.nameId));
+            break;
+        case Stored::OptionalFlag:
+            WriteOptionalFlag(key.nameId, m_lookupCache);
+            break;
+        case Stored::WithItsList:
+            break;
+        }
+    }
     return m_ini.Serialize(Text(IDS_INI_SECTION).c_str());
 }
 
@@ -350,12 +358,61 @@ void CSettings::Saved(const wchar_t* path)
 
 bool CSettings::IsMachineKey(unsigned key)
 {
-    for (unsigned machineKey : kMachineKeys) {
-        if (machineKey == key) {
-            return true;
-        }
+    const SettingKey* found = FindSettingKey(key);
+    return found != nullptr && found->machine;
+}
+
+CSettings::Stored CSettings::Storage(const SettingKey& key)
+{
+    switch (key.kind) {
+    case SettingKind::ListIndex:
+        return Stored::WithItsList;
+    case SettingKind::ListEntries:
+        return Stored::List;
+    case SettingKind::Flag:
+        return key.machine ? Stored::OptionalFlag : Stored::Flag;
+    case SettingKind::Number:
+        return key.machine ? Stored::AsRead : Stored::Number;
+    default:
+        return Stored::AsRead;
     }
-    return false;
+}
+
+int* CSettings::FlagField(unsigned key)
+{
+    switch (key) {
+    case IDS_KEY_LOCATEEASY:
+        return &m_bLocateEasy;
+    case IDS_KEY_STARTUPALL:
+        return &m_bStartupAll;
+    case IDS_KEY_AUTOCONNECT:
+        return &m_bAutoConnect;
+    default:
+        return &m_bAutoBrowser;
+    }
+}
+
+int32_t* CSettings::NumberField(unsigned key)
+{
+    return key == IDS_KEY_CONNECTWAIT ? &m_nConnectWait : &m_nBrowserWait;
+}
+
+std::optional<std::wstring>* CSettings::TextField(unsigned key)
+{
+    switch (key) {
+    case IDS_KEY_SERVICEURL:
+        return &m_serviceUrl;
+    case IDS_KEY_PORT:
+        return &m_port;
+    case IDS_KEY_MODULE:
+        return &m_module;
+    case IDS_KEY_BAUD:
+        return &m_baud;
+    case IDS_KEY_FIXWAIT:
+        return &m_fixWait;
+    default:
+        return &m_geolocateUrl;
+    }
 }
 
 void CSettings::ReadOptional(unsigned key, std::optional<std::wstring>& value)

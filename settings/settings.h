@@ -2,6 +2,7 @@
 
 #include "settings/ini_file.h"
 #include "settings/list_entry.h"
+#include "settings/settings_keys.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -156,6 +157,21 @@ private:
     void WriteOptionalFlag(unsigned key, const std::optional<bool>& value);
 
     bool Failed(FileFailure failure);
+
+    // Where the record keeps a key of SettingKeys(), and the field of each.
+    enum class Stored
+    {
+        List,         // the entries with their index
+        WithItsList,  // an index, read and written with its list
+        Flag,         // int, TRUE or anything else
+        Number,       // int32_t
+        AsRead,       // optional text, exactly as a file had it
+        OptionalFlag, // optional bool
+    };
+    static Stored Storage(const SettingKey& key);
+    int* FlagField(unsigned key);
+    int32_t* NumberField(unsigned key);
+    std::optional<std::wstring>* TextField(unsigned key);
 
     ISettingsHost* m_host;
     FileFailure m_failure = FileFailure::None;

@@ -105,13 +105,23 @@ void ReapplyControlContent(HINSTANCE instance, HWND dialog, const TemplateItem& 
     }
 }
 
-void SetUpFullScreenDialog(HWND dialog)
+HWND SetUpFullScreenDialog(HWND dialog, UINT softKeys)
 {
     SHINITDLGINFO info{};
     info.dwMask = SHIDIM_FLAGS;
     info.hDlg = dialog;
-    info.dwFlags = SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU;
+    info.dwFlags =
+        SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | (softKeys == 0 ? SHIDIF_EMPTYMENU : 0);
     SHInitDialog(&info);
+    if (softKeys == 0) {
+        return nullptr;
+    }
+    SHMENUBARINFO bar{};
+    bar.cbSize = sizeof(bar);
+    bar.hwndParent = dialog;
+    bar.nToolBarId = softKeys;
+    bar.hInstRes = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
+    return SHCreateMenuBar(&bar) ? bar.hwndMB : nullptr;
 }
 
 bool RelayoutFromTemplate(HINSTANCE instance, HWND dialog, WORD templateId)

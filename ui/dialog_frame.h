@@ -5,8 +5,10 @@
 #include <string>
 
 // Full-screen set-up of a dialog through the shell (done button, full-screen size, input
-// panel down, empty menu bar). Every dialog calls it first in WM_INITDIALOG.
-void SetUpFullScreenDialog(HWND dialog);
+// panel down, empty menu bar). Every dialog calls it first in WM_INITDIALOG. With `softKeys`,
+// the soft-key bar resource of that id takes the empty bar's place; its keys' commands go to
+// the dialog. Null when there is no such bar.
+HWND SetUpFullScreenDialog(HWND dialog, UINT softKeys = 0);
 
 // Moves every control of `dialog` back to where dialog template `templateId` of `instance`
 // puts it (one deferred batch) and re-applies texts, images and list selections.

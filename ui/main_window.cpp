@@ -19,6 +19,7 @@
 #include "ui/fix_dialog.h"
 #include "ui/position_cache.h"
 #include "ui/progress_dialog.h"
+#include "ui/settings_dialog.h"
 
 #include <memory>
 #include <vector>
@@ -232,6 +233,23 @@ LRESULT OnSaveSettings(HWND window)
     return 0;
 }
 
+LRESULT OnSettingsScreen(HWND window)
+{
+    // What the window shows now is what the screen starts from, and what it shows again after.
+    g_settings.Exchange(false);
+    const std::wstring port = ModuleDeviceName(g_settings.m_port);
+    if (RunSettingsDialog(g_hInstance, window, g_settings)) {
+        g_settings.Exchange(true);
+        const ModuleKind module = g_shownModule;
+        ShowModule(window);
+        // Another port for the same module is said as another module is.
+        if (g_shownModule == module && ModuleDeviceName(g_settings.m_port) != port) {
+            LogLine(ModuleChosenText(module, ModuleDeviceName(g_settings.m_port)));
+        }
+    }
+    return 0;
+}
+
 LRESULT OnClearCache(HWND window)
 {
     if (ShowMessageBox(window, L"キャッシュを消去しますか？", L"確認", MB_YESNO) != IDYES) {
@@ -322,6 +340,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             return CommandRunning() ? 0 : OnOpenSettings(window);
         case IDM_SAVE:
             return CommandRunning() ? 0 : OnSaveSettings(window);
+        case IDM_SETTINGS:
+            return CommandRunning() ? 0 : OnSettingsScreen(window);
         case IDM_EXIT:
             PostMessageW(window, WM_CLOSE, 0, 0);
             return 0;

@@ -61,3 +61,18 @@ inline std::string Shown(const std::vector<MessageBoxSeen>& boxes)
     }
     return text.empty() ? "no box" : text;
 }
+
+// Answers the program's next file request with `path` through the chooser stand-in; an empty
+// path cancels it.
+inline void ChooseFile(TavrinSession& app, const std::wstring& path)
+{
+    CopyFileW(BuildPath(L"tests\\windows\\chooser\\gsgetfile.dll").c_str(), (app.Folder() + L"\\gsgetfile.dll").c_str(),
+              FALSE);
+    const std::wstring answer = app.Folder() + L"\\gsgetfile.answer";
+    DeleteFileW(answer.c_str());
+    if (!path.empty()) {
+        std::ofstream(answer.c_str(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(path.data()),
+                   static_cast<std::streamsize>(path.size() * sizeof(wchar_t)));
+    }
+}

@@ -34,19 +34,6 @@ TEST(TodayMaps, DecimalPlaceholdersOnBothPathsAndMinutesOf99)
               app->BrowserCalls());
 }
 
-namespace {
-
-// Answers the next file request of the program with `path` through the chooser stand-in.
-void ChooseFile(TavrinSession& app, const std::wstring& path)
-{
-    CopyFileW(BuildPath(L"tests\\windows\\chooser\\gsgetfile.dll").c_str(), (app.Folder() + L"\\gsgetfile.dll").c_str(),
-              FALSE);
-    std::ofstream((app.Folder() + L"\\gsgetfile.answer").c_str(), std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(path.data()), static_cast<std::streamsize>(path.size() * sizeof(wchar_t)));
-}
-
-} // namespace
-
 TEST(TodayMapsRecipe, OpenedAndSavedAsDefaultKeepsTheKeysOfThisMachine)
 {
     const std::wstring keys[] = {L"SERVICEURL=https://localhost:1/loc1/location", L"PORT=COM3:", L"LOOKUPCACHE=TRUE"};

@@ -24,7 +24,17 @@ std::vector<unsigned char> Utf16(const std::wstring& text, bool bom = true)
     return out;
 }
 
-TEST(IniFile, ParsesOnlyWellFramedLinesOfItsSection)
+std::vector<unsigned char> Utf8(const std::string& text, bool bom = false)
+{
+    std::vector<unsigned char> out;
+    if (bom) {
+        out = {0xEF, 0xBB, 0xBF};
+    }
+    out.insert(out.end(), text.begin(), text.end());
+    return out;
+}
+
+TEST(IniFile, ParsesTheLinesOfItsSection)
 {
     std::vector<unsigned char> oddLength = Utf16(L"[tavrin]\r\nA=1\r");
     oddLength.push_back('\n'); // the last LF is a single byte
@@ -33,26 +43,68 @@ TEST(IniFile, ParsesOnlyWellFramedLinesOfItsSection)
         const char* name;
         std::vector<unsigned char> bytes;
         Pairs expected;
+        FileFailure failure;
     } cases[] = {
-        {"without bom", Utf16(L"[tavrin]\r\nA=1\r\nB=\r\n", false), {{L"A", L"1"}, {L"B", L""}}},
-        {"lf only", Utf16(L"[tavrin]\nA=1\n"), {}},
-        {"other section", Utf16(L"[other]\r\nA=1\r\n"), {}},
-        {"longer section", Utf16(L"[tavrinx]\r\nA=1\r\n"), {}},
-        {"header only, no crlf", Utf16(L"[tavrin]"), {}},
-        {"last line without crlf", Utf16(L"[tavrin]\r\nA=1\r\nB=2"), {{L"A", L"1"}}},
-        {"verbatim around =", Utf16(L"[tavrin]\r\nURL0 = x \r\n"), {{L"URL0 ", L" x "}}},
-        {"first = splits", Utf16(L"[tavrin]\r\nF=el=$el&nl=$nl\r\n"), {{L"F", L"el=$el&nl=$nl"}}},
-        {"no = skipped, empty key kept", Utf16(L"[tavrin]\r\nplain\r\n\r\n=v\r\n"), {{L"", L"v"}}},
-        {"second header read on", Utf16(L"[tavrin]\r\nA=1\r\n[x]\r\nA=2\r\n"), {{L"A", L"1"}, {L"A", L"2"}}},
-        {"text ends at nul", Utf16(std::wstring(L"[tavrin]\r\nA=1\r\n\0B=2\r\n", 22)), {{L"A", L"1"}}},
-        {"lone cr stays in value", Utf16(L"[tavrin]\r\nA=1\rB=2\r\n"), {{L"A", L"1\rB=2"}}},
-        {"odd length", oddLength, {{L"A", L"1"}}},
-        {"bom only", {0xFF, 0xFE}, {}},
+        {"without bom", Utf16(L"[tavrin]\r\nA=1\r\nB=\r\n", false), {{L"A", L"1"}, {L"B", L""}}, FileFailure::None},
+        {"lf only", Utf16(L"[tavrin]\nA=1\n"), {{L"A", L"1"}}, FileFailure::None},
+        {"other section", Utf16(L"[other]\r\nA=1\r\n"), {}, FileFailure::NoSection},
+        {"longer section", Utf16(L"[tavrinx]\r\nA=1\r\n"), {}, FileFailure::NoSection},
+        {"section after a line", Utf16(L"A=1\r\n[tavrin]\r\nB=2\r\n"), {}, FileFailure::NoSection},
+        {"header only, no crlf", Utf16(L"[tavrin]"), {}, FileFailure::None},
+        {"last line without crlf", Utf16(L"[tavrin]\r\nA=1\r\nB=2"), {{L"A", L"1"}, {L"B", L"2"}}, FileFailure::None},
+        {"blank lines and spaces around the header",
+         Utf16(L"\r\n \t\r\n [tavrin]\t\r\nA=1\r\n"),
+         {{L"A", L"1"}},
+         FileFailure::None},
+        {"verbatim around =", Utf16(L"[tavrin]\r\nURL0 = x \r\n"), {{L"URL0 ", L" x "}}, FileFailure::None},
+        {"first = splits", Utf16(L"[tavrin]\r\nF=el=$el&nl=$nl\r\n"), {{L"F", L"el=$el&nl=$nl"}}, FileFailure::None},
+        {"no = skipped, empty key kept", Utf16(L"[tavrin]\r\nplain\r\n\r\n=v\r\n"), {{L"", L"v"}}, FileFailure::None},
+        {"second header read on",
+         Utf16(L"[tavrin]\r\nA=1\r\n[x]\r\nA=2\r\n"),
+         {{L"A", L"1"}, {L"A", L"2"}},
+         FileFailure::None},
+        {"text ends at nul",
+         Utf16(std::wstring(L"[tavrin]\r\nA=1\r\n\0B=2\r\n", 22)),
+         {{L"A", L"1"}},
+         FileFailure::None},
+        {"lone cr stays in value", Utf16(L"[tavrin]\r\nA=1\rB=2\r\n"), {{L"A", L"1\rB=2"}}, FileFailure::None},
+        {"odd length", oddLength, {{L"A", L"1"}}, FileFailure::None},
+        {"bom only", {0xFF, 0xFE}, {}, FileFailure::NoSection},
+        {"big endian",
+         {0xFE, 0xFF, 0,   '[', 0,   't', 0,    'a', 0,   'v', 0,   'r',  0,
+          'i',  0,    'n', 0,   ']', 0,   '\n', 0,   'A', 0,   '=', 0x65, 0xE5},
+         {{L"A", L"日"}},
+         FileFailure::None},
+        // What editors and other programs make.
+        {"utf-8",
+         Utf8("[tavrin]\nURL0=地図;http://h/;q=$nl\n"),
+         {{L"URL0", L"地図;http://h/;q=$nl"}},
+         FileFailure::None},
+        {"utf-8 bom crlf", Utf8("[tavrin]\r\nA=\xE3\x81\x82\r\n", true), {{L"A", L"あ"}}, FileFailure::None},
+        {"utf-8 beyond the bmp as utf-16",
+         Utf8("[tavrin]\nA=\xF0\x9F\x97\xBA"),
+         {{L"A", L"\xD83D\xDDFA"}},
+         FileFailure::None},
+        {"ascii", Utf8("[tavrin]\r\nPORT=COM3:"), {{L"PORT", L"COM3:"}}, FileFailure::None},
+        {"utf-8 of another program", Utf8("[Settings]\nA=1\n"), {}, FileFailure::NoSection},
+        {"empty utf-8 bom", Utf8("", true), {}, FileFailure::NoSection},
+        {"blank text", Utf8(" \r\n\r\n"), {}, FileFailure::NoSection},
+        {"shift_jis", Utf8("[tavrin]\r\nURL0=\x92\x6E\x90\x7D;u;f\r\n"), {}, FileFailure::UnknownEncoding},
+        {"latin-1", Utf8("[tavrin]\nA=caf\xE9\n"), {}, FileFailure::UnknownEncoding},
+        {"overlong utf-8", Utf8("[tavrin]\nA=\xC0\xAF\n"), {}, FileFailure::UnknownEncoding},
+        {"utf-8 surrogate", Utf8("[tavrin]\nA=\xED\xA0\x80\n"), {}, FileFailure::UnknownEncoding},
+        {"utf-8 cut short", Utf8("[tavrin]\nA=\xE3\x81"), {}, FileFailure::UnknownEncoding},
+        {"png",
+         {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'},
+         {},
+         FileFailure::NotText},
+        {"zip", {'P', 'K', 3, 4, 20, 0, 0, 0, 8, 0}, {}, FileFailure::NotText},
+        {"text with a nul inside", Utf8(std::string("GIF89a\0\0[tavrin]\n", 17)), {}, FileFailure::NotText},
     };
     for (const auto& c : cases) {
         CIniFile ini;
         ini.SetValue(L"stale", L"1");
-        ini.Parse(L"tavrin", c.bytes.data(), c.bytes.size());
+        EXPECT_EQ(ini.Parse(L"tavrin", c.bytes.data(), c.bytes.size()), c.failure) << c.name;
         EXPECT_EQ(ini.Pairs(), c.expected) << c.name;
     }
 }
@@ -115,6 +167,11 @@ TEST(IniFile, LookupsFollowEveryReplacementOfThePairs)
     CMemoryFileStore files;
     ini.SetFileStore(&files);
     EXPECT_FALSE(ini.Read(L"tavrin", L"missing.ini"));
+    EXPECT_EQ(ini.ReadFailure(), FileFailure::NotFound);
+    EXPECT_FALSE(ini.GetValue(L"B", out));
+    files.m_files[L"other.ini"] = Utf8("[other]\r\nB=1\r\n");
+    EXPECT_FALSE(ini.Read(L"tavrin", L"other.ini"));
+    EXPECT_EQ(ini.ReadFailure(), FileFailure::NoSection);
     EXPECT_FALSE(ini.GetValue(L"B", out));
 }
 

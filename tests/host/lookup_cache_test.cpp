@@ -135,10 +135,14 @@ TEST(LookupCache, ParseSkipsDamagedLinesLaterDuplicatesAndForeignFiles)
         {"first of a key", Utf16(L"[cache]\r\n1/1=1;first;1/1\r\n1/1=2;second;1/1\r\n"), {L"1/1"}},
         // The INI functions trim keys and ignore their case: a damaged first line hides the rest.
         {"damaged first", Utf16(L"[cache]\r\n1/1=bad\r\n1/1=1;P;1/1\r\n AB/1=x\r\nAB/1=1;P;AB/1\r\n"), {}},
-        {"last without crlf", Utf16(L"[cache]\r\n; note\r\n1/1=1;P;1/1\r\n2/2=1;P;2/2"), {L"1/1"}},
+        // Line ends and encodings as the settings file reads them, and as the INI functions do.
+        {"last without crlf", Utf16(L"[cache]\r\n; note\r\n1/1=1;P;1/1\r\n2/2=1;P;2/2"), {L"1/1", L"2/2"}},
         {"other section", Utf16(L"[tavrin]\r\n1/1=1;P;1/1\r\n"), {}},
-        {"lf only", Utf16(L"[cache]\n1/1=1;P;1/1\n"), {}},
-        {"ansi", {'[', 'c', 'a', 'c', 'h', 'e', ']', '\r', '\n', '1', '=', '1', ';', 'P', ';', '1', '\r', '\n'}, {}},
+        {"lf only", Utf16(L"[cache]\n1/1=1;P;1/1\n"), {L"1/1"}},
+        {"ansi",
+         {'[', 'c', 'a', 'c', 'h', 'e', ']', '\r', '\n', '1', '=', '1', ';', 'P', ';', '1', '\r', '\n'},
+         {L"1"}},
+        {"binary", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0}, {}},
         {"too large", huge, {}},
         {"as large as allowed", std::vector<unsigned char>(huge.begin(), huge.end() - 1), {L"1/1"}},
     };

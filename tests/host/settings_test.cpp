@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -204,7 +205,7 @@ TEST_F(SettingsTest, OpeningAFileKeepsTheKeysOfThisMachineItLacks)
         CSettings s(&host);
         ASSERT_TRUE(s.Load(L"\\default.ini"));
         PutFile(L"\\open.ini", (c.body.empty() ? L"[other]\r\nPORT=COM9:\r\n" : L"[tavrin]\r\n" + c.body));
-        ASSERT_TRUE(s.Load(L"\\open.ini")) << c.name;
+        EXPECT_EQ(s.Load(L"\\open.ini"), !c.body.empty()) << c.name; // a foreign file is refused whole
         EXPECT_EQ(machine(s), std::make_tuple(c.serviceUrl, c.port, c.lookupCache)) << c.name;
         ASSERT_TRUE(s.Save(L"\\saved.ini"));
         CSettings restarted(&host);
@@ -226,38 +227,79 @@ TEST_F(SettingsTest, OpeningAFileKeepsTheKeysOfThisMachineItLacks)
     EXPECT_EQ(restarted.m_urlList[0].Value(0), L"OpenStreetMap");
 }
 
-TEST_F(SettingsTest, UnreadableFilesChangeNothingAndForeignOnesLoadEmpty)
+TEST_F(SettingsTest, UnreadableAndForeignFilesChangeNothing)
 {
     host.m_files.m_files[L"\\empty.ini"] = {};
     PutFile(L"\\broken.ini", L"[tavrin]\r\nURL0=a\r\n");
     host.m_files.m_unreadable.insert(L"\\broken.ini"); // opens, then the read fails
     const std::wstring longPath = L"\\" + std::wstring(259, L'x');
     PutFile(longPath, L"[tavrin]\r\nURL0=a\r\n");
+    // Files of other programs, which once loaded as empty settings that "保存" then wrote over them.
+    PutFile(L"\\other.ini", L"[other]\r\nURL0=a;u;f\r\nAUTOBROWSER=TRUE\r\n");
+    const std::string sjis = "[tavrin]\r\nURL0=\x92\x6E\x90\x7D;u;f\r\n"; // Shift_JIS from an old editor
+    host.m_files.m_files[L"\\sjis.ini"].assign(sjis.begin(), sjis.end());
+    host.m_files.m_files[L"\\photo.ini"] = {0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I', 'F', 0};
     settings.m_strLog = L"log\r\n";
+    settings.m_port = L"COM3:";
     ASSERT_TRUE(settings.Save(L"\\good.ini"));
     const auto before = Fields(settings);
-    for (const wchar_t* path : {L"\\missing.ini", L"\\empty.ini", L"\\broken.ini", longPath.c_str()}) {
+    const std::tuple<const wchar_t*, FileFailure> cases[] = {
+        {L"\\missing.ini", FileFailure::NotFound}, {L"\\empty.ini", FileFailure::Other},
+        {L"\\broken.ini", FileFailure::NoAccess},  {longPath.c_str(), FileFailure::NotFound},
+        {L"\\other.ini", FileFailure::NoSection},  {L"\\sjis.ini", FileFailure::UnknownEncoding},
+        {L"\\photo.ini", FileFailure::NotText},
+    };
+    for (const auto& [path, failure] : cases) {
         controls.m_items.clear();
         EXPECT_FALSE(settings.Load(path));
+        EXPECT_EQ(settings.LastFailure(), failure) << std::wstring(path).substr(0, 20);
         EXPECT_EQ(Fields(settings), before);
+        EXPECT_EQ(settings.m_port, std::optional<std::wstring>(L"COM3:"));
         EXPECT_TRUE(controls.m_items.empty()); // controls not rewritten
     }
+    // So "保存" offers the file in use, not the one that was refused.
+    EXPECT_STREQ(settings.m_szIniPath, L"\\good.ini");
+}
 
-    const std::vector<unsigned char> foreign[] = {
-        Utf16File(L"[tavrin]\nURL0=a;u;f\nAUTOBROWSER=TRUE\n"),
-        Utf16File(L"[other]\r\nURL0=a;u;f\r\nAUTOBROWSER=TRUE\r\n"),
-        {'[', 't', 'a', 'v', 'r', 'i', 'n', ']', '\r', '\n', 'U', 'R', 'L', '0', '=', 'a', '\r', '\n'}, // ANSI
-    };
-    for (const auto& bytes : foreign) {
+// The program's own file and the same settings from an editor give one record.
+TEST_F(SettingsTest, EditorsFilesLoadAsTheProgramsOwn)
+{
+    settings.m_port = L"COM3:";
+    settings.m_module = L"NMEA";
+    settings.m_urlList[0].m_values[0] = L"地図";
+    settings.Exchange(true);
+    ASSERT_TRUE(settings.Save(L"\\own.ini"));
+    const std::vector<unsigned char>& own = host.m_files.m_files[L"\\own.ini"];
+    // The text as UTF-8 (only the BMP occurs here), as an editor saves it.
+    std::string text;
+    for (size_t i = 2; i + 1 < own.size(); i += 2) {
+        const unsigned u = own[i] | (own[i + 1] << 8);
+        if (u < 0x80) {
+            text += static_cast<char>(u);
+        } else if (u < 0x800) {
+            text += {static_cast<char>(0xC0 | (u >> 6)), static_cast<char>(0x80 | (u & 0x3F))};
+        } else {
+            text += {static_cast<char>(0xE0 | (u >> 12)), static_cast<char>(0x80 | ((u >> 6) & 0x3F)),
+                     static_cast<char>(0x80 | (u & 0x3F))};
+        }
+    }
+    std::string lf;
+    for (char c : text) {
+        if (c != '\r') {
+            lf += c;
+        }
+    }
+    const std::string forms[] = {text, "\xEF\xBB\xBF" + text, lf, lf.substr(0, lf.size() - 1)};
+    for (const std::string& form : forms) {
+        host.m_files.m_files[L"\\editor.ini"].assign(form.begin(), form.end());
         CSettings s(&host);
-        host.m_files.m_files[L"\\e.ini"] = bytes;
-        ASSERT_TRUE(s.Load(L"\\e.ini"));
-        EXPECT_EQ(std::make_tuple(s.m_urlList.size(), s.m_browserList.size(), s.m_nUrlIndex, s.m_nBrowserIndex,
-                                  s.m_bAutoBrowser, s.m_nConnectWait, s.m_nBrowserWait),
-                  std::make_tuple(size_t{0}, size_t{0}, -1, -1, 0, 0, 0));
-        EXPECT_STREQ(s.m_szIniPath, L"\\e.ini");
-        EXPECT_TRUE(controls.m_items[kUrlCombo].empty());
-        EXPECT_EQ(controls.m_checks[kAutoBrowser], 0);
+        ASSERT_TRUE(s.Load(L"\\editor.ini")) << form.size();
+        EXPECT_EQ(std::make_tuple(s.m_port, s.m_module), std::make_tuple(settings.m_port, settings.m_module));
+        std::wcscpy(s.m_szIniPath, settings.m_szIniPath);
+        EXPECT_EQ(Fields(s), Fields(settings)) << form.size();
+        // Saved again, it is the program's own file once more.
+        ASSERT_TRUE(s.Save(L"\\again.ini"));
+        EXPECT_EQ(host.m_files.m_files[L"\\again.ini"], own);
     }
 }
 

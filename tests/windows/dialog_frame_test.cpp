@@ -287,8 +287,8 @@ TEST(SoftKeyBar, SitsAtTheBottomAndItsKeysSendExitAndDropTheMenu)
     Tap(bar, 1);
     EXPECT_TRUE(PumpUntil([] { return !g_items.empty(); }, 5000));
     EXPECT_EQ(
-        (std::vector<std::wstring>{L"開く", L"保存", L"", L"W-SIM", L"GNSS受信機", L"モデム", L"", L"キャッシュを使う",
-                                   L"キャッシュを消去", L"", L"バージョン情報", L"", L"終了"}),
+        (std::vector<std::wstring>{L"開く", L"保存", L"設定…", L"", L"W-SIM", L"GNSS受信機", L"モデム", L"",
+                                   L"キャッシュを使う", L"キャッシュを消去", L"", L"バージョン情報", L"", L"終了"}),
         g_items);
 
     DestroyWindow(owner);

@@ -3,7 +3,7 @@
 // control's own font (a line's height is the font's ascent plus descent), and a progress text
 // is read back: wrapped and shown from its start. Run by scripts/wine-screen on a virtual desktop of a handset's size
 // and dpi: on a portrait screen every window and box, on a landscape one the about box (the only window with a
-// landscape layout). The boxes are every message of the user's guide's table.
+// landscape layout) and the settings screen. The boxes are every message of the user's guide's table.
 #include "common/message_box.h"
 #include "platform/aygshell.h"
 #include "resources/resource.h"
@@ -18,6 +18,7 @@
 #include "ui/main_window.h"
 #include "ui/port_search_dialog.h"
 #include "ui/progress_dialog.h"
+#include "ui/settings_dialog.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -456,6 +457,62 @@ TEST_F(ScreenLayout, PortSearchFitsWhileSearchingStoppedAndEnded)
                                [&] { RunPortSearch(GetModuleHandleW(nullptr), m_window, {L"COM9:"}, choice); });
     faults.insert(faults.end(), ended.begin(), ended.end());
     EXPECT_THAT(faults, IsEmpty()) << (Portrait() ? "portrait (134)" : "landscape (135)");
+}
+
+// The soft-key bar a window of this thread owns (a full-screen dialog's own bar).
+HWND SoftKeyBarOf(HWND owner)
+{
+    struct Search
+    {
+        HWND owner;
+        HWND bar;
+    } search{owner, nullptr};
+    EnumThreadWindows(
+        GetWindowThreadProcessId(owner, nullptr),
+        [](HWND window, LPARAM param) {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (GetWindow(window, GW_OWNER) == s->owner && ClassOf(window) == SH_MENUBAR_CLASS) {
+                s->bar = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.bar;
+}
+
+TEST_F(ScreenLayout, SettingsScreenAndItsSoftKeysFitInThisScreensLayout)
+{
+    // Values as long as the fields take, so that nothing is measured empty.
+    const CSettings before = g_settings;
+    g_settings.m_port = L"\\\\.\\COM10";
+    g_settings.m_serviceUrl = L"https://lookup.example.jp/loc1/location";
+    g_settings.m_geolocateUrl = L"https://www.googleapis.com/geolocation/v1/geolocate?key=0123456789";
+    g_settings.m_module = L"3GPP";
+    std::vector<std::string> faults;
+    DialogScript script(L"設定", [&faults](HWND dialog) {
+        Sleep(100); // the full-screen set-up and the re-layout
+        faults = LayoutFaults(dialog);
+        HWND bar = SoftKeyBarOf(dialog);
+        if (bar == nullptr) {
+            faults.push_back("the screen has no soft keys");
+        } else {
+            for (const std::string& fault : SoftKeyFaults(bar)) {
+                faults.push_back(fault);
+            }
+            RECT window, keys;
+            GetWindowRect(dialog, &window);
+            GetWindowRect(bar, &keys);
+            if (window.bottom > keys.top) {
+                faults.push_back("the screen runs under its soft keys");
+            }
+        }
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    RunSettingsDialog(GetModuleHandleW(nullptr), m_window, g_settings);
+    EXPECT_TRUE(script.Found());
+    EXPECT_THAT(faults, IsEmpty()) << (Portrait() ? "portrait (132)" : "landscape (133)");
+    g_settings = before;
 }
 
 TEST_F(ScreenLayout, EveryMessageOfTheGuideFitsItsBoxOrProgressDialog)
