@@ -240,6 +240,8 @@
 #define IDC_SET_SERVICE 1064
 #define IDC_SET_GEOLOCATE_LABEL 1065
 #define IDC_SET_GEOLOCATE 1066
+// Opens the port search (templates 134 and 135).
+#define IDC_SET_SEARCH 1067
 
 // Private window messages
 #define WM_TAVRIN_ANSWER 0x8001

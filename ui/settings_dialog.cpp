@@ -5,6 +5,7 @@
 #include "common/worker_task.h"
 #include "resources/resource.h"
 #include "ui/dialog_frame.h"
+#include "ui/port_search_dialog.h"
 #include "ui/settings_form.h"
 
 #include <memory>
@@ -122,6 +123,7 @@ void ShowPorts(HWND dialog, SettingsScreen& screen)
         labels.push_back(port.label);
     }
     FillCombo(dialog, IDC_SET_PORT, labels);
+    EnableWindow(GetDlgItem(dialog, IDC_SET_SEARCH), TRUE);
     const int row = PortChoiceOf(text, screen.ports);
     if (text == screen.shown.port && row >= 0 && screen.ports[static_cast<size_t>(row)].setting == text) {
         SendDlgItemMessageW(dialog, IDC_SET_PORT, CB_SETCURSEL, static_cast<WPARAM>(row), 0);
@@ -159,6 +161,23 @@ void OnOk(HWND dialog, SettingsScreen& screen)
     }
     ApplyForm(screen.shown, form, screen.ports, *screen.record);
     EndDialog(dialog, IDOK);
+}
+
+// The port search over the ports listed; the row chosen goes into the fields, the others keep
+// what was typed.
+void OnSearch(HWND dialog, SettingsScreen& screen)
+{
+    std::vector<std::wstring> ports;
+    for (const PortChoice& port : screen.ports) {
+        ports.push_back(port.setting);
+    }
+    SearchChoice choice;
+    if (!RunPortSearch(screen.instance, dialog, ports, choice)) {
+        return;
+    }
+    SettingsForm form = ReadForm(dialog);
+    TakeSearchChoice(choice, screen.ports, form);
+    ShowForm(dialog, form);
 }
 
 void OnSize(HWND dialog, SettingsScreen& screen)
@@ -204,6 +223,9 @@ INT_PTR CALLBACK SettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             return TRUE;
         case IDCANCEL:
             EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        case IDC_SET_SEARCH:
+            OnSearch(dialog, *screen);
             return TRUE;
         default:
             return FALSE;
