@@ -138,8 +138,11 @@ TEST(PortSearch, NamesEachPortAndItsRowGetsTheFixOrTheCell)
     for (const auto& [port, row] : expected) {
         EXPECT_EQ(row, rows[port]) << Utf8(port);
     }
-    // The receiver heard nothing from the program.
+    // The receiver heard nothing from the program, the silent port "AT" and nothing else.
     EXPECT_EQ("", WsimReceivedBytes(WsimPort::Com4));
+    for (const std::string& command : WsimCommands()) {
+        EXPECT_EQ("AT", command);
+    }
 
     // The receiver's row: GNSS受信機 on COM4: at 38400 bps, and "取得～送信" sends its fix.
     EXPECT_EQ(L"1|COM4:|38400", ChooseAndKeep(*app, s, L"COM4:"));
