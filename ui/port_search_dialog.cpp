@@ -240,8 +240,8 @@ void OnInitDialog(HWND dialog, SearchScreen& screen)
     screen.shared->findings = screen.rows;
     SetUpFullScreenDialog(dialog);
     screen.shared->window = dialog;
-    PrepareList(dialog, screen);
     StartProbes(screen);
+    PrepareList(dialog, screen);
     if (screen.searching == 0) {
         EndSearch(dialog, screen);
     } else {
