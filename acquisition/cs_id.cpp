@@ -1,34 +1,31 @@
 #include "acquisition/cs_id.h"
 
 #include "acquisition/acquire_logic.h"
+#include "common/ansi_text.h"
 
 #include <cstring>
 
 CCsId g_csId;
 
-CCsId::CCsId()
-    : m_bOpenedPort(0), m_hNotifyWindow(nullptr), m_uNotifyMessage(0), m_uErrorMessage(0),
-      m_strDevice(ModuleDeviceName(std::nullopt))
+CCsId::CCsId() : m_bOpenedPort(0), m_strDevice(ModuleDeviceName(std::nullopt))
 {
-    m_port.SetListener(this);
+    m_listener.SetReader(this);
 }
 
 CCsId::~CCsId()
 {
     ClosePort();
+    m_listener.SetReader(nullptr);
 }
 
-void CCsId::SetNotify(HWND window, UINT message, UINT errorMessage)
+void CCsId::SetNotify(HWND window, UINT message, UINT errorMessage, UINT writeErrorMessage)
 {
-    m_port.SetBoxOwner(window);
-    std::lock_guard<std::mutex> lock(m_bufferMutex);
-    m_hNotifyWindow = window;
-    m_uNotifyMessage = message;
-    m_uErrorMessage = errorMessage;
-    // Errors of a reader that failed while no window listened are told now.
-    if (window != nullptr && errorMessage != 0 && !m_readErrors.empty()) {
-        PostMessageW(window, errorMessage, 0, 0);
-    }
+    m_listener.SetNotify(window, message, errorMessage, writeErrorMessage);
+}
+
+void CCsId::ClearAnswer()
+{
+    m_listener.With([this] { m_strBuffer.clear(); });
 }
 
 void CCsId::SetDeviceName(const std::wstring& name)
@@ -43,7 +40,7 @@ void CCsId::ClosePort(bool report)
 {
     if (m_bOpenedPort != 0) {
         m_bOpenedPort = 0;
-        m_port.Close(report);
+        Port().Close(report);
     }
 }
 
@@ -59,12 +56,9 @@ const char* CCsId::FirstCommand(bool simpleCoordinates)
 
 bool CCsId::AdoptPort(HANDLE device, const DCB& configured)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_bufferMutex);
-        m_strBuffer.clear();
-    }
-    m_port.SetPreReadPause(0);
-    if (!m_port.Adopt(device, configured)) {
+    ClearAnswer();
+    Port().SetPreReadPause(0);
+    if (!m_listener.Adopt(device, configured, m_strDevice, this)) {
         return false;
     }
     m_bOpenedPort = 1;
@@ -73,95 +67,60 @@ bool CCsId::AdoptPort(HANDLE device, const DCB& configured)
 
 bool CCsId::SendCommand(const char* command)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_bufferMutex);
-        m_strBuffer.clear();
-    }
-    if (!m_port.IsOpen()) {
-        if (!m_port.Open(LineSettings(), m_strDevice.c_str())) {
+    ClearAnswer();
+    if (!Port().IsOpen()) {
+        if (!Port().Open(LineSettings(), m_strDevice.c_str())) {
             return false;
         }
         m_bOpenedPort = 1;
     }
     DWORD count = command != nullptr ? static_cast<DWORD>(std::strlen(command)) : 0;
     DWORD written = 0;
-    if (m_port.write_scc(reinterpret_cast<const BYTE*>(command), &count, &written)) {
+    if (Port().write_scc(reinterpret_cast<const BYTE*>(command), &count, &written)) {
         return true;
     }
     ClosePort();
     return false;
 }
 
+bool CCsId::QueueCommand(const char* command)
+{
+    ClearAnswer();
+    Port().SetPreReadPause(0);
+    return command != nullptr && m_listener.Write(command);
+}
+
 bool CCsId::SendAtK20()
 {
-    m_port.SetPreReadPause(0);
+    Port().SetPreReadPause(0);
     return SendCommand(FirstCommand(false));
 }
 
 bool CCsId::SendAtLbc1()
 {
-    m_port.SetPreReadPause(0);
+    Port().SetPreReadPause(0);
     return SendCommand(FirstCommand(true));
 }
 
 bool CCsId::SendAtLbcQuery()
 {
-    m_port.SetPreReadPause(0);
+    Port().SetPreReadPause(0);
     return SendCommand("AT@LBC?\r\n");
 }
 
-void CCsId::OnReceive(const wchar_t* text)
+bool CCsId::Feed(const char* bytes, std::size_t count)
 {
-    HWND window = nullptr;
-    UINT message = 0;
-    bool complete = false;
-    {
-        // The reader thread may deliver while the dialog takes an answer.
-        std::lock_guard<std::mutex> lock(m_bufferMutex);
-        const size_t before = m_strBuffer.size();
-        if (text != nullptr) {
-            m_strBuffer += text;
-        }
-        complete = ChunkCompletesAnswer(m_strBuffer, m_strBuffer.size() - before);
-        window = m_hNotifyWindow;
-        message = m_uNotifyMessage;
-    }
-    // Posted, never sent: the reader must not wait for the user interface.
-    if (complete && window != nullptr) {
-        PostMessageW(window, message, 0, 0);
-    }
-}
-
-void CCsId::OnReadError(const std::wstring& text)
-{
-    HWND window = nullptr;
-    UINT message = 0;
-    {
-        std::lock_guard<std::mutex> lock(m_bufferMutex);
-        m_readErrors.push_back(text);
-        window = m_hNotifyWindow;
-        message = m_uErrorMessage;
-    }
-    if (window != nullptr && message != 0) {
-        PostMessageW(window, message, 0, 0);
-    }
-}
-
-std::vector<std::wstring> CCsId::TakeReadErrors()
-{
-    std::lock_guard<std::mutex> lock(m_bufferMutex);
-    std::vector<std::wstring> errors;
-    errors.swap(m_readErrors);
-    return errors;
+    const std::size_t before = m_strBuffer.size();
+    m_strBuffer += AnsiToWide(bytes, count);
+    return ChunkCompletesAnswer(m_strBuffer, m_strBuffer.size() - before);
 }
 
 int CCsId::TakeResponse(std::wstring& out)
 {
-    {
-        std::lock_guard<std::mutex> lock(m_bufferMutex);
+    m_listener.With([&] {
         out = m_strBuffer;
         m_strBuffer.clear();
-    }
+    });
     return ClassifyAnswer(out);
 }
 

@@ -1,17 +1,18 @@
 #pragma once
 
 #include "acquisition/at_answer.h"
+#include "acquisition/port_listener.h"
 #include "acquisition/serial_port.h"
 
 #include <windows.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 // The AT dialogue with the W-SIM module: sends the commands, collects each answer until
-// it ends in "OK\r\n", tells a window when it is complete, and parses it.
-class CCsId : public IReceiveEvent
+// it ends in "OK\r\n", tells a window when it is complete, and parses it. Its port is read
+// through a listener of its own (the receiver's and the modem's is g_devicePort).
+class CCsId : public IPortReader
 {
 public:
     CCsId();
@@ -19,11 +20,12 @@ public:
     CCsId(const CCsId&) = delete;
     CCsId& operator=(const CCsId&) = delete;
 
-    // The window told of complete answers (`message`) and of the reader's errors
-    // (`errorMessage`, see TakeReadErrors); it also owns the port's boxes.
-    void SetNotify(HWND window, UINT message, UINT errorMessage = 0);
+    // The window told of complete answers (`message`), of the reader's errors (`errorMessage`,
+    // see TakeReadErrors) and of writes that failed (`writeErrorMessage`, see TakeWriteErrors);
+    // it also owns the port's boxes.
+    void SetNotify(HWND window, UINT message, UINT errorMessage = 0, UINT writeErrorMessage = 0);
     // The window that owns the port's boxes while no notify window is set.
-    void SetBoxOwner(HWND owner) { m_port.SetBoxOwner(owner); }
+    void SetBoxOwner(HWND owner) { Port().SetBoxOwner(owner); }
     // The device the next open uses ("COM1:" until set). A port left open on another device
     // (a failed acquisition keeps it) is closed, so that a changed PORT takes effect.
     void SetDeviceName(const std::wstring& name);
@@ -42,12 +44,13 @@ public:
     bool SendAtK20();
     bool SendAtLbc1();
     bool SendAtLbcQuery();
-    void OnReceive(const wchar_t* text) override;
-    // Kept for the notify window, which is told with its error message: the reader thread
-    // never shows a box itself.
-    void OnReadError(const std::wstring& text) override;
+    // Writes `command` on the open port's writer thread, beside the caller: its answer is the next
+    // one collected, and a failed write is told with the write-error message. False when the port
+    // is not open.
+    bool QueueCommand(const char* command);
     int TakeResponse(std::wstring& out);
-    std::vector<std::wstring> TakeReadErrors();
+    std::vector<std::wstring> TakeReadErrors() { return m_listener.TakeReadErrors(); }
+    std::vector<std::wstring> TakeWriteErrors() { return m_listener.TakeWriteErrors(); }
 
     // Whether this object opened the port and has not closed it since.
     bool IsPortOpened() const { return m_bOpenedPort != 0; }
@@ -55,17 +58,18 @@ public:
     static bool ParseCsId(const std::wstring& text, std::wstring& out);
     static bool ParseSimpleCoordinates(const std::wstring& text, std::wstring& out);
 
-    CSerialPort& Port() { return m_port; }
+    CSerialPort& Port() { return m_listener.Port(); }
+
+    // The bytes of one read, on the reader thread under the listener's lock: their text (up to
+    // a NUL) is added to the answer; true once it ends in "OK\r\n".
+    bool Feed(const char* bytes, std::size_t count) override;
 
 private:
+    void ClearAnswer();
+
     DWORD m_bOpenedPort;
-    HWND m_hNotifyWindow;
-    UINT m_uNotifyMessage;
-    UINT m_uErrorMessage;
-    std::mutex m_bufferMutex; // also guards the notify window, its messages and the errors
-    std::wstring m_strBuffer;
-    std::vector<std::wstring> m_readErrors;
-    CSerialPort m_port;
+    std::wstring m_strBuffer; // under the listener's lock
+    CPortListener m_listener;
     std::wstring m_strDevice;
 };
 

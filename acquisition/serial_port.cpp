@@ -5,9 +5,12 @@
 #include "common/deadline.h"
 #include "common/message_box.h"
 #include "common/text_format.h"
+#include "common/texts.h"
+#include "resources/resource.h"
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -15,7 +18,6 @@ namespace {
 
 constexpr DWORD kReadChunk = 999;
 constexpr DWORD kPollMs = 10;
-constexpr DWORD kStopWaitMs = 1000;
 // Handheld-only extended function: infrared mode off. Desktop drivers reject it.
 constexpr DWORD kClrIr = 11;
 const wchar_t kWriteFailed[] = L"Reading of serial communication has problem.";
@@ -23,7 +25,32 @@ const wchar_t kWriteFailed[] = L"Reading of serial communication has problem.";
 // Queued to the reader when the port closes: it ends the reader's sleep between two polls.
 void CALLBACK WakeReader(ULONG_PTR) {}
 
+// Waits for a thread of the port to end by itself, and ends it when it does not in time.
+void StopThread(CHandle& thread, DWORD waitMs)
+{
+    if (!thread) {
+        return;
+    }
+    DWORD wait = WaitForSingleObject(thread.Get(), waitMs);
+    if (wait == WAIT_FAILED) {
+        TerminateThread(thread.Get(), 10);
+    } else if (wait == WAIT_TIMEOUT) {
+        TerminateThread(thread.Get(), 20);
+    }
+    DWORD exitCode = 0;
+    GetExitCodeThread(thread.Get(), &exitCode);
+    thread.Close();
+}
+
 } // namespace
+
+BOOL(WINAPI* CSerialPort::s_closeDevice)(HANDLE device) = CloseHandle;
+
+std::wstring WriteFailureText(const std::wstring& port, const std::wstring& detail)
+{
+    std::wstring text = Text(IDS_SERIAL_WRITE_FAILED, {port});
+    return detail.empty() ? text : text + L"\n" + detail;
+}
 
 DCB LineSettings8N1(unsigned baud)
 {
@@ -49,9 +76,10 @@ CSerialPort::CSerialPort()
 
 CSerialPort::~CSerialPort()
 {
-    // Tell a reader that may still run to end before its handle goes away.
+    // Tell a reader and a writer that may still run to end before the handle goes away.
     CHandle device(m_hDevice.exchange(INVALID_HANDLE_VALUE));
     StopReadThread();
+    StopWriteThread();
 }
 
 void CSerialPort::ShowError(const std::wstring& text) const
@@ -66,17 +94,19 @@ bool CSerialPort::Open(DCB settings, const wchar_t* deviceName)
     }
     DCB configured = {};
     std::wstring error;
-    HANDLE device = OpenDevice(settings, deviceName != nullptr ? deviceName : L"", m_dwOpenAttempts,
-                               m_dwAttemptInterval, nullptr, configured, error);
+    const std::wstring name = deviceName != nullptr ? deviceName : L"";
+    HANDLE device =
+        OpenDevice(settings, name, m_dwOpenAttempts, m_dwAttemptInterval, nullptr, configured, error, FlowControl::Cts);
     if (device == INVALID_HANDLE_VALUE) {
         ShowError(error);
         return false;
     }
-    return Adopt(device, configured);
+    return Adopt(device, configured, name);
 }
 
 HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD attempts, DWORD interval,
-                               const std::function<bool()>& stop, DCB& configured, std::wstring& error)
+                               const std::function<bool()>& stop, DCB& configured, std::wstring& error,
+                               FlowControl flow)
 {
     // A device that cannot be set up is closed again at once: it is opened without
     // sharing, so keeping it would make every later attempt fail.
@@ -110,7 +140,7 @@ HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD att
         error = L"Get configuration port has problem.";
         return INVALID_HANDLE_VALUE;
     }
-    configured.fOutxCtsFlow = TRUE;
+    configured.fOutxCtsFlow = flow == FlowControl::Cts;
     configured.fOutxDsrFlow = FALSE;
     configured.fDtrControl = DTR_CONTROL_ENABLE;
     configured.fRtsControl = RTS_CONTROL_ENABLE;
@@ -142,15 +172,21 @@ bool CSerialPort::WriteFirstCommand(HANDLE device, const char* command, std::wst
     return true;
 }
 
-bool CSerialPort::Adopt(HANDLE device, const DCB& configured)
+bool CSerialPort::Adopt(HANDLE device, const DCB& configured, const std::wstring& name)
 {
     if (m_dwOpen != 0) {
         CloseHandle(device);
         return false;
     }
     m_dcb = configured;
+    m_strName = name;
     m_hDevice = device;
     if (!StartReadThread()) {
+        return false;
+    }
+    if (!StartWriteThread()) {
+        CHandle closing(m_hDevice.exchange(INVALID_HANDLE_VALUE));
+        StopReadThread();
         return false;
     }
     m_dwOpen = 1;
@@ -178,15 +214,85 @@ void CSerialPort::StopReadThread()
     }
     // Woken, the reader sees the closed handle now rather than up to one poll later.
     QueueUserAPC(WakeReader, m_hReadThread.Get(), 0);
-    DWORD wait = WaitForSingleObject(m_hReadThread.Get(), kStopWaitMs);
-    if (wait == WAIT_FAILED) {
-        TerminateThread(m_hReadThread.Get(), 10);
-    } else if (wait == WAIT_TIMEOUT) {
-        TerminateThread(m_hReadThread.Get(), 20);
+    StopThread(m_hReadThread, kStopWaitMs);
+}
+
+bool CSerialPort::StartWriteThread()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_writeLock);
+        m_writes.clear();
+        m_bWriterStop = false;
     }
-    DWORD exitCode = 0;
-    GetExitCodeThread(m_hReadThread.Get(), &exitCode);
-    m_hReadThread.Close();
+    m_hWriteWake.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!m_hWriteWake) {
+        return false;
+    }
+    m_hWriteThread.Reset(CreateThread(nullptr, 0, WriteThreadProc, this, 0, nullptr));
+    return static_cast<bool>(m_hWriteThread);
+}
+
+void CSerialPort::StopWriteThread()
+{
+    if (!m_hWriteThread) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_writeLock);
+        m_bWriterStop = true;
+        m_writes.clear();
+    }
+    SetEvent(m_hWriteWake.Get());
+    // A write in progress ends with its time-out; a driver that holds it longer is not waited for.
+    StopThread(m_hWriteThread, kStopWaitMs);
+    m_hWriteWake.Close();
+}
+
+bool CSerialPort::WriteAsync(std::string bytes)
+{
+    if (m_dwOpen != 1 || bytes.empty()) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_writeLock);
+        m_writes.push_back(std::move(bytes));
+    }
+    SetEvent(m_hWriteWake.Get());
+    return true;
+}
+
+DWORD WINAPI CSerialPort::WriteThreadProc(LPVOID param)
+{
+    CSerialPort* port = static_cast<CSerialPort*>(param);
+    for (;;) {
+        std::string bytes;
+        {
+            std::lock_guard<std::mutex> lock(port->m_writeLock);
+            if (port->m_bWriterStop) {
+                return 0;
+            }
+            if (!port->m_writes.empty()) {
+                bytes = std::move(port->m_writes.front());
+                port->m_writes.pop_front();
+            }
+        }
+        if (bytes.empty()) {
+            WaitForSingleObject(port->m_hWriteWake.Get(), INFINITE);
+            continue;
+        }
+        const HANDLE device = port->m_hDevice.load();
+        if (device == INVALID_HANDLE_VALUE) {
+            return 0;
+        }
+        std::wstring error;
+        DWORD written = 0;
+        if (!WriteAll(device, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), &written,
+                      error)) {
+            if (IReceiveEvent* listener = port->m_pListener.load()) {
+                listener->OnWriteError(error);
+            }
+        }
+    }
 }
 
 DWORD WINAPI CSerialPort::ReadThreadProc(LPVOID param)
@@ -241,7 +347,16 @@ bool CSerialPort::write_scc(const BYTE* bytes, const DWORD* count, DWORD* writte
     if (count == nullptr || *count == 0 || bytes == nullptr) {
         return false;
     }
-    HANDLE device = m_hDevice.load();
+    std::wstring error;
+    if (!WriteAll(m_hDevice.load(), bytes, *count, written, error)) {
+        ShowError(WriteFailureText(m_strName, error));
+        return false;
+    }
+    return true;
+}
+
+bool CSerialPort::WriteAll(HANDLE device, const BYTE* bytes, DWORD count, DWORD* written, std::wstring& error)
+{
     // A module that holds CTS low keeps the queue full: the wait ends with the write time-out.
     const DWORD start = GetTickCount();
     for (;;) {
@@ -249,28 +364,28 @@ bool CSerialPort::write_scc(const BYTE* bytes, const DWORD* count, DWORD* writte
         COMSTAT status = {};
         if (!ClearCommError(device, &errors, &status)) {
             DWORD lastError = GetLastError();
-            ShowError(Format(L"ClearCommError() Failed(write_scc()). dwErrors = 0x%08x, WinErr = (0x%08x)", errors,
-                             lastError));
+            error = Format(L"ClearCommError() Failed(write_scc()). dwErrors = 0x%08x, WinErr = (0x%08x)", errors,
+                           lastError);
             return false;
         }
         const DWORD now = GetTickCount();
-        DrainStep step = NextDrainStep(status.cbOutQue, *count, start, now);
+        DrainStep step = NextDrainStep(status.cbOutQue, count, start, now);
         if (step == DrainStep::Write) {
             break;
         }
         if (step == DrainStep::Fail) {
-            ShowError(kWriteFailed);
+            error = kWriteFailed;
             return false;
         }
-        Sleep(std::min<DWORD>(kPollMs, RemainingWait(start, now, WriteTimeoutMs(*count))));
+        Sleep(std::min<DWORD>(kPollMs, RemainingWait(start, now, WriteTimeoutMs(count))));
     }
     DWORD done = 0;
-    BOOL ok = WriteFile(device, bytes, *count, &done, nullptr);
+    BOOL ok = WriteFile(device, bytes, count, &done, nullptr);
     if (written != nullptr) {
         *written = done;
     }
-    if (!IsWholeWrite(ok != FALSE, *count, done)) {
-        ShowError(kWriteFailed);
+    if (!IsWholeWrite(ok != FALSE, count, done)) {
+        error = kWriteFailed;
         return false;
     }
     return true;
@@ -301,14 +416,58 @@ bool CSerialPort::Close(bool report)
         return false;
     }
     m_dwOpen = 0;
-    CHandle device(m_hDevice.exchange(INVALID_HANDLE_VALUE));
+    HANDLE device = m_hDevice.exchange(INVALID_HANDLE_VALUE);
     StopReadThread();
-    EscapeCommFunction(device.Get(), CLRDTR);
-    if (!device.Close()) {
+    StopWriteThread();
+    if (!CloseDevice(device, true, kCloseWaitMs)) {
         if (report) {
             ShowError(L"Port Closeing isn't successed.");
         }
         return false;
     }
     return true;
+}
+
+namespace {
+
+// A device being closed, shared by the caller and the thread that closes it, which may outlive
+// the caller's wait.
+struct Closing
+{
+    HANDLE device = INVALID_HANDLE_VALUE;
+    bool dropDtr = false;
+    BOOL(WINAPI* close)(HANDLE) = nullptr;
+    std::atomic<bool> closed{false};
+};
+
+DWORD WINAPI CloseThreadProc(LPVOID param)
+{
+    std::unique_ptr<std::shared_ptr<Closing>> owned(static_cast<std::shared_ptr<Closing>*>(param));
+    Closing& c = **owned;
+    if (c.dropDtr) {
+        EscapeCommFunction(c.device, CLRDTR);
+    }
+    c.closed = c.close(c.device) != FALSE;
+    return 0;
+}
+
+} // namespace
+
+bool CSerialPort::CloseDevice(HANDLE device, bool dropDtr, DWORD waitMs)
+{
+    auto closing = std::make_shared<Closing>();
+    closing->device = device;
+    closing->dropDtr = dropDtr;
+    closing->close = s_closeDevice;
+    auto* shared = new std::shared_ptr<Closing>(closing);
+    CHandle thread(CreateThread(nullptr, 0, CloseThreadProc, shared, 0, nullptr));
+    if (!thread) {
+        delete shared;
+        if (dropDtr) {
+            EscapeCommFunction(device, CLRDTR);
+        }
+        return s_closeDevice(device) != FALSE;
+    }
+    // A driver stuck in its close keeps that thread until the process ends.
+    return WaitForSingleObject(thread.Get(), waitMs) == WAIT_OBJECT_0 && closing->closed;
 }

@@ -39,6 +39,7 @@
 
 
 // 3000-3299: the serial port, the W-SIM and the wait for a device
+#define IDS_SERIAL_WRITE_FAILED 3000 // %1 the port
 
 
 // 3300-3599: GNSS receivers, on a serial port or on the network
@@ -79,6 +80,28 @@
 
 
 // 3600-3899: cellular modems and the geolocation service
+#define IDS_MODEM_PROGRESS 3700 // %1 the port
+#define IDS_MODEM_SILENT 3701 // %1 the port
+#define IDS_MODEM_TIMEOUT 3702 // %1 seconds
+#define IDS_MODEM_NOT_REGISTERED 3703 // %1 the status (IDS_MODEM_STATUS_...)
+#define IDS_MODEM_STATUS_NOT_SEARCHING 3704
+#define IDS_MODEM_STATUS_SEARCHING 3705
+#define IDS_MODEM_STATUS_DENIED 3706
+#define IDS_MODEM_STATUS_UNKNOWN 3707
+#define IDS_MODEM_STATUS_EMERGENCY 3708
+#define IDS_MODEM_STATUS_NUMBER 3709 // %1 the status's number
+#define IDS_MODEM_NO_CELL 3710
+#define IDS_MODEM_NO_REGISTRATION 3711
+#define IDS_MODEM_NO_OPERATOR 3712
+#define IDS_MODEM_NO_ANSWER 3713
+#define IDS_MODEM_REFUSED 3714 // %1 the modem's final result line
+#define IDS_MODEM_CME_ERROR 3715 // %1 the error's number or text
+#define IDS_MODEM_CME_ERROR_REASON 3716 // %1 the error's number, %2 its reason (IDS_MODEM_CME_...)
+#define IDS_MODEM_CME_NO_SIM 3717
+#define IDS_MODEM_CME_SIM_PIN 3718
+#define IDS_MODEM_CME_SIM_PUK 3719
+#define IDS_MODEM_CME_SIM_FAILURE 3720
+#define IDS_MODEM_CME_NO_SERVICE 3721
 // What the log adds behind a position the service guessed from the cell's area, and one it
 // guessed otherwise (its "fallback").
 #define IDS_GEO_FALLBACK_AREA 3820
@@ -254,3 +277,5 @@
 #define WM_TAVRIN_TASK_DONE 0x8005
 // To the acquisition dialog: the serial reader found errors (CCsId::TakeReadErrors).
 #define WM_TAVRIN_SERIAL_ERROR 0x8006
+// To the acquisition dialog: a write on the port's writer thread failed.
+#define WM_TAVRIN_WRITE_FAILED 0x8007

@@ -27,7 +27,7 @@ enum class BadValue
     LeadingDigits,   // the number its leading digits make, none 0; a negative wait is no wait
     Off,             // anything but TRUE is off
     WSim,            // the W-SIM is on the port
-    SpeedSearched,   // a receiver's speed is searched, a modem is opened at 9600
+    SpeedSearched,   // a receiver's and a modem's speed is searched
     NearestInRange,  // not a number: the factory value; beyond the range: its nearer end
     RefusedAtSend,   // the send says so in a box and sends nothing anywhere
     OpenedAsWritten, // the device of that name is opened; one that cannot be says so

@@ -74,21 +74,33 @@ class ModemAnswers(unittest.TestCase):
     def test_answers(self):
         home = '+CEREG: 2,1,"1A2B","01A2B3C4",7'
         cases = [
-            ({}, ["AT+CEREG?"], "AT+CEREG?\r\r\n%s\r\n\r\nOK\r\n" % home),
-            ({"echo": False}, ["AT+CEREG?"], "\r\n%s\r\n\r\nOK\r\n" % home),
-            ({}, ["ATE0", "AT+COPS?"], '\r\n+COPS: 0,2,"44010",7\r\n\r\nOK\r\n'),
+            ({}, ["AT+CEREG?"], "AT+CEREG?\r\r\n+CEREG: 0,1\r\n\r\nOK\r\n"),
+            ({"echo": False}, ["AT+CEREG=2", "AT+CEREG?"], "\r\n%s\r\n\r\nOK\r\n" % home),
+            ({"modes": {"CEREG": 2}}, ["ATE0", "AT+CEREG?"], "\r\n%s\r\n\r\nOK\r\n" % home),
+            ({"echo": False}, ["AT+COPS?"], '\r\n+COPS: 0,0,"TAVRIN MOBILE",7\r\n\r\nOK\r\n'),
+            ({"echo": False}, ["AT+COPS=3,1", "AT+COPS?"], '\r\n+COPS: 0,1,"TAVRIN M",7\r\n\r\nOK\r\n'),
+            ({"echo": False, "cops_format": 2}, ["AT+COPS?"], '\r\n+COPS: 0,2,"44010",7\r\n\r\nOK\r\n'),
             ({}, ["AT+C5GREG=2"], "AT+C5GREG=2\r\r\nERROR\r\n"),
             ({"profile": "gsm_only"}, ["AT+CEREG?"], "AT+CEREG?\r\r\nERROR\r\n"),
             ({"profile": "gsm_only", "echo": False}, ["AT+CREG=2"], "\r\nOK\r\n"),
-            ({"profile": "denied", "echo": False}, ["AT+CREG?"], "\r\n+CREG: 2,3\r\n\r\nOK\r\n"),
+            ({"profile": "denied", "echo": False}, ["AT+CREG=2", "AT+CREG?"], "\r\n+CREG: 2,3\r\n\r\nOK\r\n"),
+            ({"profile": "denied", "echo": False}, ["AT+COPS=3,2", "AT+COPS?"], "\r\n+COPS: 0\r\n\r\nOK\r\n"),
             ({"echo": False, "registration": {"CEREG": None}}, ["AT+CEREG?"], "\r\nERROR\r\n"),
-            ({"echo": False, "urc": ["+CEREG: 5"]}, ["AT+CEREG?"],
+            ({"echo": False, "urc": ["+CEREG: 5"], "modes": {"CEREG": 2}}, ["AT+CEREG?"],
              "\r\n+CEREG: 5\r\n\r\n%s\r\n\r\nOK\r\n" % home),
             ({"echo": False, "urc": ["+CEREG: 5"]}, ["AT+CEREG=2"], "\r\nOK\r\n"),
             ({"echo": False, "urc": ["+CREG: 1"], "urc_after": ["AT+COPS=3,2"]}, ["AT+COPS=3,2"],
              "\r\n+CREG: 1\r\n\r\nOK\r\n"),
             ({"echo": False, "cme_error": {"AT+COPS?": 30}}, ["AT+COPS?"], "\r\n+CME ERROR: 30\r\n"),
             ({"echo": False}, ["AT+CSQ"], "\r\nERROR\r\n"),
+            # Leading zeros on every number, and the routing area before the cell.
+            ({"echo": False, "zeros": True}, ["AT+CEREG=2", "AT+CEREG?"],
+             '\r\n+CEREG: 002,001,"1A2B","01A2B3C4",007\r\n\r\nOK\r\n'),
+            ({"echo": False, "zeros": True}, ["AT+CREG?"], "\r\n+CREG: 000,001\r\n\r\nOK\r\n"),
+            ({"echo": False, "zeros": True, "cops_format": 2}, ["AT+COPS?"],
+             '\r\n+COPS: 000,002,"44010",007\r\n\r\nOK\r\n'),
+            ({"echo": False, "profile": "lte_routing_area"}, ["AT+CEREG=2", "AT+CEREG?"],
+             '\r\n+CEREG: 2,1,"1A2B","1C","01A2B3C4",7\r\n\r\nOK\r\n'),
         ]
         for config, commands, expected in cases:
             with self.subTest(config=config, commands=commands):
@@ -96,6 +108,26 @@ class ModemAnswers(unittest.TestCase):
                 for command in commands:
                     answer = modem.answer(command, config, 1)
                 self.assertEqual(answer.decode(), expected)
+
+    def test_formats_are_kept_and_written_to_the_state_file(self):
+        state = os.path.join(tempfile.mkdtemp(), "modem_state.json")
+        modem = modem_at.Modem(state)
+        config = {"modes": {"CREG": 1}, "cops_format": 0}
+        for command in ["AT+CEREG=2", "AT+COPS=3,2", "AT+CREG=0"]:
+            modem.answer(command, config, 1)
+        with open(state) as f:
+            self.assertEqual({"C5GREG": 0, "CEREG": 2, "CGREG": 0, "CREG": 0, "COPS": 2, "echo": True}, json.load(f))
+        # A scenario written anew starts from the config's formats again.
+        modem.answer("AT", config, 2)
+        with open(state) as f:
+            self.assertEqual({"C5GREG": 0, "CEREG": 0, "CGREG": 0, "CREG": 1, "COPS": 0, "echo": True}, json.load(f))
+
+    def test_late_answers_only_the_first_time(self):
+        modem = modem_at.Modem()
+        config = {"late": ["AT+CEREG?"], "late_ms": 6000}
+        modem.answer("AT", config, 1)
+        self.assertEqual([6000.0, 0.0, 0.0], [modem.delay_ms(c, config) for c in ["AT+CEREG?", "AT+CEREG?", "AT"]])
+
 
 class SimulatorOnPty(unittest.TestCase):
     """The simulator as the harness runs it, on a real pseudo-terminal."""
@@ -159,9 +191,34 @@ class SimulatorOnPty(unittest.TestCase):
             time.sleep(0.05)
         self.assertRegex(log, stamped)
 
+    def test_modem_hears_only_its_speed_and_nothing_while_cts_is_demanded(self):
+        answer = b'+COPS: 0,2,"44010",7\r\n\r\nOK\r\n'
+        cases = [
+            ({"speed": 115200}, 115200, False, True),
+            ({"speed": 115200}, 9600, False, False),
+            ({}, 9600, False, True),  # a USB modem's AT port takes any speed
+            ({"flow": "none"}, 9600, True, False),  # CTS never asserted: nothing goes out
+            ({"flow": "none"}, 9600, False, True),
+            ({}, 9600, True, True),  # a modem wired with CTS asserts it
+        ]
+        for extra, speed, cts, heard in cases:
+            with self.subTest(config=extra, speed=speed, cts=cts):
+                self.configure(dict({"module": "modem", "echo": False, "cops_format": 2}, **extra))
+                attrs = termios.tcgetattr(self.fd)
+                attrs[4] = attrs[5] = getattr(termios, "B%d" % speed)
+                attrs[2] = (attrs[2] | termios.CRTSCTS) if cts else (attrs[2] & ~termios.CRTSCTS)
+                termios.tcsetattr(self.fd, termios.TCSANOW, attrs)
+                termios.tcflush(self.fd, termios.TCIFLUSH)
+                os.write(self.fd, b"AT+COPS?\r")
+                got = self.read_until(lambda d: d.endswith(answer), 1.0 if not heard else 5)
+                self.assertEqual(heard, got.endswith(answer), got)
+        attrs = termios.tcgetattr(self.fd)
+        attrs[2] &= ~termios.CRTSCTS
+        termios.tcsetattr(self.fd, termios.TCSANOW, attrs)
+
     def test_modem_and_wsim_answer_on_the_same_port(self):
         for config, command, answer in [
-            ({"module": "modem", "profile": "lte_roaming"}, b"AT+COPS?\r", b'+COPS: 0,2,"310260",7\r\n\r\nOK\r\n'),
+            ({"module": "modem", "profile": "lte_roaming", "cops_format": 2}, b"AT+COPS?\r", b'+COPS: 0,2,"310260",7\r\n\r\nOK\r\n'),
             ({}, b"AT@LBC?\r", b"N35:41:12\r\nE139:45:00\r\n\r\nOK\r\n"),
         ]:
             with self.subTest(config=config):

@@ -28,7 +28,7 @@ import sys
 import time
 import tty
 
-from modem_at import Modem
+from modem_at import Modem, takes_input
 from nmea_network import NetworkReceivers
 from nmea_receiver import Receiver
 
@@ -85,7 +85,9 @@ class Simulator:
         self.vanished = False
         # Counts config files written: the receiver's and the modem's scenarios start again.
         self.generation = 0
-        self.modem = Modem()
+        self.modem = Modem(self.path("modem_state.json"))
+        # The slave side, whose settings (speed, flow control) the program sets.
+        self.tty_fd = None
 
     def path(self, name):
         return os.path.join(self.state_dir, name)
@@ -202,9 +204,9 @@ class Simulator:
             else:
                 time.sleep(max(0.0, start + sent * per_byte - time.monotonic()))
 
-    def send(self, fd, command, data, config):
+    def send(self, fd, command, data, config, late_ms=0.0):
         """Writes the answer; False when the module vanished in the middle of it."""
-        delay = float(config["delay_ms"]) / 1000.0
+        delay = (float(config["delay_ms"]) + late_ms) / 1000.0
         if delay > 0:
             time.sleep(delay)
         gap = float(config["chunk_gap_ms"]) / 1000.0
@@ -238,10 +240,16 @@ class Simulator:
 
     def handle(self, fd, command):
         """Answers one command; False when the module vanished."""
-        self.log_command(command)
         config = self.load_config()
+        if not takes_input(config, self.tty_fd):
+            # Never reached the modem as text: held back by flow control, or at another speed.
+            with open(self.path("unheard.log"), "a", encoding="latin-1") as f:
+                f.write(command + "\n")
+            return True
+        self.log_command(command)
         data = self.answer(command, config)
-        return data is None or self.send(fd, command, data, config)
+        late_ms = self.modem.delay_ms(command, config) if config.get("module") == "modem" else 0.0
+        return data is None or self.send(fd, command, data, config, late_ms)
 
 
 def make_link(link, target):
@@ -302,6 +310,7 @@ def main():
     print(f"wsim: {args.link} -> {tty_name}", flush=True)
 
     sim = Simulator(args.state_dir)
+    sim.tty_fd = slave
     receiver = Receiver(args.state_dir)
     network = NetworkReceivers(args.state_dir, args.tcp_port)
     if network.port() is not None:
@@ -346,6 +355,7 @@ def main():
                     os.close(master)
                     os.close(slave)
                     master, slave = open_pty(links)
+                    sim.tty_fd = slave
                     tty_name = os.ttyname(slave)
                     print(f"wsim: vanished; {args.link} -> {tty_name}", flush=True)
                     pending = b""

@@ -2,124 +2,162 @@
 
 #include "acquisition/acquire_logic.h"
 #include "acquisition/cs_id.h"
-#include "common/message_box.h"
-#include "common/worker_task.h"
 #include "resources/resource.h"
-#include "ui/dialog_frame.h"
-#include "ui/port_opening.h"
-
-#include <memory>
-#include <mutex>
+#include "ui/device_wait.h"
 
 std::wstring g_strLocation;
 
 namespace {
 
 int g_nAcquireMode = ACQUIRE_CS_ID;
-HWND g_hAcquireParent = nullptr;
-HINSTANCE g_hAcquireInstance = nullptr;
 int g_nRetryLimit = kAcquireRetryLimit;
 int g_nRetryCount = 0;
 CAnswerWait g_answerWait;
 
-CPortOpening g_opening;
-
-void GiveUpOpening()
+// The W-SIM's part of the wait. Its port outlives a failed acquisition (the next one reuses it)
+// and closes on success, "中断" and a failed write.
+class CWSimWait : public IWaitingDevice
 {
-    g_opening.GiveUp();
-}
+public:
+    // The port is opened on a worker, so the dialog answers (and "中断" works) while the device
+    // is tried; the worker also writes the first command, which goes out as soon as the port is
+    // open. A port left open by an earlier acquisition is used at once.
+    void Begin(CDeviceWait& wait) override
+    {
+        Start(wait);
+        wait.Dress(L"取得中…", AcquireProgressText(g_nAcquireMode));
+    }
 
-void PostClose(HWND dialog, WPARAM code, LPARAM lParam = 0)
-{
-    g_answerWait.Stop();
-    GiveUpOpening();
-    PostMessageW(dialog, WM_CLOSE, code, lParam);
-}
+    void Opened(CDeviceWait& wait, HANDLE device, const DCB& configured, const std::wstring& error) override
+    {
+        if (device == INVALID_HANDLE_VALUE) {
+            wait.Notice(error, L"Error", MB_OK | MB_ICONERROR);
+            FailWith(wait, AcquireSendFailure(g_nAcquireMode));
+            return;
+        }
+        if (!g_csId.AdoptPort(device, configured)) {
+            FailWith(wait, AcquireSendFailure(g_nAcquireMode));
+            return;
+        }
+        g_answerWait.CommandSent();
+    }
 
-void ShowFailure(HWND dialog, const AnswerDecision& decision)
-{
-    ShowMessageBox(dialog, decision.text, decision.caption, decision.style);
-}
+    void Heard(CDeviceWait& wait) override
+    {
+        std::wstring answer;
+        const int kind = g_csId.TakeResponse(answer);
+        std::wstring result;
+        bool parsed = false;
+        if (kind == RESP_K20) {
+            parsed = CCsId::ParseCsId(answer, result);
+        } else if (kind == RESP_LBCQ) {
+            parsed = CCsId::ParseSimpleCoordinates(answer, result);
+        }
+        const AnswerDecision decision = g_answerWait.Decide(kind, parsed, g_nRetryCount, g_nRetryLimit);
+        switch (decision.action) {
+        case AnswerAction::Ignore:
+            break; // no answer awaited: the dialog is closing or already deciding
+        case AnswerAction::SendQuery:
+            SendNext(wait, "AT@LBC?\r\n");
+            break;
+        case AnswerAction::RepeatFix:
+            SendNext(wait, CCsId::FirstCommand(true));
+            break;
+        case AnswerAction::Succeed:
+            g_strLocation = result;
+            m_close = true;
+            wait.EndSilently(kWaitDone);
+            break;
+        case AnswerAction::Fail:
+            // An answer that failed leaves the port open: the next acquisition reuses it.
+            m_close = false;
+            wait.EndWait(kWaitFailed, WaitBox{decision.text, decision.caption, decision.style});
+            break;
+        }
+    }
+
+    void TimerFired(CDeviceWait&, UINT_PTR) override {}
+
+    // The serial reader's failures, shown here on the dialog's thread; the reader has ended, and
+    // the dialog waits for "中断" as it does for a module that does not answer.
+    void ReadFailed(CDeviceWait& wait) override
+    {
+        for (const std::wstring& text : g_csId.TakeReadErrors()) {
+            wait.Notice(text, L"Error", MB_OK | MB_ICONERROR);
+        }
+    }
+
+    // A failed write closes the port; the port's box says so before the acquisition's.
+    void WriteFailed(CDeviceWait& wait) override
+    {
+        wait.Notice(WriteFailureText(g_csId.DeviceName(), FirstText(g_csId.TakeWriteErrors(), std::wstring())),
+                    L"Error", MB_OK | MB_ICONERROR);
+        FailWith(wait, AcquireSendFailure(g_nAcquireMode));
+    }
+
+    void Cancelled(CDeviceWait& wait) override
+    {
+        m_close = true;
+        wait.EndSilently(kWaitFailed);
+    }
+
+    // Taken down with the main window (the program is closing), it only forgets the window: the
+    // port is closed by the program's exit.
+    std::function<void()> Release(INT_PTR, bool gone) override
+    {
+        g_answerWait.Stop();
+        if (!gone && m_close && g_csId.IsPortOpened()) {
+            g_csId.ClosePort(); // its box, if any, is the dialog's
+        }
+        g_csId.SetNotify(nullptr, 0);
+        return nullptr;
+    }
+
+private:
+    void Start(CDeviceWait& wait)
+    {
+        g_answerWait.Stop();
+        g_csId.SetNotify(wait.Dialog(), WM_TAVRIN_ANSWER, WM_TAVRIN_SERIAL_ERROR, WM_TAVRIN_WRITE_FAILED);
+        const bool simple = g_nAcquireMode == ACQUIRE_SIMPLE_COORDINATES;
+        if (g_csId.Port().IsOpen()) {
+            SendNext(wait, CCsId::FirstCommand(simple));
+            return;
+        }
+        if (!wait.OpenPort(CCsId::LineSettings(), g_csId.DeviceName(), g_csId.Port().OpenAttempts(),
+                           g_csId.Port().AttemptInterval(), CCsId::FirstCommand(simple), FlowControl::Cts)) {
+            // No worker: the port opens here, showing its own box when it cannot.
+            if (g_csId.SendCommand(CCsId::FirstCommand(simple))) {
+                g_answerWait.CommandSent();
+            } else {
+                FailWith(wait, AcquireSendFailure(g_nAcquireMode));
+            }
+        }
+    }
+
+    // A command that cannot be sent fails as the mode's first one does: the query and the fix
+    // again are the simple coordinates' own.
+    void SendNext(CDeviceWait& wait, const char* command)
+    {
+        if (g_csId.QueueCommand(command)) {
+            g_answerWait.CommandSent();
+        } else {
+            FailWith(wait, AcquireSendFailure(g_nAcquireMode));
+        }
+    }
+
+    void FailWith(CDeviceWait& wait, const AnswerDecision& failure)
+    {
+        m_close = true;
+        wait.EndWait(kWaitFailed, WaitBox{failure.text, failure.caption, failure.style});
+    }
+
+    bool m_close = true;
+};
 
 INT_PTR RunAcquireDialog(HINSTANCE instance, HWND parent)
 {
-    g_hAcquireParent = parent;
-    g_hAcquireInstance = instance;
-    INT_PTR result = RunDialogFromTemplate(instance, IDD_PROGRESS, parent, AcquireDlgProc);
-    return result == -1 ? 2 : result;
-}
-
-// The mode's first command; false when it could not be sent (the port has shown why).
-bool SendFirstCommand()
-{
-    const bool sent = g_nAcquireMode == ACQUIRE_SIMPLE_COORDINATES ? g_csId.SendAtLbc1() : g_csId.SendAtK20();
-    if (sent) {
-        g_answerWait.CommandSent();
-    }
-    return sent;
-}
-
-void FailToSend(HWND dialog)
-{
-    ShowFailure(dialog, AcquireSendFailure(g_nAcquireMode));
-    PostClose(dialog, 2);
-}
-
-// The port is opened on a worker, so the dialog answers (and "中断" works) while the device
-// is tried; the worker also writes the first command, which goes out as soon as the port is
-// open. A port left open by an earlier acquisition is used at once. False when the first
-// command could not be sent on that port.
-bool StartAcquisition(HWND dialog)
-{
-    if (g_csId.Port().IsOpen()) {
-        return SendFirstCommand();
-    }
-    const char* command = CCsId::FirstCommand(g_nAcquireMode == ACQUIRE_SIMPLE_COORDINATES);
-    if (!g_opening.Start(dialog, WM_TAVRIN_TASK_DONE, CCsId::LineSettings(), g_csId.DeviceName(),
-                         g_csId.Port().OpenAttempts(), g_csId.Port().AttemptInterval(), command)) {
-        return SendFirstCommand(); // opens the port here
-    }
-    return true;
-}
-
-void OnPortOpened(HWND dialog)
-{
-    DCB configured;
-    std::wstring error;
-    HANDLE device = g_opening.Take(configured, error);
-    if (device == INVALID_HANDLE_VALUE) {
-        ShowMessageBox(dialog, error, L"Error", MB_OK | MB_ICONERROR);
-        FailToSend(dialog);
-        return;
-    }
-    if (!g_csId.AdoptPort(device, configured)) {
-        FailToSend(dialog);
-        return;
-    }
-    g_answerWait.CommandSent();
-}
-
-// The command goes out (or the port starts opening) first: the dialog is dressed meanwhile,
-// and a command that could not be sent is told once it is.
-void OnInitDialog(HWND dialog)
-{
-    g_answerWait.Stop();
-    g_csId.SetNotify(dialog, WM_TAVRIN_ANSWER, WM_TAVRIN_SERIAL_ERROR);
-    const bool started = StartAcquisition(dialog);
-    SetUpFullScreenDialog(dialog);
-    SetProgressText(dialog, L"取得中…", AcquireProgressText(g_nAcquireMode));
-    if (!started) {
-        FailToSend(dialog);
-    }
-}
-
-// The serial reader's failures, shown here on the dialog's thread; the reader has ended, and
-// the dialog waits for "中断" as it does for a module that does not answer.
-void ShowReadErrors(HWND dialog)
-{
-    for (const std::wstring& text : g_csId.TakeReadErrors()) {
-        ShowMessageBox(dialog, text, L"Error", MB_OK | MB_ICONERROR);
-    }
+    CWSimWait wsim;
+    return RunDeviceWait(instance, parent, wsim);
 }
 
 } // namespace
@@ -135,95 +173,4 @@ INT_PTR ShowSimpleCoordinatesDialog(HINSTANCE instance, HWND parent)
     g_nRetryCount = 0;
     g_nAcquireMode = ACQUIRE_SIMPLE_COORDINATES;
     return RunAcquireDialog(instance, parent);
-}
-
-bool HandleAnswer(HWND dialog)
-{
-    std::wstring answer;
-    int kind = g_csId.TakeResponse(answer);
-    std::wstring result;
-    bool parsed = false;
-    if (kind == RESP_K20) {
-        parsed = CCsId::ParseCsId(answer, result);
-    } else if (kind == RESP_LBCQ) {
-        parsed = CCsId::ParseSimpleCoordinates(answer, result);
-    }
-
-    AnswerDecision decision = g_answerWait.Decide(kind, parsed, g_nRetryCount, g_nRetryLimit);
-    switch (decision.action) {
-    case AnswerAction::Ignore:
-        return true;
-    case AnswerAction::SendQuery:
-        if (g_csId.SendAtLbcQuery()) {
-            g_answerWait.CommandSent();
-            return true;
-        }
-        break;
-    case AnswerAction::RepeatFix:
-        if (g_csId.SendAtLbc1()) {
-            g_answerWait.CommandSent();
-            return true;
-        }
-        break;
-    case AnswerAction::Succeed:
-        g_strLocation = result;
-        g_csId.ClosePort();
-        PostClose(dialog, 1);
-        return true;
-    case AnswerAction::Fail:
-        break;
-    }
-    ShowFailure(dialog, decision);
-    return false;
-}
-
-INT_PTR CALLBACK AcquireDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        OnInitDialog(dialog);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDCANCEL) {
-            if (g_csId.IsPortOpened()) {
-                g_csId.ClosePort();
-            }
-            PostClose(dialog, wParam, lParam);
-            return TRUE;
-        }
-        // The done button of the full-screen frame (IDOK) does not end an acquisition.
-        return FALSE;
-    case WM_CLOSE:
-        // A close from the window frame carries no result: it counts as a cancel.
-        if (LOWORD(wParam) == 0) {
-            SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-            return TRUE;
-        }
-        EndDialog(dialog, LOWORD(wParam));
-        return TRUE;
-    case WM_TAVRIN_ANSWER:
-        if (!HandleAnswer(dialog)) {
-            PostClose(dialog, 2);
-        }
-        return FALSE;
-    case WM_TAVRIN_TASK_DONE:
-        if (g_opening.Is(lParam)) {
-            OnPortOpened(dialog);
-        }
-        return TRUE;
-    case WM_TAVRIN_SERIAL_ERROR:
-        ShowReadErrors(dialog);
-        return TRUE;
-    case WM_DESTROY:
-        // Also when taken down with its owner: nothing may reach a window that is gone.
-        g_answerWait.Stop();
-        GiveUpOpening();
-        g_csId.SetNotify(nullptr, 0);
-        return FALSE;
-    case WM_SIZE:
-        RelayoutFromTemplate(g_hAcquireInstance, dialog, IDD_PROGRESS);
-        return FALSE;
-    default:
-        return FALSE;
-    }
 }

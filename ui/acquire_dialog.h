@@ -11,6 +11,3 @@ extern std::wstring g_strLocation;
 // 2: failure (a message was shown) or cancel.
 INT_PTR ShowCsIdDialog(HINSTANCE instance, HWND parent);
 INT_PTR ShowSimpleCoordinatesDialog(HINSTANCE instance, HWND parent);
-
-INT_PTR CALLBACK AcquireDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-bool HandleAnswer(HWND dialog);

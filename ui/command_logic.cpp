@@ -115,23 +115,6 @@ std::wstring BrowserFailureText(const std::wstring& file, FileFailure failure, u
     return Format(L"ブラウザを起動できませんでした。\n%ls\n%ls", file.c_str(), FileFailureText(failure, code).c_str());
 }
 
-std::wstring ModemProgressText(const std::wstring& port)
-{
-    return Format(L"モデム（%ls）から基地局の情報を取得しています。", port.c_str());
-}
-
-std::wstring ModemSilentText(const std::wstring& port)
-{
-    return Format(L"%ls のモデムから応答がありません。モデムの接続と、設定ファイルの PORT が AT コマンド用のポートか"
-                  L"を確認してください。",
-                  port.c_str());
-}
-
-std::wstring ModemTimeoutText(unsigned seconds)
-{
-    return Format(L"モデムとのやり取りが %u 秒以内に終わりませんでした。", seconds);
-}
-
 std::wstring CellLogText(const CellTower& cell)
 {
     std::wstring radio;

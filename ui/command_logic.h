@@ -65,12 +65,6 @@ std::wstring NetworkCheckTimeoutText(unsigned limitMs);
 // that was waiting reports it.
 std::wstring LookupTimeoutText();
 
-// The modem's wait: the progress text, the box of a port on which nothing answers, and the box
-// of a dialogue that its deadline cut.
-std::wstring ModemProgressText(const std::wstring& port);
-std::wstring ModemSilentText(const std::wstring& port);
-std::wstring ModemTimeoutText(unsigned seconds);
-
 // The log's line of a modem's serving cell: "LTE 440-10 TAC 6699 CI 27075331" (the area and
 // the cell in decimal, as operators' cell lists give them).
 std::wstring CellLogText(const CellTower& cell);

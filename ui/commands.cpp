@@ -3,7 +3,6 @@
 #include "acquisition/acquire_logic.h"
 #include "acquisition/cs_id.h"
 #include "acquisition/fix_wait.h"
-#include "acquisition/gnss_receiver.h"
 #include "acquisition/module_setting.h"
 #include "common/message_box.h"
 #include "common/system_library_win.h"
@@ -494,7 +493,7 @@ void FinishFixEpoch(HWND window, SendJob& job)
     wait.showAfterMs = INFINITE;
     wait.work = [](const CWorkerTask& task) {
         for (;;) {
-            const std::optional<NmeaFix> fix = g_receiver.Fix();
+            const std::optional<NmeaFix> fix = ReceiverFix();
             if (!fix || fix->epochDone || task.Cancelled()) {
                 return;
             }
@@ -502,7 +501,7 @@ void FinishFixEpoch(HWND window, SendJob& job)
         }
     };
     RunProgress(g_hInstance, window, wait);
-    const std::optional<NmeaFix> fix = g_receiver.Fix();
+    const std::optional<NmeaFix> fix = ReceiverFix();
     if (fix) {
         job.fix = ReceiverPosition(*fix);
         job.fixKind = fix->kind;

@@ -1,212 +1,147 @@
 #include "ui/fix_dialog.h"
 
 #include "acquisition/fix_wait.h"
-#include "acquisition/gnss_receiver.h"
-#include "acquisition/module_setting.h"
-#include "common/message_box.h"
-#include "common/worker_task.h"
+#include "acquisition/port_listener.h"
 #include "resources/resource.h"
-#include "ui/dialog_frame.h"
-#include "ui/port_opening.h"
+#include "ui/device_wait.h"
 
 namespace {
 
 constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTickMs = 250;
-constexpr INT_PTR kDone = 1;
-constexpr INT_PTR kFailed = 2;
-// The port is tried as the W-SIM's is: 30 times, 100 ms apart.
-constexpr DWORD kOpenAttempts = 30;
-constexpr DWORD kOpenIntervalMs = 100;
 
-// The wait under way (one at a time, on the user-interface thread), set by ShowFixDialog.
-struct FixState
+// The receiver's NMEA reader behind g_devicePort: it outlives the wait, since after a fix the
+// port stays open and the rest of the fix's epoch is still read.
+class CReceiverLine : public IPortReader
 {
-    HINSTANCE instance = nullptr;
-    std::wstring port;
-    CFixWait wait{std::nullopt, kDefaultFixWaitSeconds};
-    CPortOpening opening;
-    DWORD opened = 0; // tick the port opened at
-    bool ended = false;
-    NmeaFix fix;
-    unsigned speedFound = 0;
+public:
+    // On the reader thread, under the port's lock: told when the fix comes and when its epoch ends.
+    bool Feed(const char* bytes, std::size_t count) override
+    {
+        const FixProgress before = m_reader.Progress();
+        m_reader.Feed(bytes, count);
+        return m_reader.Progress() != before;
+    }
+    void Reset() { m_reader.Reset(); }
+    unsigned GoodSentences() const { return m_reader.GoodSentences(); }
+    std::optional<NmeaFix> Fix() const { return m_reader.Fix(); }
+
+private:
+    CNmeaReader m_reader;
 };
-FixState g_fix;
+CReceiverLine g_receiverLine;
 
-// Ends the dialog once: nothing more is handled, the port closes.
-void EndWith(HWND dialog, INT_PTR result)
+// A receiver's part of the wait: the fix wait decides on each tick and each time the fix moves on.
+class CReceiverWait : public IWaitingDevice
 {
-    if (g_fix.ended) {
-        return;
+public:
+    CReceiverWait(const std::wstring& port, std::optional<unsigned> baud, unsigned fixWaitSeconds, bool accuracyWanted)
+        : m_port(port), m_wait(baud, fixWaitSeconds, accuracyWanted)
+    {
     }
-    g_fix.ended = true;
-    KillTimer(dialog, kTickTimer);
-    g_fix.opening.GiveUp();
-    g_receiver.SetNotify(nullptr, 0, 0);
-    if (result != kDone) {
-        g_receiver.Close(); // after a fix the caller closes it, once the fix has gone on
+
+    void Begin(CDeviceWait& wait) override
+    {
+        g_devicePort.With([] { g_receiverLine.Reset(); });
+        BeginOnDevicePort(wait, m_wait.Speed(), m_port, L"測位中…", FixWaitProgressText(m_port),
+                          NoReceiverText(m_port));
     }
-    EndDialog(dialog, result); // at once: the browser may be waiting
-}
 
-void EndWithBox(HWND dialog, const std::wstring& text)
-{
-    KillTimer(dialog, kTickTimer);
-    g_receiver.Close();
-    ShowMessageBox(dialog, text, L"Error", MB_OK | MB_ICONERROR);
-    EndWith(dialog, kFailed);
-}
-
-void StartOpening(HWND dialog)
-{
-    if (!g_fix.opening.Start(dialog, WM_TAVRIN_TASK_DONE, LineSettings8N1(g_fix.wait.Speed()), g_fix.port,
-                             kOpenAttempts, kOpenIntervalMs, nullptr)) {
-        EndWithBox(dialog, NoReceiverText(g_fix.port));
-    }
-}
-
-void OnOpened(HWND dialog)
-{
-    DCB configured;
-    std::wstring error;
-    HANDLE device = g_fix.opening.Take(configured, error);
-    if (device == INVALID_HANDLE_VALUE) {
-        ShowMessageBox(dialog, error, L"Error", MB_OK | MB_ICONERROR);
-        EndWith(dialog, kFailed);
-        return;
-    }
-    if (!g_receiver.Adopt(device, configured)) {
-        EndWithBox(dialog, NoReceiverText(g_fix.port));
-        return;
-    }
-    g_fix.opened = GetTickCount();
-    SetTimer(dialog, kTickTimer, kTickMs, nullptr);
-}
-
-void TakeFix(HWND dialog)
-{
-    std::optional<NmeaFix> fix = g_receiver.Fix();
-    if (!fix || g_fix.ended ||
-        g_fix.wait.Step(GetTickCount() - g_fix.opened, g_receiver.GoodSentences(), fix) != FixWaitStep::HandOver) {
-        return;
-    }
-    g_fix.fix = *fix;
-    // A fix may come before the tick that would have told the speed found.
-    g_fix.speedFound = g_fix.wait.SearchedSpeed() ? g_fix.wait.Speed() : 0;
-    EndWith(dialog, kDone);
-}
-
-void OnTick(HWND dialog)
-{
-    switch (g_fix.wait.OnTick(GetTickCount() - g_fix.opened, g_receiver.GoodSentences())) {
-    case FixWaitStep::SwitchSpeed:
-        g_receiver.SetSpeed(g_fix.wait.Speed());
-        break;
-    case FixWaitStep::SpeedFound:
-        break;
-    case FixWaitStep::NoReceiver:
-        EndWithBox(dialog, NoReceiverText(g_fix.port));
-        break;
-    case FixWaitStep::NoFix:
-        EndWithBox(dialog, NoFixText(g_fix.wait.FixWaitMs() / 1000));
-        break;
-    case FixWaitStep::Listen:
-    case FixWaitStep::HandOver:
-        break;
-    }
-}
-
-// The port starts opening first: the dialog is dressed meanwhile.
-void InitDialog(HWND dialog)
-{
-    g_receiver.SetNotify(dialog, WM_TAVRIN_ANSWER, WM_TAVRIN_SERIAL_ERROR);
-    StartOpening(dialog);
-    SetUpFullScreenDialog(dialog);
-    SetProgressText(dialog, L"測位中…", FixWaitProgressText(g_fix.port));
-}
-
-INT_PTR CALLBACK FixDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        InitDialog(dialog);
-        return TRUE;
-    case WM_COMMAND:
-        // The done button of the full-screen frame does not end the wait; only "中断" does.
-        if (LOWORD(wParam) == IDCANCEL) {
-            EndWith(dialog, kFailed);
-            return TRUE;
+    void Opened(CDeviceWait& wait, HANDLE device, const DCB& configured, const std::wstring& error) override
+    {
+        if (!AdoptDevicePort(wait, device, configured, error, m_port, &g_receiverLine, NoReceiverText(m_port))) {
+            return;
         }
-        return FALSE;
-    case WM_CLOSE:
-        // A close from the window frame carries no result: it counts as "中断".
-        if (LOWORD(wParam) == 0) {
-            EndWith(dialog, kFailed);
-            return TRUE;
-        }
-        EndDialog(dialog, LOWORD(wParam));
-        return TRUE;
-    case WM_TAVRIN_TASK_DONE:
-        if (!g_fix.ended && g_fix.opening.Is(lParam)) {
-            OnOpened(dialog);
-        }
-        return TRUE;
-    case WM_TAVRIN_ANSWER:
-        TakeFix(dialog);
-        return TRUE;
-    case WM_TIMER:
-        if (wParam == kTickTimer && !g_fix.ended) {
-            TakeFix(dialog); // a fix is taken before the wait is judged
-            if (!g_fix.ended) {
-                OnTick(dialog);
-            }
-        }
-        return TRUE;
-    case WM_TAVRIN_SERIAL_ERROR:
-        // The reader has ended: the wait ends with its own box when its time is up.
-        for (const std::wstring& text : g_receiver.TakeReadErrors()) {
-            ShowMessageBox(dialog, text, L"Error", MB_OK | MB_ICONERROR);
-        }
-        return TRUE;
-    case WM_DESTROY:
-        // Also when taken down with its owner: nothing may reach a window that is gone.
-        KillTimer(dialog, kTickTimer);
-        g_fix.opening.GiveUp();
-        g_receiver.SetNotify(nullptr, 0, 0);
-        if (!g_fix.ended) {
-            g_receiver.Close(); // taken down with its owner
-        }
-        return FALSE;
-    case WM_SIZE:
-        RelayoutFromTemplate(g_fix.instance, dialog, IDD_PROGRESS);
-        return FALSE;
-    default:
-        return FALSE;
+        m_opened = GetTickCount();
+        wait.SetTimer(kTickTimer, kTickMs);
     }
-}
+
+    void Heard(CDeviceWait& wait) override { Judge(wait); }
+    void TimerFired(CDeviceWait& wait, UINT_PTR) override { Judge(wait); }
+
+    // The reader has ended: no fix can come any more.
+    void ReadFailed(CDeviceWait& wait) override
+    {
+        wait.EndWait(kWaitFailed, WaitBox{FirstText(g_devicePort.TakeReadErrors(), NoReceiverText(m_port))});
+    }
+
+    void WriteFailed(CDeviceWait&) override {} // nothing is written to a receiver
+
+    void Cancelled(CDeviceWait& wait) override { wait.EndSilently(kWaitFailed); }
+
+    std::function<void()> Release(INT_PTR result, bool gone) override
+    {
+        g_devicePort.SetNotify(nullptr, 0, 0, 0);
+        if (result == kWaitDone && !gone) {
+            // Open until CloseFixPort: the browser waits for nothing, and the epoch goes on.
+            return nullptr;
+        }
+        return [] { g_devicePort.Close(); };
+    }
+
+    const NmeaFix& Fix() const { return m_fix; }
+    unsigned SpeedFound() const { return m_speedFound; }
+
+private:
+    // A fix is judged before the wait: it goes on at once, or once its epoch is done.
+    void Judge(CDeviceWait& wait)
+    {
+        unsigned good = 0;
+        const std::optional<NmeaFix> fix = g_devicePort.With([&good] {
+            good = g_receiverLine.GoodSentences();
+            return g_receiverLine.Fix();
+        });
+        switch (m_wait.Step(GetTickCount() - m_opened, good, fix)) {
+        case FixWaitStep::HandOver:
+            m_fix = *fix;
+            // A fix may come before the tick that would have told the speed found.
+            m_speedFound = m_wait.SearchedSpeed() ? m_wait.Speed() : 0;
+            wait.EndSilently(kWaitDone);
+            break;
+        case FixWaitStep::SwitchSpeed:
+            g_devicePort.SetSpeed(m_wait.Speed());
+            g_devicePort.With([] { g_receiverLine.Reset(); });
+            break;
+        case FixWaitStep::NoReceiver:
+            wait.EndWait(kWaitFailed, WaitBox{NoReceiverText(m_port)});
+            break;
+        case FixWaitStep::NoFix:
+            wait.EndWait(kWaitFailed, WaitBox{NoFixText(m_wait.FixWaitMs() / 1000)});
+            break;
+        case FixWaitStep::SpeedFound:
+        case FixWaitStep::Listen:
+            break;
+        }
+    }
+
+    std::wstring m_port;
+    CFixWait m_wait;
+    DWORD m_opened = 0; // tick the port opened at
+    NmeaFix m_fix;
+    unsigned m_speedFound = 0;
+};
 
 } // namespace
 
+std::optional<NmeaFix> ReceiverFix()
+{
+    return g_devicePort.With([] { return g_receiverLine.Fix(); });
+}
+
 void CloseFixPort()
 {
-    g_receiver.Close();
+    // Beside the window: the browser it started is loading now.
+    StartPortRelease(nullptr, 0, [] { g_devicePort.Close(); });
 }
 
 INT_PTR ShowFixDialog(HINSTANCE instance, HWND parent, const std::wstring& port, std::optional<unsigned> baud,
                       unsigned fixWaitSeconds, NmeaFix& fix, unsigned& speedFound, bool accuracyWanted)
 {
-    g_fix.wait = CFixWait(baud, fixWaitSeconds, accuracyWanted);
-    g_fix.instance = instance;
-    g_fix.port = port;
-    g_fix.opened = 0;
-    g_fix.ended = false;
-    g_fix.fix = NmeaFix();
-    g_fix.speedFound = 0;
-    INT_PTR result = RunDialogFromTemplate(instance, IDD_PROGRESS, parent, FixDlgProc);
-    if (result != kDone) {
-        return kFailed;
+    CReceiverWait receiver(port, baud, fixWaitSeconds, accuracyWanted);
+    if (RunDeviceWait(instance, parent, receiver) != kWaitDone) {
+        return kWaitFailed;
     }
-    fix = g_fix.fix;
-    speedFound = g_fix.speedFound;
-    return kDone;
+    fix = receiver.Fix();
+    speedFound = receiver.SpeedFound();
+    return kWaitDone;
 }

@@ -14,7 +14,9 @@
 // when BAUD set it); 2 after a box or "中断", the port closed. With `accuracyWanted` the fix
 // waits for its epoch's accuracy (CFixWait::Step). After a fix the port stays open until
 // CloseFixPort: closing it takes milliseconds that the browser is waiting for, and the rest of
-// the fix's epoch is still read meanwhile (g_receiver.Fix()).
+// the fix's epoch is still read meanwhile (ReceiverFix()).
 INT_PTR ShowFixDialog(HINSTANCE instance, HWND parent, const std::wstring& port, std::optional<unsigned> baud,
                       unsigned fixWaitSeconds, NmeaFix& fix, unsigned& speedFound, bool accuracyWanted = false);
 void CloseFixPort();
+// The receiver's fix as read so far (the rest of its epoch comes while the port stays open).
+std::optional<NmeaFix> ReceiverFix();

@@ -17,6 +17,7 @@
 #include "ui/dialog_template.h"
 #include "ui/file_chooser.h"
 #include "ui/fix_dialog.h"
+#include "ui/port_opening.h"
 #include "ui/position_cache.h"
 #include "ui/progress_dialog.h"
 #include "ui/settings_dialog.h"
@@ -281,13 +282,16 @@ LRESULT OnClearCache(HWND window)
 
 void ShutDown()
 {
-    // The reader stops within 1 s, a cache write on its way gets 0.5 s, the connection's worker
-    // what is left of 4 s in all. Nothing here waits for a platform call that never returns.
+    // The W-SIM's port and the device's (its formats put back first) close within a bound each,
+    // a cache write on its way gets 0.5 s, the connection's worker what is left of 4 s in all.
+    // Nothing here waits for a platform call that never returns.
     constexpr DWORD kShutDownMs = 4000;
+    constexpr DWORD kDeviceReleaseMs = 2500;
     const DWORD start = GetTickCount();
     SetPositionCacheReport(nullptr); // the log is gone
     g_csId.ClosePort(false);
     CloseFixPort();
+    FinishPortReleases(RemainingWait(start, GetTickCount(), kDeviceReleaseMs));
     FinishPositionCacheWrites(500);
     ShutDownConnection(RemainingWait(start, GetTickCount(), kShutDownMs));
 }

@@ -1,12 +1,8 @@
 #include "ui/modem_dialog.h"
 
-#include "acquisition/modem_port.h"
-#include "common/message_box.h"
-#include "common/worker_task.h"
+#include "acquisition/port_listener.h"
 #include "resources/resource.h"
-#include "ui/command_logic.h"
-#include "ui/dialog_frame.h"
-#include "ui/port_opening.h"
+#include "ui/device_wait.h"
 
 #include <memory>
 
@@ -14,204 +10,186 @@ namespace {
 
 constexpr UINT_PTR kAnswerTimer = 1;
 constexpr UINT_PTR kDeadlineTimer = 2;
-constexpr INT_PTR kDone = 1;
-constexpr INT_PTR kFailed = 2;
-constexpr unsigned kDefaultModemBaud = 9600;
+// The formats put back after the wait has ended take at most this long.
+constexpr DWORD kPutBackMs = 5000;
 
-// The dialogue under way (one at a time, on the user-interface thread), set by ShowModemDialog.
-struct ModemState
+// The dialogue and what the port feeds it, shared with the release, which may outlive the dialog.
+struct ModemLine : IPortReader
 {
-    HINSTANCE instance = nullptr;
-    std::wstring port;
-    unsigned baud = kDefaultModemBaud;
+    ModemLine(const std::wstring& port, std::optional<unsigned> baud) : dialogue(port, baud) {}
+    // On the reader thread, under the port's lock.
+    bool Feed(const char* bytes, std::size_t count) override { return dialogue.Feed(std::string_view(bytes, count)); }
     CModemDialogue dialogue;
-    CPortOpening opening;
-    bool ended = false;
-    CellTower cell;
 };
-ModemState g_modemState;
 
-void StopTimers(HWND dialog)
+template <class F> auto With(ModemLine& line, F f)
 {
-    KillTimer(dialog, kAnswerTimer);
-    KillTimer(dialog, kDeadlineTimer);
+    return g_devicePort.With([&] { return f(line.dialogue); });
 }
 
-// Ends the dialog once: nothing more is handled, the port closes.
-void EndWith(HWND dialog, INT_PTR result)
+// What the dialogue decided, taken under the port's lock.
+ModemOutcome DecidedOutcome(ModemLine& line)
 {
-    if (g_modemState.ended) {
-        return;
-    }
-    g_modemState.ended = true;
-    StopTimers(dialog);
-    g_modemState.opening.GiveUp();
-    g_modem.SetNotify(nullptr, 0, 0);
-    g_modem.Close();
-    PostMessageW(dialog, WM_CLOSE, static_cast<WPARAM>(result), 0);
+    ModemOutcome outcome;
+    g_devicePort.With([&] { outcome = line.dialogue.Outcome(); });
+    return outcome;
 }
 
-// The port closes before the box: the user may unplug or retry while reading it.
-void EndWithBox(HWND dialog, const std::wstring& text)
+// The rest of the dialogue, the formats put back, on the release's worker: each command
+// written, its answer awaited within its wait, while the port's reader feeds the dialogue.
+void PutBack(ModemLine& line, ModemAction action)
 {
-    if (g_modemState.ended) {
-        return;
-    }
-    StopTimers(dialog);
-    g_modemState.opening.GiveUp();
-    g_modem.SetNotify(nullptr, 0, 0);
-    g_modem.Close();
-    ShowMessageBox(dialog, text, L"Error", MB_OK | MB_ICONERROR);
-    EndWith(dialog, kFailed);
-}
-
-void SendNext(HWND dialog)
-{
-    const std::string& command = g_modemState.dialogue.NextCommand();
-    SetTimer(dialog, kAnswerTimer, kModemAnswerWaitMs, nullptr);
-    if (!g_modem.Send(command)) {
-        EndWith(dialog, kFailed); // the port showed its box
-    }
-}
-
-// One answer, complete or cut by its wait, taken by the dialogue.
-void TakeAnswer(HWND dialog)
-{
-    KillTimer(dialog, kAnswerTimer);
-    const ModemAnswer answer = g_modem.Answer();
-    if (answer.final == ModemFinal::None && g_modem.BytesHeard() == 0) {
-        // Not a byte since the port opened: no modem will answer the next command either.
-        EndWithBox(dialog, ModemSilentText(g_modemState.port));
-        return;
-    }
-    const ModemOutcome outcome = g_modemState.dialogue.OnAnswer(answer);
-    switch (outcome.step) {
-    case ModemStep::Continue:
-        SendNext(dialog);
-        break;
-    case ModemStep::Cell:
-        g_modemState.cell = outcome.cell;
-        EndWith(dialog, kDone);
-        break;
-    case ModemStep::NotRegistered:
-    case ModemStep::Failed:
-        EndWithBox(dialog, outcome.message);
-        break;
-    }
-}
-
-void StartOpening(HWND dialog)
-{
-    if (!g_modemState.opening.Start(dialog, WM_TAVRIN_TASK_DONE, LineSettings8N1(g_modemState.baud), g_modemState.port,
-                                    30, 100, nullptr)) {
-        EndWithBox(dialog, ModemSilentText(g_modemState.port));
-    }
-}
-
-void OnOpened(HWND dialog)
-{
-    DCB configured;
-    std::wstring error;
-    HANDLE device = g_modemState.opening.Take(configured, error);
-    if (device == INVALID_HANDLE_VALUE) {
-        EndWithBox(dialog, error);
-        return;
-    }
-    if (!g_modem.Adopt(device, configured)) {
-        EndWithBox(dialog, ModemSilentText(g_modemState.port));
-        return;
-    }
-    SendNext(dialog);
-}
-
-// The port starts opening first: the dialog is dressed meanwhile.
-void InitDialog(HWND dialog)
-{
-    g_modem.SetNotify(dialog, WM_TAVRIN_ANSWER, WM_TAVRIN_SERIAL_ERROR);
-    SetTimer(dialog, kDeadlineTimer, kModemDeadlineMs, nullptr);
-    StartOpening(dialog);
-    SetUpFullScreenDialog(dialog);
-    SetProgressText(dialog, L"取得中…", ModemProgressText(g_modemState.port));
-}
-
-INT_PTR CALLBACK ModemDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        InitDialog(dialog);
-        return TRUE;
-    case WM_COMMAND:
-        // The done button of the full-screen frame does not end the dialogue; only "中断" does.
-        if (LOWORD(wParam) == IDCANCEL) {
-            EndWith(dialog, kFailed);
-            return TRUE;
+    const DWORD start = GetTickCount();
+    while (!With(line, [](CModemDialogue& d) { return d.Ended(); }) && GetTickCount() - start < kPutBackMs) {
+        if (action.command.empty() && action.waitMs == 0) {
+            break; // nothing awaited
         }
-        return FALSE;
-    case WM_CLOSE:
-        // A close from the window frame carries no result: it counts as "中断".
-        if (LOWORD(wParam) == 0) {
-            EndWith(dialog, kFailed);
-            return TRUE;
+        if (action.speed != 0) {
+            g_devicePort.SetSpeed(action.speed);
         }
-        EndDialog(dialog, LOWORD(wParam));
-        return TRUE;
-    case WM_TAVRIN_TASK_DONE:
-        if (!g_modemState.ended && g_modemState.opening.Is(lParam)) {
-            OnOpened(dialog);
+        if (!action.command.empty() && !g_devicePort.Write(action.command)) {
+            break;
         }
-        return TRUE;
-    case WM_TAVRIN_ANSWER:
-        // A stale notice (its answer already taken when its wait ended) finds it incomplete.
-        if (!g_modemState.ended && g_modem.Answer().final != ModemFinal::None) {
-            TakeAnswer(dialog);
+        const DWORD asked = GetTickCount();
+        bool ready = false;
+        while (!(ready = With(line, [](CModemDialogue& d) { return d.AnswerReady(); })) &&
+               GetTickCount() - asked < action.waitMs) {
+            Sleep(10);
         }
-        return TRUE;
-    case WM_TIMER:
-        if (g_modemState.ended) {
-            return TRUE;
-        }
-        if (wParam == kAnswerTimer) {
-            TakeAnswer(dialog); // counts as refused: the dialogue goes on with the next kind
-        } else if (wParam == kDeadlineTimer) {
-            EndWithBox(dialog, ModemTimeoutText(kModemDeadlineMs / 1000));
-        }
-        return TRUE;
-    case WM_TAVRIN_SERIAL_ERROR:
-        // The reader has ended: the answer's wait ends the dialogue.
-        for (const std::wstring& text : g_modem.TakeReadErrors()) {
-            ShowMessageBox(dialog, text, L"Error", MB_OK | MB_ICONERROR);
-        }
-        return TRUE;
-    case WM_DESTROY:
-        // Also when taken down with its owner: nothing may reach a window that is gone.
-        StopTimers(dialog);
-        g_modemState.opening.GiveUp();
-        g_modem.SetNotify(nullptr, 0, 0);
-        g_modem.Close();
-        return FALSE;
-    case WM_SIZE:
-        RelayoutFromTemplate(g_modemState.instance, dialog, IDD_PROGRESS);
-        return FALSE;
-    default:
-        return FALSE;
+        action = With(line, [ready](CModemDialogue& d) { return ready ? d.OnAnswer() : d.OnWaitEnded(); });
     }
 }
+
+// A modem's part of the wait: its port's bytes go to the dialogue, which says what to write and
+// how long to wait; once it has decided, its release puts the formats back and closes the port.
+class CModemWait : public IWaitingDevice
+{
+public:
+    CModemWait(const std::wstring& port, std::optional<unsigned> baud)
+        : m_port(port), m_line(std::make_shared<ModemLine>(port, baud))
+    {
+    }
+
+    void Begin(CDeviceWait& wait) override
+    {
+        wait.SetTimer(kDeadlineTimer, kModemDeadlineMs);
+        BeginOnDevicePort(wait, m_line->dialogue.FirstSpeed(), m_port, L"取得中…", ModemProgressText(m_port),
+                          ModemSilentText(m_port));
+    }
+
+    void Opened(CDeviceWait& wait, HANDLE device, const DCB& configured, const std::wstring& error) override
+    {
+        if (!AdoptDevicePort(wait, device, configured, error, m_port, m_line.get(), ModemSilentText(m_port))) {
+            return;
+        }
+        Perform(wait, With(*m_line, [](CModemDialogue& d) { return d.Start(); }));
+    }
+
+    void Heard(CDeviceWait& wait) override
+    {
+        // A stale notice (its answer already taken when its wait ended) changes nothing.
+        Perform(wait, With(*m_line, [](CModemDialogue& d) { return d.OnAnswer(); }));
+    }
+
+    void TimerFired(CDeviceWait& wait, UINT_PTR id) override
+    {
+        if (id == kAnswerTimer) {
+            wait.KillTimer(kAnswerTimer);
+            Perform(wait, With(*m_line, [](CModemDialogue& d) { return d.OnWaitEnded(); }));
+        } else if (id == kDeadlineTimer) {
+            const std::wstring box = ModemTimeoutText(kModemDeadlineMs / 1000);
+            Perform(wait, With(*m_line, [&box](CModemDialogue& d) { return d.Stop(box); }));
+        }
+    }
+
+    // The reader has ended, or a write failed: nothing more can be asked or put back.
+    void ReadFailed(CDeviceWait& wait) override
+    {
+        m_portFailed = true;
+        wait.EndWait(kWaitFailed, WaitBox{FirstText(g_devicePort.TakeReadErrors(), ModemSilentText(m_port))});
+    }
+
+    void WriteFailed(CDeviceWait& wait) override
+    {
+        g_devicePort.TakeWriteErrors();
+        m_portFailed = true;
+        wait.EndWait(kWaitFailed, WaitBox{WriteFailureText(m_port, std::wstring())});
+    }
+
+    void Cancelled(CDeviceWait& wait) override
+    {
+        if (!g_devicePort.IsOpen()) {
+            wait.EndSilently(kWaitFailed); // still opening: nothing was asked
+            return;
+        }
+        Perform(wait, With(*m_line, [](CModemDialogue& d) { return d.Stop(); }));
+    }
+
+    std::function<void()> Release(INT_PTR, bool) override
+    {
+        g_devicePort.SetNotify(nullptr, 0, 0, 0);
+        if (!g_devicePort.IsOpen()) {
+            g_devicePort.SetReader(nullptr);
+            return nullptr; // a device still opening is closed by its worker
+        }
+        std::shared_ptr<ModemLine> line = m_line;
+        const ModemAction next = m_next;
+        const bool putBack = !m_portFailed;
+        return [line, next, putBack] {
+            if (putBack) {
+                // Taken down before the dialogue decided (the program is ending): it stops here.
+                const bool decided = With(*line, [](CModemDialogue& d) { return d.Ended() || d.PuttingBack(); });
+                PutBack(*line, decided ? next : With(*line, [](CModemDialogue& d) { return d.Stop(); }));
+            }
+            g_devicePort.Close();
+        };
+    }
+
+    const CellTower& Cell() const { return m_cell; }
+
+private:
+    void Perform(CDeviceWait& wait, const ModemAction& action)
+    {
+        const bool decided = With(*m_line, [](CModemDialogue& d) { return d.Ended() || d.PuttingBack(); });
+        if (decided) {
+            // The formats are put back by the release, beginning with this action.
+            m_next = action;
+            const ModemOutcome outcome = DecidedOutcome(*m_line);
+            if (outcome.step == ModemStep::Cell) {
+                m_cell = outcome.cell;
+                wait.EndSilently(kWaitDone);
+            } else {
+                wait.EndWait(kWaitFailed, WaitBox{outcome.message});
+            }
+            return;
+        }
+        if (action.speed != 0) {
+            g_devicePort.SetSpeed(action.speed);
+        }
+        if (!action.command.empty()) {
+            g_devicePort.Write(action.command);
+        }
+        if (action.waitMs != 0) {
+            wait.SetTimer(kAnswerTimer, action.waitMs);
+        }
+    }
+
+    std::wstring m_port;
+    std::shared_ptr<ModemLine> m_line;
+    ModemAction m_next;
+    bool m_portFailed = false;
+    CellTower m_cell;
+};
 
 } // namespace
 
 INT_PTR ShowModemDialog(HINSTANCE instance, HWND parent, const std::wstring& port, std::optional<unsigned> baud,
                         CellTower& cell)
 {
-    g_modemState.instance = instance;
-    g_modemState.port = port;
-    g_modemState.baud = baud.value_or(kDefaultModemBaud);
-    g_modemState.dialogue = CModemDialogue();
-    g_modemState.ended = false;
-    g_modemState.cell = CellTower();
-    INT_PTR result = RunDialogFromTemplate(instance, IDD_PROGRESS, parent, ModemDlgProc);
-    if (result != kDone) {
-        return kFailed;
+    CModemWait modem(port, baud);
+    if (RunDeviceWait(instance, parent, modem) != kWaitDone) {
+        return kWaitFailed;
     }
-    cell = g_modemState.cell;
-    return kDone;
+    cell = modem.Cell();
+    return kWaitDone;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "acquisition/serial_port.h"
 #include "common/worker_task.h"
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,11 +16,12 @@
 class CPortOpening
 {
 public:
-    // Starts the worker: it opens `name` with `settings` (CSerialPort::OpenDevice, `attempts`
-    // tries `interval` ms apart) and writes `command` first when it is not null; then `message`
-    // goes to `dialog`. False when no worker could be started.
+    // Starts the worker: once the releases still under way are done (StartPortRelease), it opens
+    // `name` with `settings` and `flow` (CSerialPort::OpenDevice, `attempts` tries `interval` ms
+    // apart) and writes `command` first when it is not null; then `message` goes to `dialog`.
+    // False when no worker could be started.
     bool Start(HWND dialog, UINT message, const DCB& settings, const std::wstring& name, DWORD attempts, DWORD interval,
-               const char* command);
+               const char* command, FlowControl flow);
     // Whether a message names this opening's worker.
     bool Is(LPARAM lParam) const { return m_task && m_task->Is(lParam); }
     bool Running() const { return m_task != nullptr; }
@@ -40,3 +43,10 @@ private:
     std::shared_ptr<Shared> m_shared;
     std::shared_ptr<CWorkerTask> m_task;
 };
+
+// A device's release (its formats put back, its port closed) on a worker, so that no driver call
+// waits on the window's thread. `message` goes to `window` when it is done (none with a null
+// window: the window has gone). The next opening waits for it, and so does the program's exit.
+std::shared_ptr<CWorkerTask> StartPortRelease(HWND window, UINT message, std::function<void()> release);
+// Waits at most `ms` for the releases under way; true when none is left.
+bool FinishPortReleases(DWORD ms);

@@ -240,3 +240,85 @@ TEST(Modem, ACachedCellIsSentAgainWithTheLineDown)
                   L"LTE 440-10 TAC 6699 CI 27440068\r\nN35.689487 E139.691706 ±1200 m（キャッシュ）\r\n",
               app->Log());
 }
+
+namespace {
+
+// The formats of the stand-in's modem as its state file writes them (5GS and GPRS left at 0).
+std::string ModemState(int cereg = 0, int creg = 0, int cops = 0, bool echo = true)
+{
+    return "{\"C5GREG\": 0, \"CEREG\": " + std::to_string(cereg) + ", \"CGREG\": 0, \"CREG\": " + std::to_string(creg) +
+           ", \"COPS\": " + std::to_string(cops) + ", \"echo\": " + (echo ? "true" : "false") + "}";
+}
+
+struct RealModemCase
+{
+    const char* name;
+    const char* modem; // the simulator's config: lte_home in the form of a real modem
+    std::string state; // the formats it starts with, and has again at the end
+};
+
+} // namespace
+
+// Modems as they really answer: on a UART at their own speed and without flow control, with
+// leading zeros, a routing area before the cell, answers that come late, a stale line of a kind
+// not asked yet. Each gives its cell, and has the formats it had before when the program is done.
+TEST(Modem, RealModemsGiveTheirCellAndGetTheirFormatsBack)
+{
+    const RealModemCase cases[] = {
+        {"a UART module at 115200 wired without flow control",
+         R"({"module": "modem", "speed": 115200, "flow": "none"})", ModemState()},
+        {"a UART module at 9600 wired without flow control: found after 115200",
+         R"({"module": "modem", "speed": 9600, "flow": "none"})", ModemState()},
+        {"every number with leading zeros", R"({"module": "modem", "zeros": true})", ModemState()},
+        {"the routing area before the cell", R"({"module": "modem", "profile": "lte_routing_area"})", ModemState()},
+        {"a late answer, echo on: sent again", R"({"module": "modem", "late": ["AT+CEREG?"]})", ModemState()},
+        {"a late answer, echo off: waited for", R"({"module": "modem", "late": ["AT+CEREG?"], "echo": false})",
+         ModemState(0, 0, 0, false)},
+        {"a stale UMTS cell of a kind not asked yet",
+         R"({"module": "modem", "urc": ["+CGREG: 1,\"00A1\",\"0012ABC\",2"], "urc_after": ["AT+C5GREG?", "AT+CEREG?"]})",
+         ModemState()},
+        {"its own formats: unsolicited lines on, the operator by its short name",
+         R"({"module": "modem", "modes": {"CEREG": 1, "CREG": 1}, "cops_format": 1})", ModemState(1, 1, 1)},
+    };
+    for (const RealModemCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto app = StartSession(ModemSettings());
+        ASSERT_TRUE(app);
+        ASSERT_TRUE(WsimConfigure(c.modem));
+        const size_t asked = LookupRequestCount();
+        std::vector<MessageBoxSeen> boxes = app->PressAndAnswer(IDC_GET_AND_SEND, IDOK, 60000);
+        EXPECT_TRUE(boxes.empty()) << Shown(boxes);
+        const auto requests = Lookup().Requests();
+        ASSERT_EQ(asked + 1, requests.size());
+        EXPECT_EQ(kHomeJson, requests.back().back());
+        ASSERT_TRUE(app->WaitBrowserCalls(1, 5000));
+        EXPECT_EQ(kHomeUrl, app->BrowserCalls()[0]);
+        EXPECT_EQ(kChosen + std::wstring(kHomeLog), app->Log()) << Utf8(app->Log());
+        // Put back beside the lookup and the browser.
+        EXPECT_TRUE(WaitFor([&] { return WsimModemState() == c.state; }, 5000)) << WsimModemState();
+    }
+}
+
+// "中断" in the middle of the dialogue: the formats the program set are put back before the port
+// closes, and nothing is logged or sent.
+TEST(Modem, AbortPutsTheFormatsBack)
+{
+    auto app = StartSession(ModemSettings());
+    ASSERT_TRUE(app);
+    // The operator's question is answered late: "中断" comes while it is awaited, with the
+    // location's format already set.
+    ASSERT_TRUE(WsimConfigure(R"({"module": "modem", "late": ["AT+COPS?"], "late_ms": 2500})"));
+    WsimClearLog();
+    auto command = app->Press(IDC_GET_AND_SEND);
+    HWND dialog = app->WaitDialogWith(IDC_PROGRESS_TEXT, 5000);
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_TRUE(WaitFor([] { return CountOf(WsimCommands(), "AT+COPS?") == 1; }, 10000));
+    EXPECT_EQ(ModemState(2), WsimModemState());
+    EXPECT_TRUE(TavrinSession::Answer(dialog, IDCANCEL));
+    EXPECT_TRUE(command->Wait(10000));
+    EXPECT_TRUE(WaitFor([] { return WsimModemState() == ModemState(); }, 10000)) << WsimModemState();
+    const std::vector<std::string> sent = WsimCommands();
+    EXPECT_EQ("AT+CEREG=0", sent.back());
+    EXPECT_EQ(kChosen, app->Log());
+    EXPECT_TRUE(app->BrowserCalls().empty());
+}

@@ -165,3 +165,28 @@ TEST(Receiver, AbortEndsTheWaitAndSendRepeatsTheLastFix)
     EXPECT_EQ(kTokyoUrl, app->BrowserCalls()[0]);
     EXPECT_EQ(kTokyoUrl, app->BrowserCalls()[1]);
 }
+
+// A fix that arrives while the no-fix box is up is never sent: the wait ended when the box came,
+// its port closed first, and nothing reaches it afterwards.
+TEST(Receiver, AFixThatComesWhileTheNoFixBoxIsUpIsNeverSent)
+{
+    SettingsFile settings = ReceiverSettings();
+    settings.Set(L"FIXWAIT", L"2");
+    settings.Set(L"BAUD", L"9600");
+    auto app = StartSession(settings);
+    ASSERT_TRUE(app);
+    ASSERT_TRUE(WsimConfigure(R"({"module": "nmea", "interval_ms": 200, "only_no_fix": true})"));
+    auto command = app->Press(IDC_GET_AND_SEND);
+    MessageBoxSeen box;
+    ASSERT_TRUE(app->WaitMessageBox(box, 15000));
+    EXPECT_EQ(L"GNSS受信機が 2 秒以内に測位できませんでした。空の見える場所でもう一度お試しください。", box.text);
+    // The receiver fixes now, epoch after epoch, while the user reads the box.
+    ASSERT_TRUE(WsimConfigure(R"({"module": "nmea", "interval_ms": 200})"));
+    Sleep(1500);
+    EXPECT_TRUE(TavrinSession::Answer(box.box, IDOK));
+    EXPECT_TRUE(command->Wait(5000));
+    Sleep(500);
+    EXPECT_TRUE(app->BrowserCalls().empty());
+    EXPECT_EQ(std::wstring::npos, app->Log().find(L"N35.681236")) << Utf8(app->Log());
+    EXPECT_TRUE(app->Dialogs().empty());
+}

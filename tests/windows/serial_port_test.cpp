@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@ class SerialPortTestAccess
 public:
     static HANDLE Device(CSerialPort& port) { return port.m_hDevice; }
     static HANDLE ReaderThread(CSerialPort& port) { return port.m_hReadThread.Get(); }
+    static void SetCloser(BOOL(WINAPI* close)(HANDLE)) { CSerialPort::s_closeDevice = close; }
 };
 
 namespace {
@@ -28,6 +30,16 @@ public:
         m_chunks.push_back(text);
     }
     void OnReadError(const std::wstring&) override {}
+    void OnWriteError(const std::wstring& text) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_writeErrors.push_back(text);
+    }
+    std::vector<std::wstring> WriteErrors() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_writeErrors;
+    }
     std::vector<std::wstring> Chunks() const
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -55,6 +67,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::vector<std::wstring> m_chunks;
+    std::vector<std::wstring> m_writeErrors;
 };
 
 DCB LineSettings()
@@ -186,7 +199,9 @@ TEST_F(SerialPortTest, WriteCutShortByTheTimeoutFails)
     EXPECT_FALSE(Send(port, bytes, &written));
     EXPECT_LT(written, bytes.size());
     ASSERT_EQ(1u, boxes.Count());
-    EXPECT_EQ(L"Reading of serial communication has problem.", boxes.Boxes()[0].text);
+    // Told as a write failure, the platform's old words beneath.
+    EXPECT_EQ(L"COM1: への書き込みに失敗しました。\nReading of serial communication has problem.",
+              boxes.Boxes()[0].text);
 }
 
 TEST_F(SerialPortTest, LongAnswerArrivesInChunksOfAtMost999)
@@ -293,6 +308,93 @@ TEST_F(SerialPortTest, DeviceThatNeverOpensCostsThirtyAttemptsAndIsNamed)
     EXPECT_EQ(nullptr, box.owner);
     EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), box.style);
     EXPECT_EQ(0u, fresh.IsOpen());
+}
+
+// The receiver's and the modem's line: no CTS demanded (a device wired with three wires never
+// asserts it), DTR and RTS raised; writes go out on the writer thread, in order, and a failure
+// is told to the listener, never in a box.
+TEST_F(SerialPortTest, DeviceLineWantsNoCtsAndWritesBesideTheCaller)
+{
+    DCB configured = {};
+    std::wstring error;
+    HANDLE device = CSerialPort::OpenDevice(LineSettings8N1(115200), L"COM1:", 3, 100, nullptr, configured, error,
+                                            FlowControl::None);
+    ASSERT_NE(INVALID_HANDLE_VALUE, device) << Utf8(error);
+    DCB dcb = {};
+    dcb.DCBlength = sizeof(dcb);
+    ASSERT_TRUE(GetCommState(device, &dcb));
+    EXPECT_EQ(115200u, dcb.BaudRate);
+    EXPECT_EQ(0u, dcb.fOutxCtsFlow);
+    EXPECT_EQ(0u, dcb.fOutxDsrFlow);
+    EXPECT_EQ(static_cast<DWORD>(DTR_CONTROL_ENABLE), dcb.fDtrControl);
+    EXPECT_EQ(static_cast<DWORD>(RTS_CONTROL_ENABLE), dcb.fRtsControl);
+    ASSERT_TRUE(port.Adopt(device, configured, L"COM1:"));
+    ASSERT_TRUE(port.WriteAsync("AT@LBC1\r\n"));
+    ASSERT_TRUE(port.WriteAsync("AT@K20\r\n"));
+    ASSERT_TRUE(recorder.WaitFor(kK20Answer));
+    EXPECT_EQ((std::vector<std::string>{"AT@LBC1", "AT@K20"}), WsimCommands());
+    EXPECT_TRUE(recorder.WriteErrors().empty());
+
+    // A module that reads nothing: the write times out on the writer thread.
+    ASSERT_TRUE(WsimConfigure(R"({"deaf": true})"));
+    PumpFor(300);
+    COMMTIMEOUTS shortened = {MAXDWORD, 0, 0, 0, 300};
+    ASSERT_TRUE(SetCommTimeouts(SerialPortTestAccess::Device(port), &shortened));
+    ASSERT_TRUE(port.WriteAsync(std::string(300000, '\n')));
+    ASSERT_TRUE(PumpUntil([&] { return !recorder.WriteErrors().empty(); }, 5000));
+    EXPECT_EQ(L"Reading of serial communication has problem.", recorder.WriteErrors()[0]);
+    EXPECT_EQ(0u, boxes.Count());
+    port.Close();
+    EXPECT_FALSE(port.WriteAsync("AT\r\n"));
+}
+
+// A modem wired with three wires never asserts CTS: a port that demands it (Wine sets the line's
+// CRTSCTS, which the simulator reads as "nothing leaves the UART") gets no answer, one that does
+// not is answered.
+TEST_F(SerialPortTest, AModemWithoutFlowControlHearsOnlyAPortThatDoesNotDemandCts)
+{
+    ASSERT_TRUE(WsimConfigure(R"({"module": "modem", "flow": "none", "echo": false})"));
+    for (FlowControl flow : {FlowControl::Cts, FlowControl::None}) {
+        SCOPED_TRACE(flow == FlowControl::Cts ? "CTS demanded" : "no flow control");
+        DCB configured = {};
+        std::wstring error;
+        HANDLE device =
+            CSerialPort::OpenDevice(LineSettings8N1(115200), L"COM1:", 3, 100, nullptr, configured, error, flow);
+        ASSERT_NE(INVALID_HANDLE_VALUE, device) << Utf8(error);
+        ASSERT_TRUE(port.Adopt(device, configured, L"COM1:"));
+        ASSERT_TRUE(port.WriteAsync("AT\r"));
+        EXPECT_EQ(flow == FlowControl::None, recorder.WaitFor(L"\r\nOK\r\n", 1500));
+        port.Close();
+    }
+}
+
+// A driver that never returns from its close keeps a thread of its own: Close comes back while
+// the driver is still inside its close.
+std::atomic<int> g_closesEntered{0};
+std::atomic<int> g_closesReturned{0};
+HANDLE g_driverBack = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+BOOL WINAPI StuckClose(HANDLE device)
+{
+    ++g_closesEntered;
+    WaitForSingleObject(g_driverBack, INFINITE);
+    ++g_closesReturned;
+    return CloseHandle(device);
+}
+
+TEST_F(SerialPortTest, CloseReturnsWhenTheDriverIsStuck)
+{
+    SerialPortTestAccess::SetCloser(StuckClose);
+    ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+    EXPECT_FALSE(port.Close(false));
+    EXPECT_EQ(1, g_closesEntered.load());
+    EXPECT_EQ(0, g_closesReturned.load());
+    EXPECT_EQ(0u, port.IsOpen());
+    SerialPortTestAccess::SetCloser(CloseHandle);
+    SetEvent(g_driverBack); // the driver comes back: its thread closes the device after all
+    EXPECT_TRUE(PumpUntil([] { return g_closesReturned.load() == 1; }, 5000));
+    EXPECT_TRUE(port.Open(LineSettings(), L"COM1:"));
+    EXPECT_EQ(0u, boxes.Count());
 }
 
 } // namespace

@@ -140,3 +140,9 @@ void WsimClearAnswerStamps()
         DeleteFileW(path.c_str());
     }
 }
+
+std::string WsimModemState()
+{
+    std::vector<std::string> lines = ReadLines(L"modem_state.json");
+    return lines.empty() ? std::string() : lines.front();
+}

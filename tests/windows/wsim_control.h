@@ -49,3 +49,8 @@ void WsimClearLog(WsimPort port = WsimPort::Com1);
 // "<command> <first byte ns> <last byte ns> <bytes>" on the Unix clock.
 std::vector<std::string> WsimAnswerStamps();
 void WsimClearAnswerStamps();
+
+// The formats the simulated modem is set to now (modem_state.json, docs/serial.md), as written:
+// {"C5GREG": 0, "CEREG": 2, "CGREG": 0, "CREG": 0, "COPS": 2, "echo": true}. Empty before the
+// modem's first command.
+std::string WsimModemState();

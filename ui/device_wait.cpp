@@ -1,0 +1,230 @@
+#include "ui/device_wait.h"
+
+#include "acquisition/port_listener.h"
+#include "common/message_box.h"
+#include "resources/resource.h"
+#include "ui/dialog_frame.h"
+
+void CDeviceWait::SetTimer(UINT_PTR id, UINT ms)
+{
+    if (!m_ended && m_dialog != nullptr && id >= 1 && id <= kMaxTimers) {
+        ::SetTimer(m_dialog, id, ms, nullptr);
+    }
+}
+
+void CDeviceWait::KillTimer(UINT_PTR id)
+{
+    if (m_dialog != nullptr) {
+        ::KillTimer(m_dialog, id);
+    }
+}
+
+void CDeviceWait::StopAll()
+{
+    for (UINT_PTR id = 1; id <= kMaxTimers; ++id) {
+        KillTimer(id);
+    }
+    m_opening.GiveUp();
+}
+
+bool CDeviceWait::OpenPort(const DCB& settings, const std::wstring& name, DWORD attempts, DWORD interval,
+                           const char* command, FlowControl flow)
+{
+    return !m_ended &&
+           m_opening.Start(m_dialog, WM_TAVRIN_TASK_DONE, settings, name, attempts, interval, command, flow);
+}
+
+void CDeviceWait::Notice(const std::wstring& text, const std::wstring& caption, UINT style)
+{
+    if (!m_ended) {
+        ShowMessageBox(m_dialog, text, caption, style);
+    }
+}
+
+void CDeviceWait::Dress(const wchar_t* caption, const std::wstring& text)
+{
+    if (m_dressed) {
+        return;
+    }
+    SetUpFullScreenDialog(m_dialog);
+    SetProgressText(m_dialog, caption, text);
+    m_dressed = true;
+}
+
+void CDeviceWait::EndWait(INT_PTR result, const WaitBox& box)
+{
+    if (!m_ended) {
+        m_box = box;
+        EndSilently(result);
+    }
+}
+
+void CDeviceWait::EndSilently(INT_PTR result)
+{
+    if (m_ended) {
+        return;
+    }
+    // From here on nothing reaches the device: no answer, fix, timer or failure ends it again.
+    m_ended = true;
+    StopAll();
+    m_result = result;
+    std::function<void()> release = m_device.Release(result, false);
+    if (release && m_box.text.empty()) {
+        // No box to wait for: the dialog ends now, and the release goes on beside what follows
+        // (the lookup, the browser); the next opening and the exit wait for it.
+        StartPortRelease(nullptr, 0, std::move(release));
+    } else if (release) {
+        m_release = StartPortRelease(m_dialog, WM_TAVRIN_TASK_DONE, std::move(release));
+        if (m_release) {
+            return; // the box once the device is free
+        }
+    }
+    if (!m_dressed) {
+        m_finishLater = true; // ended while starting: the box comes on a dressed dialog
+        return;
+    }
+    Conclude();
+}
+
+void CDeviceWait::Conclude()
+{
+    m_release.reset();
+    if (!m_box.text.empty()) {
+        ShowMessageBox(m_dialog, m_box.text, m_box.caption, m_box.style);
+    }
+    EndDialog(m_dialog, m_result);
+}
+
+INT_PTR CDeviceWait::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        m_device.Begin(*this);
+        Dress(L"", std::wstring()); // a device that did not dress it
+        if (m_finishLater) {
+            Conclude();
+        }
+        return TRUE;
+    case WM_COMMAND:
+        // The done button of the full-screen frame does not end the wait; only "中断" does.
+        if (LOWORD(wParam) != IDCANCEL) {
+            return FALSE;
+        }
+        [[fallthrough]];
+    case WM_CLOSE:
+        // A close from the window frame counts as "中断".
+        if (!m_ended) {
+            m_device.Cancelled(*this);
+        }
+        return TRUE;
+    case WM_TAVRIN_TASK_DONE:
+        if (m_release && m_release->Is(lParam)) {
+            Conclude();
+        } else if (!m_ended && m_opening.Is(lParam)) {
+            DCB configured{};
+            std::wstring error;
+            HANDLE device = m_opening.Take(configured, error);
+            m_device.Opened(*this, device, configured, error);
+        }
+        return TRUE;
+    case WM_TAVRIN_ANSWER:
+        if (!m_ended) {
+            m_device.Heard(*this);
+        }
+        return TRUE;
+    case WM_TAVRIN_SERIAL_ERROR:
+        if (!m_ended) {
+            m_device.ReadFailed(*this);
+        }
+        return TRUE;
+    case WM_TAVRIN_WRITE_FAILED:
+        if (!m_ended) {
+            m_device.WriteFailed(*this);
+        }
+        return TRUE;
+    case WM_TIMER:
+        if (!m_ended && wParam >= 1 && wParam <= kMaxTimers) {
+            m_device.TimerFired(*this, wParam);
+        }
+        return TRUE;
+    case WM_DESTROY:
+        // Also when taken down with its owner: nothing may reach a window that is gone, and the
+        // device is released by itself.
+        if (!m_ended) {
+            m_ended = true;
+            StopAll();
+            std::function<void()> release = m_device.Release(kWaitFailed, true);
+            if (release) {
+                StartPortRelease(nullptr, 0, std::move(release));
+            }
+        } else if (m_release) {
+            m_release->Abandon();
+            m_release.reset();
+        }
+        return FALSE;
+    case WM_SIZE:
+        RelayoutFromTemplate(m_instance, m_dialog, IDD_PROGRESS);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK CDeviceWait::Proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
+        reinterpret_cast<CDeviceWait*>(lParam)->m_dialog = dialog;
+    }
+    auto* wait = reinterpret_cast<CDeviceWait*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+    return wait != nullptr ? wait->Handle(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR CDeviceWait::Run(HINSTANCE instance, HWND parent)
+{
+    m_instance = instance;
+    const INT_PTR result = RunDialogFromTemplate(instance, IDD_PROGRESS, parent, Proc, reinterpret_cast<LPARAM>(this));
+    return result == kWaitDone ? kWaitDone : kWaitFailed;
+}
+
+INT_PTR RunDeviceWait(HINSTANCE instance, HWND parent, IWaitingDevice& device)
+{
+    CDeviceWait wait(device);
+    return wait.Run(instance, parent);
+}
+
+std::wstring FirstText(const std::vector<std::wstring>& texts, const std::wstring& otherwise)
+{
+    for (const std::wstring& text : texts) {
+        return text;
+    }
+    return otherwise;
+}
+
+void BeginOnDevicePort(CDeviceWait& wait, unsigned baud, const std::wstring& port, const wchar_t* caption,
+                       const std::wstring& text, const std::wstring& absent)
+{
+    constexpr DWORD kOpenAttempts = 30;
+    constexpr DWORD kOpenIntervalMs = 100;
+    g_devicePort.SetNotify(wait.Dialog(), WM_TAVRIN_ANSWER, WM_TAVRIN_SERIAL_ERROR, WM_TAVRIN_WRITE_FAILED);
+    const bool opening =
+        wait.OpenPort(LineSettings8N1(baud), port, kOpenAttempts, kOpenIntervalMs, nullptr, FlowControl::None);
+    wait.Dress(caption, text);
+    if (!opening) {
+        wait.EndWait(kWaitFailed, WaitBox{absent});
+    }
+}
+
+bool AdoptDevicePort(CDeviceWait& wait, HANDLE device, const DCB& configured, const std::wstring& error,
+                     const std::wstring& port, IPortReader* reader, const std::wstring& absent)
+{
+    if (device == INVALID_HANDLE_VALUE) {
+        wait.EndWait(kWaitFailed, WaitBox{error});
+        return false;
+    }
+    if (!g_devicePort.Adopt(device, configured, port, reader)) {
+        wait.EndWait(kWaitFailed, WaitBox{absent});
+        return false;
+    }
+    return true;
+}
