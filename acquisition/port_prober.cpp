@@ -59,19 +59,17 @@ PortFinding ProbePort(const std::wstring& port, HANDLE stop)
         finding.kind = PortKind::Stopped;
         return finding;
     }
-    // One attempt: a port that another program holds says so at once.
+    // One attempt: a port that another program holds says so at once. No flow control, so that
+    // a device wired with three wires answers too.
     DCB line = {};
     std::wstring error;
-    CHandle device(CSerialPort::OpenDevice(LineSettings8N1(kSearchListenSpeeds[0]), port, 1, 0, nullptr, line, error));
+    DWORD failure = 0;
+    CHandle device(CSerialPort::OpenDevice(LineSettings8N1(kSearchListenSpeeds[0]), port, 1, 0, nullptr, line, error,
+                                           FlowControl::None, &failure));
     if (!device) {
-        finding.kind = KindOfOpenFailure(GetLastError());
+        finding.kind = KindOfOpenFailure(failure);
         return finding;
     }
-    // Nothing waits for CTS or DSR, and RTS and DTR stay raised for a device that wants them.
-    line.fOutxCtsFlow = FALSE;
-    line.fOutxDsrFlow = FALSE;
-    line.fDtrControl = DTR_CONTROL_ENABLE;
-    line.fRtsControl = RTS_CONTROL_ENABLE;
 
     CPortProbe probe;
     const DWORD opened = GetTickCount();
@@ -99,7 +97,7 @@ PortFinding ProbePort(const std::wstring& port, HANDLE stop)
                 probe.LineFailed();
             }
             break;
-        case ProbeStep::Do::Finish: {
+        case ProbeStep::Do::Close: {
             const std::wstring name = finding.port;
             finding = probe.Finding();
             finding.port = name;

@@ -95,7 +95,7 @@ ProbeStep CPortProbe::Send(const char* command, std::uint32_t nowMs)
     return step;
 }
 
-ProbeStep CPortProbe::Finish(PortKind kind)
+ProbeStep CPortProbe::Settle(PortKind kind)
 {
     m_phase = Phase::Done;
     m_awaiting = false;
@@ -106,12 +106,12 @@ ProbeStep CPortProbe::Finish(PortKind kind)
     return ProbeStep{};
 }
 
-ProbeStep CPortProbe::FinishWithWhatWasHeard()
+ProbeStep CPortProbe::SettleWithWhatWasHeard()
 {
     if (m_phase == Phase::Identify) {
-        return Finish(m_registered ? PortKind::Modem : m_wsim ? PortKind::WSim : PortKind::Unknown);
+        return Settle(m_registered ? PortKind::Modem : m_wsim ? PortKind::WSim : PortKind::Unknown);
     }
-    return Finish(m_heard > 0 ? PortKind::Unknown : PortKind::Silent);
+    return Settle(m_heard > 0 ? PortKind::Unknown : PortKind::Silent);
 }
 
 ProbeStep CPortProbe::Next(std::uint32_t nowMs)
@@ -122,10 +122,10 @@ ProbeStep CPortProbe::Next(std::uint32_t nowMs)
     // Until a device answered "AT", NMEA is listened for at whatever speed the line is at.
     if (m_phase != Phase::Identify && m_speedSet && m_nmea.GoodSentences() > 0) {
         m_finding.baud = Speed();
-        return Finish(PortKind::Receiver);
+        return Settle(PortKind::Receiver);
     }
     if (nowMs >= kSearchPortBoundMs) {
-        return FinishWithWhatWasHeard();
+        return SettleWithWhatWasHeard();
     }
     switch (m_phase) {
     case Phase::Listen:
@@ -166,7 +166,7 @@ ProbeStep CPortProbe::NextListen(std::uint32_t nowMs)
 ProbeStep CPortProbe::NextAskAt(std::uint32_t nowMs)
 {
     if (m_speed >= std::size(kSearchAtSpeeds)) {
-        return FinishWithWhatWasHeard();
+        return SettleWithWhatWasHeard();
     }
     if (!m_speedSet) {
         m_atRetries = 0;
@@ -195,7 +195,7 @@ ProbeStep CPortProbe::NextAskAt(std::uint32_t nowMs)
         }
         // It speaks at this speed, but will not take "AT": nothing more goes to it.
         m_finding.baud = Speed();
-        return Finish(PortKind::Unknown);
+        return Settle(PortKind::Unknown);
     }
     const std::uint32_t waited = nowMs - m_since;
     if (waited >= kSearchAtWaitMs) {
@@ -214,7 +214,7 @@ ProbeStep CPortProbe::NextIdentify(std::uint32_t nowMs)
     for (;;) {
         if (!m_awaiting) {
             if (m_question >= kQuestionCount) {
-                return FinishWithWhatWasHeard();
+                return SettleWithWhatWasHeard();
             }
             return Send(kQuestions[m_question], nowMs);
         }
@@ -223,17 +223,17 @@ ProbeStep CPortProbe::NextIdentify(std::uint32_t nowMs)
             m_awaiting = false;
             ++m_question;
             if (m_registered) {
-                return Finish(PortKind::Modem);
+                return Settle(PortKind::Modem);
             }
             // The W-SIM's command goes only to a device that showed itself no modem.
             if (m_question == kWsimQuestion + 1) {
-                return FinishWithWhatWasHeard();
+                return SettleWithWhatWasHeard();
             }
             continue;
         }
         const std::uint32_t waited = nowMs - m_since;
         if (waited >= kSearchCommandWaitMs) {
-            return FinishWithWhatWasHeard();
+            return SettleWithWhatWasHeard();
         }
         ProbeStep step;
         step.what = ProbeStep::Do::Read;
@@ -249,10 +249,12 @@ void CPortProbe::TakeIdentifyAnswer(const ModemAnswer& answer)
     } else if (m_question == kModelQuestion) {
         m_finding.model = DeviceNameFromAnswer(answer, "+CGMM");
     } else if (m_question < kWsimQuestion) {
+        // Any line of the kind asked, in an answer that ended in OK: only a 3GPP modem has one.
         const auto kind = static_cast<RegistrationKind>(m_question - kFirstRegistration);
         for (const std::string& line : answer.lines) {
             Registration registration;
-            if (ParseRegistrationLine(line, &kind, registration) && !registration.unsolicited) {
+            if (answer.final == ModemFinal::Ok && ParseRegistrationLine(line, registration) &&
+                registration.kind == kind) {
                 m_registered = true;
             }
         }
@@ -286,7 +288,7 @@ void CPortProbe::SpeedRefused()
 void CPortProbe::LineFailed()
 {
     if (m_phase != Phase::Done) {
-        FinishWithWhatWasHeard();
+        SettleWithWhatWasHeard();
     }
 }
 
@@ -408,4 +410,14 @@ std::wstring SearchStatusText(std::size_t portCount, std::size_t searching, bool
                     {NumberText(static_cast<long long>(searching)), NumberText(static_cast<long long>(portCount))});
     }
     return Text(IDS_SEARCH_DONE);
+}
+
+std::wstring ReceiverSearchOfferText(const std::wstring& port)
+{
+    return Text(IDS_SEARCH_OFFER_RECEIVER, {port});
+}
+
+std::wstring ModemSearchOfferText(const std::wstring& port)
+{
+    return Text(IDS_SEARCH_OFFER_MODEM, {port});
 }

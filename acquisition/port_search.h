@@ -69,9 +69,9 @@ struct ProbeStep
         SetSpeed, // set the line to `baud` and drop what is queued
         Send,     // write `command`
         Read,     // read for at most `readMs` (returning sooner once bytes come), then ask again
-        Finish,   // close the port: Finding() is the result
+        Close,    // close the port: Finding() is the result
     };
-    Do what = Do::Finish;
+    Do what = Do::Close;
     unsigned baud = 0;
     std::string command; // ends in "\r"
     std::uint32_t readMs = 0;
@@ -89,7 +89,7 @@ public:
     void SpeedRefused();
     // The port stopped working (a write, a read or its status failed): it ends with what was heard.
     void LineFailed();
-    // The finding so far (kind Searching until Next said Finish); its port is left empty.
+    // The finding so far (kind Searching until Next said Close); its port is left empty.
     const PortFinding& Finding() const { return m_finding; }
 
 private:
@@ -103,8 +103,8 @@ private:
 
     ProbeStep SetSpeed(std::uint32_t nowMs);
     ProbeStep Send(const char* command, std::uint32_t nowMs);
-    ProbeStep Finish(PortKind kind);
-    ProbeStep FinishWithWhatWasHeard();
+    ProbeStep Settle(PortKind kind);
+    ProbeStep SettleWithWhatWasHeard();
     ProbeStep NextListen(std::uint32_t nowMs);
     ProbeStep NextAskAt(std::uint32_t nowMs);
     ProbeStep NextIdentify(std::uint32_t nowMs);
@@ -154,6 +154,10 @@ std::optional<SearchChoice> ChoiceOf(const PortFinding& finding);
 std::wstring PortKindText(PortKind kind);
 std::wstring FindingSpeedText(const PortFinding& finding);
 std::wstring FindingDeviceText(const PortFinding& finding);
+
+// The box of a device wait on whose port nothing answered, asking whether to search the ports.
+std::wstring ReceiverSearchOfferText(const std::wstring& port);
+std::wstring ModemSearchOfferText(const std::wstring& port);
 
 // The search's line above the list: how many ports are still being tried, or that it ended.
 std::wstring SearchStatusText(std::size_t portCount, std::size_t searching, bool stopped);

@@ -162,6 +162,9 @@
 #define IDS_SEARCH_NO_PORTS 4543
 // The "中断" button once the search has ended.
 #define IDS_SEARCH_CLOSE 4550
+// A device wait's box when nothing answered on the port, asking whether to search. %1: the port
+#define IDS_SEARCH_OFFER_RECEIVER 4560
+#define IDS_SEARCH_OFFER_MODEM 4561
 
 
 // 4800-4999: the list editor, the file chooser and the about box
@@ -279,3 +282,6 @@
 #define WM_TAVRIN_SERIAL_ERROR 0x8006
 // To the acquisition dialog: a write on the port's writer thread failed.
 #define WM_TAVRIN_WRITE_FAILED 0x8007
+// To the main window: a device's box asked to search the ports; the settings screen opens with
+// the search once the command that showed the box has ended.
+#define WM_TAVRIN_SEARCH_PORTS 0x8008

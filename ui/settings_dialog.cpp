@@ -23,6 +23,7 @@ struct SettingsScreen
     std::vector<PortChoice> ports;
     std::shared_ptr<std::vector<FoundPort>> found = std::make_shared<std::vector<FoundPort>>();
     std::shared_ptr<CWorkerTask> listing;
+    bool searchAtOnce = false;
 };
 
 SettingsScreen* ScreenOf(HWND dialog)
@@ -124,6 +125,10 @@ void ShowPorts(HWND dialog, SettingsScreen& screen)
     }
     FillCombo(dialog, IDC_SET_PORT, labels);
     EnableWindow(GetDlgItem(dialog, IDC_SET_SEARCH), TRUE);
+    if (screen.searchAtOnce) {
+        screen.searchAtOnce = false;
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_SET_SEARCH, BN_CLICKED), 0);
+    }
     const int row = PortChoiceOf(text, screen.ports);
     if (text == screen.shown.port && row >= 0 && screen.ports[static_cast<size_t>(row)].setting == text) {
         SendDlgItemMessageW(dialog, IDC_SET_PORT, CB_SETCURSEL, static_cast<WPARAM>(row), 0);
@@ -193,11 +198,12 @@ void OnSize(HWND dialog, SettingsScreen& screen)
 
 } // namespace
 
-bool RunSettingsDialog(HINSTANCE instance, HWND owner, CSettings& record)
+bool RunSettingsDialog(HINSTANCE instance, HWND owner, CSettings& record, bool searchAtOnce)
 {
     SettingsScreen screen;
     screen.instance = instance;
     screen.record = &record;
+    screen.searchAtOnce = searchAtOnce;
     const INT_PTR result =
         RunDialogFromTemplate(instance, IDD_SETTINGS, owner, SettingsDlgProc, reinterpret_cast<LPARAM>(&screen));
     if (screen.listing) {

@@ -3,6 +3,7 @@
 // on COM5:, and COM6: held by another program. A row chosen sets what the acquisitions use.
 #include "tests/e2e/e2e_common.h"
 
+#include "acquisition/port_search.h"
 #include "common/text_format.h"
 
 #include <commctrl.h>
@@ -15,6 +16,11 @@ namespace {
 const char kReceiverAt38400[] = R"({"module": "nmea", "interval_ms": 200, "speed": 38400})";
 const char kModemAt115200[] = R"({"module": "modem", "profile": "lte_home", "speed": 115200, "flow": "none"})";
 const wchar_t kSearchDone[] = L"終わりました。使う機器の行を選んでください。";
+// Every port is told within the search's bound of its opening, and they all open at the button;
+// the rest is the threads' start and the list's refresh.
+constexpr DWORD kSearchBoundMs = kSearchPortBoundMs + 1000;
+// "中断" ends the search within this of the button.
+constexpr DWORD kStopBoundMs = 500;
 
 // The ports as the harness has them, every test, and back to W-SIMs after it.
 class PortSearchPorts
@@ -22,6 +28,10 @@ class PortSearchPorts
 public:
     PortSearchPorts()
     {
+        // What an earlier test sent to these ports is no part of this one.
+        for (WsimPort port : {WsimPort::Com1, WsimPort::Com4, WsimPort::Com5}) {
+            WsimClearLog(port);
+        }
         EXPECT_TRUE(WsimConfigure(WsimPort::Com4, kReceiverAt38400));
         EXPECT_TRUE(WsimConfigure(WsimPort::Com5, kModemAt115200));
     }
@@ -129,11 +139,16 @@ TEST(PortSearch, NamesEachPortAndItsRowGetsTheFixOrTheCell)
     Search s = StartSearch(*app);
     ASSERT_NE(nullptr, s.search);
     ASSERT_TRUE(WaitFor([&] { return Status(s) == kSearchDone; }, 40000)) << Utf8(Status(s));
-    std::printf("the search named every port %lu ms after its button\n", GetTickCount() - s.pressed);
+    const DWORD named = GetTickCount() - s.pressed;
+    std::printf("the search named every port %lu ms after its button\n", named);
+    EXPECT_LE(named, kSearchBoundMs);
     std::map<std::wstring, std::wstring> rows = Rows(*app, s);
     const std::map<std::wstring, std::wstring> expected = {
-        {L"COM1:", L"応答なし||"},         {L"COM3:", L"応答なし||"}, {L"COM4:", L"GNSS受信機|38400 bps|"},
-        {L"COM5:", L"モデム|115200 bps|"}, {L"COM6:", L"使用中||"},
+        {L"COM1:", L"応答なし||"},
+        {L"COM3:", L"応答なし||"},
+        {L"COM4:", L"GNSS受信機|38400 bps|"},
+        {L"COM5:", L"モデム|115200 bps|Quectel EG25"},
+        {L"COM6:", L"使用中||"},
     };
     for (const auto& [port, row] : expected) {
         EXPECT_EQ(row, rows[port]) << Utf8(port);
@@ -175,7 +190,9 @@ TEST(PortSearch, StopClosesEveryPortAndChoosesNothing)
     const DWORD pressed = GetTickCount();
     TavrinSession::Click(s.search, IDCANCEL);
     ASSERT_TRUE(WaitFor([&] { return Status(s) == L"中断しました。"; }, 5000)) << Utf8(Status(s));
-    std::printf("the search stopped %lu ms after 中断\n", GetTickCount() - pressed);
+    const DWORD stopped = GetTickCount() - pressed;
+    std::printf("the search stopped %lu ms after 中断\n", stopped);
+    EXPECT_LE(stopped, kStopBoundMs);
     // Nothing more reaches the ports.
     WsimClearLog();
     Sleep(1000);
@@ -188,4 +205,56 @@ TEST(PortSearch, StopClosesEveryPortAndChoosesNothing)
     EXPECT_EQ(port, TextOf(GetDlgItem(s.settings, IDC_SET_PORT)));
     EXPECT_TRUE(TavrinSession::Answer(s.settings, IDCANCEL));
     EXPECT_TRUE(s.settingsCommand->Wait(5000));
+}
+
+// Nothing answered on the acquisition's port: the box asks whether to search. はい opens the
+// settings screen with the search going, いいえ leaves the window as it was.
+TEST(PortSearch, TheBoxOfASilentPortOffersTheSearch)
+{
+    struct Case
+    {
+        const char* name;
+        const wchar_t* module;
+        const char* device;
+        int answer;
+    };
+    const Case cases[] = {
+        {"a silent receiver, はい", L"NMEA", R"({"module": "nmea", "nmea_silent": true})", IDYES},
+        {"a silent modem, はい", L"3GPP", R"({"module": "modem", "silent": true})", IDYES},
+        {"a silent modem, いいえ", L"3GPP", R"({"module": "modem", "silent": true})", IDNO},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SettingsFile settings = SearchSettings();
+        settings.Set(L"MODULE", c.module);
+        auto app = StartSession(settings);
+        ASSERT_TRUE(app);
+        ASSERT_TRUE(WsimConfigure(c.device));
+
+        auto command = app->Press(IDC_GET_AND_SEND);
+        MessageBoxSeen box;
+        ASSERT_TRUE(app->WaitMessageBox(box, 30000));
+        EXPECT_TRUE(box.yes && box.no) << Utf8(box.text);
+        EXPECT_TRUE(TavrinSession::Answer(box.box, c.answer));
+        EXPECT_TRUE(command->Wait(5000));
+        if (c.answer == IDNO) {
+            EXPECT_EQ(nullptr, app->WaitDialogWith(IDC_SET_SEARCH, 2000));
+            EXPECT_TRUE(app->Dialogs().empty());
+            continue;
+        }
+        // The search's screen comes over the settings screen, which may hide behind it.
+        Search s;
+        s.search = app->WaitDialogWith(IDC_SEARCH_LIST, 15000);
+        ASSERT_NE(nullptr, s.search);
+        s.settings = GetWindow(s.search, GW_OWNER);
+        ASSERT_NE(nullptr, GetDlgItem(s.settings, IDC_SET_SEARCH));
+        // Searching, not ended: its button still stops it.
+        EXPECT_EQ(L"中断", TextOf(GetDlgItem(s.search, IDCANCEL)));
+        EXPECT_NE(kSearchDone, Status(s));
+        TavrinSession::Click(s.search, IDCANCEL);
+        EXPECT_TRUE(WaitFor([&] { return Status(s) == L"中断しました。"; }, 5000)) << Utf8(Status(s));
+        EXPECT_TRUE(TavrinSession::Answer(s.search, IDCANCEL));
+        EXPECT_TRUE(TavrinSession::Answer(s.settings, IDCANCEL));
+        EXPECT_TRUE(app->BrowserCalls().empty());
+    }
 }

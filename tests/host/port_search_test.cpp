@@ -79,7 +79,7 @@ ProbeRun Probe(const Device& device, std::size_t chunk)
     };
     for (int steps = 0; steps < 100000; ++steps) {
         const ProbeStep step = probe.Next(now);
-        if (step.what == ProbeStep::Do::Finish) {
+        if (step.what == ProbeStep::Do::Close) {
             run.finding = probe.Finding();
             run.endMs = now;
             return run;
