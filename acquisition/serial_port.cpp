@@ -20,6 +20,15 @@ constexpr DWORD kPollMs = 10;
 // Handheld-only extended function: infrared mode off. Desktop drivers reject it.
 constexpr DWORD kClrIr = 11;
 
+// An opening that failed with the platform's `code`, told to the caller who asked for it.
+HANDLE Failed(DWORD code, DWORD* failure)
+{
+    if (failure != nullptr) {
+        *failure = code;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
 // Queued to the reader when the port closes: it ends the reader's sleep between two polls.
 void CALLBACK WakeReader(ULONG_PTR) {}
 
@@ -103,21 +112,23 @@ bool CSerialPort::Open(DCB settings, const wchar_t* deviceName)
 
 HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD attempts, DWORD interval,
                                const std::function<bool()>& stop, DCB& configured, std::wstring& error,
-                               FlowControl flow)
+                               FlowControl flow, DWORD* failure)
 {
     // A device that cannot be set up is closed again at once: it is opened without
     // sharing, so keeping it would make every later attempt fail.
     CHandle device;
+    DWORD openFailure = 0;
     for (DWORD attempt = 0; attempt < attempts && !(stop && stop()); ++attempt) {
         device.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         if (device) {
             break;
         }
+        openFailure = GetLastError();
         Sleep(interval);
     }
     if (!device) {
         error = Text(IDS_SERIAL_OPEN_FAILED, {name});
-        return INVALID_HANDLE_VALUE;
+        return Failed(openFailure, failure);
     }
 
     COMMTIMEOUTS timeouts = {};
@@ -127,15 +138,17 @@ HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD att
     timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
     timeouts.WriteTotalTimeoutConstant = kWriteTimeoutConstantMs;
     if (!SetCommTimeouts(device.Get(), &timeouts)) {
+        const DWORD code = GetLastError();
         error = Text(IDS_SERIAL_NOT_SERIAL);
-        return INVALID_HANDLE_VALUE;
+        return Failed(code, failure);
     }
 
     configured = DCB{};
     configured.DCBlength = sizeof(DCB);
     if (!GetCommState(device.Get(), &configured)) {
+        const DWORD code = GetLastError();
         error = Text(IDS_SERIAL_GET_STATE_FAILED);
-        return INVALID_HANDLE_VALUE;
+        return Failed(code, failure);
     }
     configured.fOutxCtsFlow = flow == FlowControl::Cts;
     configured.fOutxDsrFlow = FALSE;
@@ -148,8 +161,9 @@ HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD att
     configured.Parity = settings.Parity;
     configured.StopBits = settings.StopBits;
     if (!SetCommState(device.Get(), &configured)) {
+        const DWORD code = GetLastError();
         error = Text(IDS_SERIAL_SET_STATE_FAILED);
-        return INVALID_HANDLE_VALUE;
+        return Failed(code, failure);
     }
 
     EscapeCommFunction(device.Get(), kClrIr);
