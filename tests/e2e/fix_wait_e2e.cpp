@@ -6,41 +6,7 @@
 
 #include "tests/e2e/e2e_common.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-
 namespace {
-
-std::wstring EnvPort(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::wstring(value, value + std::strlen(value)) : std::wstring(L"0");
-}
-
-// A loopback port nobody listens on now.
-std::wstring FreePort(int type)
-{
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    SOCKET s = socket(AF_INET, type, 0);
-    sockaddr_in here = {};
-    here.sin_family = AF_INET;
-    here.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&here), sizeof here);
-    int size = sizeof here;
-    getsockname(s, reinterpret_cast<sockaddr*>(&here), &size);
-    closesocket(s);
-    WSACleanup();
-    return std::to_wstring(ntohs(here.sin_port));
-}
-
-std::string TcpReceived()
-{
-    std::ifstream in((WinePathFromEnv("TAVRIN_WSIM_DIR") + L"\\tcp_received.bin").c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // What "取得～送信" showed: each box (answered with OK), the wait's texts, and how often the
 // window was asked whether it answers and did not.
@@ -92,14 +58,15 @@ const char kReceiver[] = R"({"module": "nmea", "interval_ms": 200)";
 
 TEST(FixWait, EachPathBringsItsFixToTheMapAndEachFailureItsOwnBox)
 {
-    const std::wstring tcp = L"tcp://127.0.0.1:" + EnvPort("TAVRIN_NMEA_TCP_PORT");
-    const std::wstring udpPort = FreePort(SOCK_DGRAM);
+    const std::wstring nmeaPort = std::to_wstring(HarnessPort("TAVRIN_NMEA_TCP_PORT"));
+    const std::wstring tcp = L"tcp://127.0.0.1:" + nmeaPort;
+    const std::wstring udpPort = std::to_wstring(FreeLoopbackPort(SOCK_DGRAM));
     const std::wstring udp = L"udp://:" + udpPort;
-    const std::wstring closed = L"tcp://127.0.0.1:" + FreePort(SOCK_STREAM);
-    const std::wstring gpsd = L"gpsd://127.0.0.1:" + EnvPort("TAVRIN_GPSD_PORT");
-    const std::wstring noFix = L"gpsd://127.0.0.1:" + EnvPort("TAVRIN_GPSD_NOFIX_PORT");
-    const std::wstring empty = L"gpsd://127.0.0.1:" + EnvPort("TAVRIN_GPSD_EMPTY_PORT");
-    const std::wstring tcpHost = L"gpsd://localhost:" + EnvPort("TAVRIN_NMEA_TCP_PORT");
+    const std::wstring closed = L"tcp://127.0.0.1:" + std::to_wstring(FreeLoopbackPort(SOCK_STREAM));
+    const std::wstring gpsd = L"gpsd://127.0.0.1:" + std::to_wstring(HarnessPort("TAVRIN_GPSD_PORT"));
+    const std::wstring noFix = L"gpsd://127.0.0.1:" + std::to_wstring(HarnessPort("TAVRIN_GPSD_NOFIX_PORT"));
+    const std::wstring empty = L"gpsd://127.0.0.1:" + std::to_wstring(HarnessPort("TAVRIN_GPSD_EMPTY_PORT"));
+    const std::wstring tcpHost = L"gpsd://localhost:" + nmeaPort;
     const std::string udpReceiver = std::string(kReceiver) + R"(, "udp_port": )" + Utf8(udpPort) + "}";
     const struct
     {
@@ -154,7 +121,7 @@ TEST(FixWait, EachPathBringsItsFixToTheMapAndEachFailureItsOwnBox)
         auto app = StartSession(settings);
         ASSERT_TRUE(app);
         ASSERT_TRUE(WsimConfigure(c.config));
-        const std::string sentBefore = TcpReceived();
+        const std::string sentBefore = WsimTcpReceived();
         const JobSeen seen = GetAndSend(*app);
         if (c.box.empty()) {
             EXPECT_TRUE(seen.boxes.empty()) << Shown(seen.boxes);
@@ -178,7 +145,7 @@ TEST(FixWait, EachPathBringsItsFixToTheMapAndEachFailureItsOwnBox)
         EXPECT_EQ(0u, seen.unanswered);
         EXPECT_EQ(0u, LookupRequestCount());
         // Nothing ever goes to a tcp:// peer; a peer named as gpsd gets the watch command alone.
-        const std::string now = TcpReceived();
+        const std::string now = WsimTcpReceived();
         const std::string sent =
             now.compare(0, sentBefore.size(), sentBefore) == 0 ? now.substr(sentBefore.size()) : now;
         EXPECT_EQ(c.port == tcpHost ? "?WATCH={\"enable\":true,\"json\":true}\n" : "", sent);

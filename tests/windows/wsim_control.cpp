@@ -18,6 +18,16 @@ std::wstring StateFile(const wchar_t* name)
     return dir + L"\\" + name;
 }
 
+std::string ReadBytes(const wchar_t* name)
+{
+    std::wstring path = StateFile(name);
+    if (path.empty()) {
+        return std::string();
+    }
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 std::vector<std::string> ReadLines(const wchar_t* name)
 {
     std::vector<std::string> lines;
@@ -92,12 +102,12 @@ std::vector<std::string> WsimCommands()
 
 std::string WsimReceivedBytes()
 {
-    std::wstring path = StateFile(L"received.bin");
-    if (path.empty()) {
-        return std::string();
-    }
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadBytes(L"received.bin");
+}
+
+std::string WsimTcpReceived()
+{
+    return ReadBytes(L"tcp_received.bin");
 }
 
 void WsimClearLog()

@@ -32,6 +32,10 @@ std::vector<std::string> WsimCommands();
 // The bytes the simulator received since the log was last cleared, exactly as sent.
 std::string WsimReceivedBytes();
 
+// What clients sent to the simulator's receiver over TCP since the harness started, exactly as
+// sent.
+std::string WsimTcpReceived();
+
 // Forgets the logged commands and bytes.
 void WsimClearLog();
 
