@@ -3,6 +3,7 @@
 #include "acquisition/fix_wait.h"
 #include "acquisition/network_rules.h"
 #include "acquisition/port_listener.h"
+#include "acquisition/port_search.h"
 #include "acquisition/receiver_reader.h"
 #include "resources/resource.h"
 #include "ui/device_wait.h"
@@ -139,7 +140,7 @@ private:
             }
             break;
         case FixWaitStep::NoReceiver:
-            wait.EndWait(kWaitFailed, WaitBox{NoReceiverText(m_where)});
+            wait.EndWait(kWaitFailed, SearchOfferBox(ReceiverSearchOfferText(m_where)));
             break;
         case FixWaitStep::NoFix:
             wait.EndWait(kWaitFailed, WaitBox{NoFixText(m_wait.FixWaitMs() / 1000)});
@@ -178,8 +179,9 @@ INT_PTR ShowFixDialog(HINSTANCE instance, HWND parent, const ReceiverAddress& ad
                       unsigned fixWaitSeconds, NmeaFix& fix, unsigned& speedFound, bool accuracyWanted)
 {
     CReceiverWait receiver(address, baud, fixWaitSeconds, accuracyWanted);
-    if (RunDeviceWait(instance, parent, receiver) != kWaitDone) {
-        return kWaitFailed;
+    const INT_PTR result = RunDeviceWait(instance, parent, receiver);
+    if (result != kWaitDone) {
+        return result == kWaitSearchPorts ? kWaitSearchPorts : kWaitFailed;
     }
     fix = receiver.Fix();
     speedFound = receiver.SpeedFound();

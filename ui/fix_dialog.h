@@ -15,11 +15,12 @@
 // command. The wait ends at the first fix, or with a box naming the place: no receiver answers on
 // the port, the connection failed or the peer stopped (NetworkFailureText, NetworkWaitText), or
 // no fix came within `fixWaitSeconds`. 1 with `fix` set (and `speedFound` the speed a search
-// found, 0 when BAUD set it or on the network); 2 after a box or "中断", the port closed. With
-// `accuracyWanted` the fix waits for its epoch's accuracy (FixGoesOn). After a fix the port stays
-// open until CloseFixPort (gpsd, whose fix is whole, is let go at once): closing it takes
-// milliseconds that the browser is waiting for, and the rest of the fix's epoch is still read
-// meanwhile (ReceiverFix()).
+// found, 0 when BAUD set it or on the network); 2 after a box or "中断", the port closed; 3
+// (kWaitSearchPorts) when nothing answered on a serial port and the user asked to search the
+// ports. With `accuracyWanted` the fix waits for its epoch's accuracy (FixGoesOn). After a fix
+// the port stays open until CloseFixPort (gpsd, whose fix is whole, is let go at once): closing
+// it takes milliseconds that the browser is waiting for, and the rest of the fix's epoch is still
+// read meanwhile (ReceiverFix()).
 INT_PTR ShowFixDialog(HINSTANCE instance, HWND parent, const ReceiverAddress& address, std::optional<unsigned> baud,
                       unsigned fixWaitSeconds, NmeaFix& fix, unsigned& speedFound, bool accuracyWanted = false);
 void CloseFixPort();

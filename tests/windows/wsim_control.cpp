@@ -9,18 +9,31 @@
 
 namespace {
 
-std::wstring StateFile(const wchar_t* name)
+const char* StateFolderVariable(WsimPort port)
 {
-    std::wstring dir = WinePathFromEnv("TAVRIN_WSIM_DIR");
+    switch (port) {
+    case WsimPort::Com4:
+        return "TAVRIN_WSIM_COM4_DIR";
+    case WsimPort::Com5:
+        return "TAVRIN_WSIM_COM5_DIR";
+    case WsimPort::Com1:
+        break;
+    }
+    return "TAVRIN_WSIM_DIR";
+}
+
+std::wstring StateFile(const wchar_t* name, WsimPort port = WsimPort::Com1)
+{
+    std::wstring dir = WinePathFromEnv(StateFolderVariable(port));
     if (dir.empty()) {
         return std::wstring();
     }
     return dir + L"\\" + name;
 }
 
-std::string ReadBytes(const wchar_t* name)
+std::string ReadBytes(const wchar_t* name, WsimPort port = WsimPort::Com1)
 {
-    std::wstring path = StateFile(name);
+    std::wstring path = StateFile(name, port);
     if (path.empty()) {
         return std::string();
     }
@@ -28,10 +41,10 @@ std::string ReadBytes(const wchar_t* name)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::vector<std::string> ReadLines(const wchar_t* name)
+std::vector<std::string> ReadLines(const wchar_t* name, WsimPort port = WsimPort::Com1)
 {
     std::vector<std::string> lines;
-    std::wstring path = StateFile(name);
+    std::wstring path = StateFile(name, port);
     if (path.empty()) {
         return lines;
     }
@@ -50,7 +63,12 @@ std::vector<std::string> ReadLines(const wchar_t* name)
 
 bool WsimConfigure(const std::string& json)
 {
-    std::wstring path = StateFile(L"config.json");
+    return WsimConfigure(WsimPort::Com1, json);
+}
+
+bool WsimConfigure(WsimPort port, const std::string& json)
+{
+    std::wstring path = StateFile(L"config.json", port);
     if (path.empty()) {
         return false;
     }
@@ -95,14 +113,14 @@ bool WsimSetDevice(WsimDevice device)
     return false;
 }
 
-std::vector<std::string> WsimCommands()
+std::vector<std::string> WsimCommands(WsimPort port)
 {
-    return ReadLines(L"commands.log");
+    return ReadLines(L"commands.log", port);
 }
 
-std::string WsimReceivedBytes()
+std::string WsimReceivedBytes(WsimPort port)
 {
-    return ReadBytes(L"received.bin");
+    return ReadBytes(L"received.bin", port);
 }
 
 std::string WsimTcpReceived()
@@ -110,10 +128,10 @@ std::string WsimTcpReceived()
     return ReadBytes(L"tcp_received.bin");
 }
 
-void WsimClearLog()
+void WsimClearLog(WsimPort port)
 {
     for (const wchar_t* name : {L"commands.log", L"received.bin"}) {
-        std::wstring path = StateFile(name);
+        std::wstring path = StateFile(name, port);
         if (!path.empty()) {
             DeleteFileW(path.c_str());
         }
