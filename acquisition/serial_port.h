@@ -77,10 +77,11 @@ public:
 
     // Open's slow half, safe on any thread and touching no port: tries the device up to
     // `attempts` times `interval` ms apart (giving up early once `stop` says so) and sets it
-    // up. The configured device, or INVALID_HANDLE_VALUE with `error` saying why.
+    // up. The configured device, or INVALID_HANDLE_VALUE with `error` saying why and `failure`,
+    // when given, the platform's code of the call that failed (0 when stopped before a try).
     static HANDLE OpenDevice(DCB settings, const std::wstring& name, DWORD attempts, DWORD interval,
                              const std::function<bool()>& stop, DCB& configured, std::wstring& error,
-                             FlowControl flow = FlowControl::Cts);
+                             FlowControl flow = FlowControl::Cts, DWORD* failure = nullptr);
     // Writes a command on a device OpenDevice has just set up, before any reader runs (its
     // output queue is empty, and the answer waits in the input queue); safe on any thread.
     // False, with `error` set as write_scc words it, when not all bytes went out.
