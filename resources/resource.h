@@ -167,13 +167,15 @@
 // A line of the log. %1: the port, %2: the line speed
 #define IDS_FIX_SPEED_FOUND 3303
 // Where the receiver is (PORT): why a value is refused. %1: the value.
-#define IDS_ADDRESS_UNKNOWN_SCHEME 6300
-#define IDS_ADDRESS_NO_HOST 6301
-#define IDS_ADDRESS_BAD_HOST 6302
-#define IDS_ADDRESS_IPV6_BRACKETS 6303
-#define IDS_ADDRESS_HOST_ON_UDP 6304
-#define IDS_ADDRESS_NO_PORT 6305
-#define IDS_ADDRESS_BAD_PORT 6306
+#define IDS_ADDRESS_UNKNOWN_SCHEME 3310
+#define IDS_ADDRESS_NO_HOST 3311
+#define IDS_ADDRESS_BAD_HOST 3312
+#define IDS_ADDRESS_IPV6_BRACKETS 3313
+#define IDS_ADDRESS_HOST_ON_UDP 3314
+#define IDS_ADDRESS_NO_PORT 3315
+#define IDS_ADDRESS_BAD_PORT 3316
+// %1: the value. A network form for the W-SIM or a modem.
+#define IDS_ADDRESS_SERIAL_ONLY 3317
 // What the log adds behind a fix no satellite measured.
 #define IDS_FIX_DEAD_RECKONING 6320
 #define IDS_FIX_MANUAL 6321
