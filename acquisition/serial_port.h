@@ -45,8 +45,8 @@ enum class FlowControl
     None,
 };
 
-// A serial device (the W-SIM's, a receiver's, a modem's), with its polling reader thread and its
-// writer thread.
+// A serial device (the W-SIM's, a receiver's, a modem's), with its reader thread, which the line
+// wakes (CSerialReader), and its writer thread.
 class CSerialPort
 {
 public:
@@ -113,6 +113,7 @@ private:
 
     DWORD m_dwReadThreadId;
     CHandle m_hReadThread;
+    CHandle m_hReadStop; // set when the reader is to end
     // Shared with the reader thread.
     std::atomic<DWORD> m_dwPreReadPause;
     std::atomic<IReceiveEvent*> m_pListener;
