@@ -711,12 +711,12 @@ ModemAction CModemDialogue::OnWaitEnded()
             m_collector = CModemAnswerCollector();
             return Send("AT\r", kModemProbeWaitMs, false, Speed());
         }
-        return Finish(Failure(ModemSilentText(m_port)));
+        return Finish(Silent());
     case Phase::Kind:
     case Phase::Operator:
         if (m_heard == 0) {
             // Not a byte since the port opened: no modem will answer the next command either.
-            return Finish(Failure(ModemSilentText(m_port)));
+            return Finish(Silent());
         }
         return m_phase == Phase::Kind ? OnKindAnswer(partial, false) : OnOperatorAnswer(partial, false);
     case Phase::Restore:
@@ -761,6 +761,13 @@ ModemOutcome CModemDialogue::Failure(const std::wstring& message)
     ModemOutcome outcome;
     outcome.step = ModemStep::Failed;
     outcome.message = message;
+    return outcome;
+}
+
+ModemOutcome CModemDialogue::Silent() const
+{
+    ModemOutcome outcome = Failure(ModemSilentText(m_port));
+    outcome.silent = true;
     return outcome;
 }
 

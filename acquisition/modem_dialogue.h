@@ -177,6 +177,7 @@ struct ModemOutcome
     CellTower cell;
     int status = -1;
     std::wstring message; // the box for NotRegistered and Failed
+    bool silent = false;  // Failed: nothing answered on the port at all
 };
 
 // What the window does next, unless the dialogue has ended (CModemDialogue::Ended): set the line
@@ -279,6 +280,8 @@ private:
     ModemAction OnOperatorAnswer(const ModemAnswer& answer, bool answered);
     ModemAction NextKind();
     static ModemOutcome Failure(const std::wstring& message);
+    // Nothing answered on the port.
+    ModemOutcome Silent() const;
     void PlanRestore();
     ModemAction Finish(const ModemOutcome& outcome);
     ModemAction NextRestore();

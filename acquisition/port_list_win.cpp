@@ -71,6 +71,13 @@ void AddDeviceMap(std::vector<FoundPort>& ports)
     }
 }
 
+// A function of `library` as its own type. GetProcAddress's type is not the function's; going
+// through void (*)(), which every function pointer converts to and back, says the cast is meant.
+template <typename Function> Function* ProcOf(HMODULE library, const char* name)
+{
+    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
 // The device manager's ports with their friendly names. SetupAPI is loaded here, from the
 // system folder only; without it (a handset has none) this adds nothing.
 void AddDeviceManagerPorts(std::vector<FoundPort>& ports)
@@ -79,16 +86,12 @@ void AddDeviceManagerPorts(std::vector<FoundPort>& ports)
     if (library == nullptr) {
         return;
     }
-    const auto getClassDevs =
-        reinterpret_cast<decltype(&SetupDiGetClassDevsW)>(GetProcAddress(library, "SetupDiGetClassDevsW"));
-    const auto enumDeviceInfo =
-        reinterpret_cast<decltype(&SetupDiEnumDeviceInfo)>(GetProcAddress(library, "SetupDiEnumDeviceInfo"));
-    const auto getProperty = reinterpret_cast<decltype(&SetupDiGetDeviceRegistryPropertyW)>(
-        GetProcAddress(library, "SetupDiGetDeviceRegistryPropertyW"));
-    const auto openDevRegKey =
-        reinterpret_cast<decltype(&SetupDiOpenDevRegKey)>(GetProcAddress(library, "SetupDiOpenDevRegKey"));
-    const auto destroyList = reinterpret_cast<decltype(&SetupDiDestroyDeviceInfoList)>(
-        GetProcAddress(library, "SetupDiDestroyDeviceInfoList"));
+    const auto getClassDevs = ProcOf<decltype(SetupDiGetClassDevsW)>(library, "SetupDiGetClassDevsW");
+    const auto enumDeviceInfo = ProcOf<decltype(SetupDiEnumDeviceInfo)>(library, "SetupDiEnumDeviceInfo");
+    const auto getProperty =
+        ProcOf<decltype(SetupDiGetDeviceRegistryPropertyW)>(library, "SetupDiGetDeviceRegistryPropertyW");
+    const auto openDevRegKey = ProcOf<decltype(SetupDiOpenDevRegKey)>(library, "SetupDiOpenDevRegKey");
+    const auto destroyList = ProcOf<decltype(SetupDiDestroyDeviceInfoList)>(library, "SetupDiDestroyDeviceInfoList");
     if (getClassDevs != nullptr && enumDeviceInfo != nullptr && getProperty != nullptr && openDevRegKey != nullptr &&
         destroyList != nullptr) {
         HDEVINFO devices = getClassDevs(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);

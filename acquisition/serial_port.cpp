@@ -42,6 +42,15 @@ BOOL WriteAndWait(HANDLE device, const void* bytes, DWORD count, DWORD* done)
     return GetOverlappedResult(device, &overlapped, done, TRUE);
 }
 
+// An opening that failed with the platform's `code`, told to the caller who asked for it.
+HANDLE Failed(DWORD code, DWORD* failure)
+{
+    if (failure != nullptr) {
+        *failure = code;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
 // Waits for a thread of the port to end by itself, and ends it when it does not in time.
 void StopThread(CHandle& thread, DWORD waitMs)
 {
@@ -123,11 +132,12 @@ bool CSerialPort::Open(DCB settings, const wchar_t* deviceName)
 
 HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD attempts, DWORD interval,
                                const std::function<bool()>& stop, DCB& configured, std::wstring& error,
-                               FlowControl flow)
+                               FlowControl flow, DWORD* failure)
 {
     // A device that cannot be set up is closed again at once: it is opened without
     // sharing, so keeping it would make every later attempt fail.
     CHandle device;
+    DWORD openFailure = 0;
     for (DWORD attempt = 0; attempt < attempts && !(stop && stop()); ++attempt) {
         // Overlapped, so that the reader waits for the line beside the writer (CSerialReader).
         device.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -135,11 +145,12 @@ HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD att
         if (device) {
             break;
         }
+        openFailure = GetLastError();
         Sleep(interval);
     }
     if (!device) {
         error = Format(L"CreateFile failed: %ls", name.c_str());
-        return INVALID_HANDLE_VALUE;
+        return Failed(openFailure, failure);
     }
 
     COMMTIMEOUTS timeouts = {};
@@ -149,15 +160,17 @@ HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD att
     timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
     timeouts.WriteTotalTimeoutConstant = kWriteTimeoutConstantMs;
     if (!SetCommTimeouts(device.Get(), &timeouts)) {
+        const DWORD code = GetLastError();
         error = L"SetCommTimeouts failed.";
-        return INVALID_HANDLE_VALUE;
+        return Failed(code, failure);
     }
 
     configured = DCB{};
     configured.DCBlength = sizeof(DCB);
     if (!GetCommState(device.Get(), &configured)) {
+        const DWORD code = GetLastError();
         error = L"Get configuration port has problem.";
-        return INVALID_HANDLE_VALUE;
+        return Failed(code, failure);
     }
     configured.fOutxCtsFlow = flow == FlowControl::Cts;
     configured.fOutxDsrFlow = FALSE;
@@ -170,8 +183,9 @@ HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD att
     configured.Parity = settings.Parity;
     configured.StopBits = settings.StopBits;
     if (!SetCommState(device.Get(), &configured)) {
+        const DWORD code = GetLastError();
         error = L"Set configuration port has problem.";
-        return INVALID_HANDLE_VALUE;
+        return Failed(code, failure);
     }
 
     EscapeCommFunction(device.Get(), kClrIr);

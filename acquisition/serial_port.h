@@ -77,12 +77,13 @@ public:
 
     // Open's slow half, safe on any thread and touching no port: tries the device up to
     // `attempts` times `interval` ms apart (giving up early once `stop` says so) and sets it
-    // up. The configured device, or INVALID_HANDLE_VALUE with `error` saying why. The device is
-    // opened for overlapped I/O: it is read with CSerialReader and written with
+    // up. The configured device, or INVALID_HANDLE_VALUE with `error` saying why and `failure`,
+    // when given, the platform's code of the call that failed (0 when stopped before a try).
+    // The device is opened for overlapped I/O: it is read with CSerialReader and written with
     // WriteFirstCommand (or by the writer thread once adopted), never with a plain ReadFile.
     static HANDLE OpenDevice(DCB settings, const std::wstring& name, DWORD attempts, DWORD interval,
                              const std::function<bool()>& stop, DCB& configured, std::wstring& error,
-                             FlowControl flow = FlowControl::Cts);
+                             FlowControl flow = FlowControl::Cts, DWORD* failure = nullptr);
     // Writes a command on a device OpenDevice has set up and no writer thread writes to (before
     // any reader runs, its output queue is empty and the answer waits in the input queue); safe
     // on any thread. False, with `error` set as write_scc words it, when not all bytes went out.

@@ -138,6 +138,33 @@
 
 
 // 4500-4799: the port search
+// What a port holds, in the list's second column.
+#define IDS_SEARCH_KIND_SEARCHING 4500
+#define IDS_SEARCH_KIND_RECEIVER 4501
+#define IDS_SEARCH_KIND_WSIM 4502
+#define IDS_SEARCH_KIND_MODEM 4503
+#define IDS_SEARCH_KIND_UNKNOWN 4504
+#define IDS_SEARCH_KIND_SILENT 4505
+#define IDS_SEARCH_KIND_IN_USE 4506
+#define IDS_SEARCH_KIND_UNUSABLE 4507
+#define IDS_SEARCH_KIND_STOPPED 4508
+// %1: the line speed
+#define IDS_SEARCH_SPEED 4520
+// The list's column headings.
+#define IDS_SEARCH_COLUMN_PORT 4530
+#define IDS_SEARCH_COLUMN_KIND 4531
+#define IDS_SEARCH_COLUMN_SPEED 4532
+#define IDS_SEARCH_COLUMN_DEVICE 4533
+// The line above the list. %1: ports still being tried, %2: all ports
+#define IDS_SEARCH_RUNNING 4540
+#define IDS_SEARCH_DONE 4541
+#define IDS_SEARCH_STOPPED 4542
+#define IDS_SEARCH_NO_PORTS 4543
+// The "中断" button once the search has ended.
+#define IDS_SEARCH_CLOSE 4550
+// A device wait's box when nothing answered on the port, asking whether to search. %1: the port
+#define IDS_SEARCH_OFFER_RECEIVER 4560
+#define IDS_SEARCH_OFFER_MODEM 4561
 
 
 // 4800-4999: the list editor, the file chooser and the about box
@@ -156,6 +183,8 @@
 #define IDD_MAIN 129
 #define IDD_PROGRESS 130
 #define IDD_LIST_EDITOR 131
+#define IDD_PORT_SEARCH 134
+#define IDD_PORT_SEARCH_WIDE 135
 #define IDD_SETTINGS 132
 #define IDD_SETTINGS_WIDE 133
 
@@ -216,6 +245,9 @@
 #define IDC_LIST_LABEL2 1041
 #define IDC_LIST_FIELD2 1037
 
+// Port search (templates 134 and 135, the same controls in both)
+#define IDC_SEARCH_STATUS 1080
+#define IDC_SEARCH_LIST 1081
 // Settings screen (templates 132 and 133, the same controls in both)
 #define IDC_SET_MODULE_LABEL 1050
 #define IDC_SET_MODULE 1051
@@ -234,6 +266,8 @@
 #define IDC_SET_SERVICE 1064
 #define IDC_SET_GEOLOCATE_LABEL 1065
 #define IDC_SET_GEOLOCATE 1066
+// Opens the port search (templates 134 and 135).
+#define IDC_SET_SEARCH 1067
 
 // Private window messages
 #define WM_TAVRIN_ANSWER 0x8001
@@ -248,3 +282,6 @@
 #define WM_TAVRIN_SERIAL_ERROR 0x8006
 // To the acquisition dialog: a write on the port's writer thread failed.
 #define WM_TAVRIN_WRITE_FAILED 0x8007
+// To the main window: a device's box asked to search the ports; the settings screen opens with
+// the search once the command that showed the box has ended.
+#define WM_TAVRIN_SEARCH_PORTS 0x8008

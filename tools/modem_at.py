@@ -231,6 +231,11 @@ class Modem:
             self.echo = True
         elif key == "AT":
             pass
+        elif key in ("AT+CGMI", "AT+CGMM"):
+            # The maker's and the model's name, as modems give them: the bare text.
+            name = config.get("maker" if key == "AT+CGMI" else "model", "Quectel" if key == "AT+CGMI" else "EG25")
+            ok = name is not None
+            lines = [str(name)] if ok else []
         elif OPERATOR_FORMAT.match(key):
             self.cops_format = int(OPERATOR_FORMAT.match(key).group(1))
         elif key == "AT+COPS?":

@@ -19,6 +19,7 @@
 #include "ui/app_state.h"
 #include "ui/command_logic.h"
 #include "ui/connecting_dialog.h"
+#include "ui/device_wait.h"
 #include "ui/fix_dialog.h"
 #include "ui/job_rules.h"
 #include "ui/list_editor.h"
@@ -31,6 +32,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The last value of each acquisition mode; a send can repeat without a new acquisition.
@@ -62,6 +64,8 @@ const wchar_t kCaptionError[] = L"Error";
 // One command at a time: while one runs (its dialogs and waits keep the window answering),
 // the commands that would start another do nothing.
 bool g_bCommandRunning = false;
+// A device's box asked for the port search: the window opens it when the command has ended.
+bool g_searchPortsAsked = false;
 
 class CCommandRun
 {
@@ -147,6 +151,15 @@ bool SelectedTemplateTakesAccuracy()
     return g_locationService.TemplateUses(format.c_str(), L"$acc");
 }
 
+// Nothing answered on the port, and its box was asked to search the ports: the settings screen
+// with the search, once this command has ended (no screen opens while a command runs).
+void SearchPortsIfAsked(INT_PTR result)
+{
+    if (result == kWaitSearchPorts) {
+        g_searchPortsAsked = true;
+    }
+}
+
 // A receiver's first fix: the speed a search found and the fix go to the log; the fix only when
 // no send follows, which logs it (once, and with one refill of the log before the browser). The
 // fix waits for its epoch's accuracy when the URL takes it or when it is kept for later sends;
@@ -159,8 +172,10 @@ StepOutcome AcquireFix(HWND window, bool thenSend)
     NmeaFix fix;
     unsigned speedFound = 0;
     const bool accuracyWanted = !thenSend || SelectedTemplateTakesAccuracy();
-    if (ShowFixDialog(g_hInstance, window, port, BaudFromSetting(g_settings.m_baud),
-                      FixWaitSeconds(g_settings.m_fixWait), fix, speedFound, accuracyWanted) != 1) {
+    const INT_PTR result = ShowFixDialog(g_hInstance, window, port, BaudFromSetting(g_settings.m_baud),
+                                         FixWaitSeconds(g_settings.m_fixWait), fix, speedFound, accuracyWanted);
+    if (result != 1) {
+        SearchPortsIfAsked(result);
         return StepOutcome::Failed;
     }
     if (!IsWindow(window)) {
@@ -186,7 +201,9 @@ StepOutcome AcquireCell(HWND window)
     const std::wstring port = ModuleDeviceName(g_settings.m_port);
     g_csId.ClosePort(); // a W-SIM port left open holds the device
     CellTower cell;
-    if (ShowModemDialog(g_hInstance, window, port, BaudFromSetting(g_settings.m_baud), cell) != 1) {
+    const INT_PTR result = ShowModemDialog(g_hInstance, window, port, BaudFromSetting(g_settings.m_baud), cell);
+    if (result != 1) {
+        SearchPortsIfAsked(result);
         return StepOutcome::Failed;
     }
     if (!IsWindow(window)) {
@@ -735,6 +752,9 @@ LRESULT OnControlCommand(HWND window, WPARAM wParam, LPARAM /*lParam*/)
         break;
     default:
         break;
+    }
+    if (std::exchange(g_searchPortsAsked, false) && IsWindow(window)) {
+        PostMessageW(window, WM_TAVRIN_SEARCH_PORTS, 0, 0);
     }
     return 0;
 }

@@ -90,7 +90,10 @@ void CDeviceWait::Conclude()
 {
     m_release.reset();
     if (!m_box.text.empty()) {
-        ShowMessageBox(m_dialog, m_box.text, m_box.caption, m_box.style);
+        const int answer = ShowMessageBox(m_dialog, m_box.text, m_box.caption, m_box.style);
+        if (m_box.offersSearch && answer == IDYES) {
+            m_result = kWaitSearchPorts;
+        }
     }
     EndDialog(m_dialog, m_result);
 }
@@ -184,13 +187,19 @@ INT_PTR CDeviceWait::Run(HINSTANCE instance, HWND parent)
 {
     m_instance = instance;
     const INT_PTR result = RunDialogFromTemplate(instance, IDD_PROGRESS, parent, Proc, reinterpret_cast<LPARAM>(this));
-    return result == kWaitDone ? kWaitDone : kWaitFailed;
+    // A missing template (-1) or a frame's own ending is a failure like any other.
+    return result == kWaitDone || result == kWaitSearchPorts ? result : kWaitFailed;
 }
 
 INT_PTR RunDeviceWait(HINSTANCE instance, HWND parent, IWaitingDevice& device)
 {
     CDeviceWait wait(device);
     return wait.Run(instance, parent);
+}
+
+WaitBox SearchOfferBox(const std::wstring& text)
+{
+    return WaitBox{text, L"確認", MB_YESNO | MB_ICONQUESTION, true};
 }
 
 std::wstring FirstText(const std::vector<std::wstring>& texts, const std::wstring& otherwise)

@@ -23,6 +23,8 @@
 //     what follows.
 constexpr INT_PTR kWaitDone = 1;
 constexpr INT_PTR kWaitFailed = 2;
+// Failed, and the box's question "ポートを探しますか？" was answered Yes.
+constexpr INT_PTR kWaitSearchPorts = 3;
 
 class CDeviceWait;
 class IPortReader;
@@ -33,7 +35,12 @@ struct WaitBox
     std::wstring text;
     std::wstring caption = L"Error";
     UINT style = MB_OK | MB_ICONERROR;
+    // The text asks whether to search the ports (Yes or No): Yes ends the wait with kWaitSearchPorts.
+    bool offersSearch = false;
 };
+
+// The box of a port on which nothing answered, asking whether to search the ports.
+WaitBox SearchOfferBox(const std::wstring& text);
 
 // A device's part of the wait. Every call comes on the dialog's thread, none after End.
 class IWaitingDevice

@@ -2,6 +2,7 @@
 
 #include "acquisition/fix_wait.h"
 #include "acquisition/port_listener.h"
+#include "acquisition/port_search.h"
 #include "resources/resource.h"
 #include "ui/device_wait.h"
 
@@ -103,7 +104,7 @@ private:
             g_devicePort.With([] { g_receiverLine.Reset(); });
             break;
         case FixWaitStep::NoReceiver:
-            wait.EndWait(kWaitFailed, WaitBox{NoReceiverText(m_port)});
+            wait.EndWait(kWaitFailed, SearchOfferBox(ReceiverSearchOfferText(m_port)));
             break;
         case FixWaitStep::NoFix:
             wait.EndWait(kWaitFailed, WaitBox{NoFixText(m_wait.FixWaitMs() / 1000)});
@@ -138,8 +139,9 @@ INT_PTR ShowFixDialog(HINSTANCE instance, HWND parent, const std::wstring& port,
                       unsigned fixWaitSeconds, NmeaFix& fix, unsigned& speedFound, bool accuracyWanted)
 {
     CReceiverWait receiver(port, baud, fixWaitSeconds, accuracyWanted);
-    if (RunDeviceWait(instance, parent, receiver) != kWaitDone) {
-        return kWaitFailed;
+    const INT_PTR result = RunDeviceWait(instance, parent, receiver);
+    if (result != kWaitDone) {
+        return result == kWaitSearchPorts ? kWaitSearchPorts : kWaitFailed;
     }
     fix = receiver.Fix();
     speedFound = receiver.SpeedFound();

@@ -234,12 +234,12 @@ LRESULT OnSaveSettings(HWND window)
     return 0;
 }
 
-LRESULT OnSettingsScreen(HWND window)
+LRESULT OnSettingsScreen(HWND window, bool searchAtOnce)
 {
     // What the window shows now is what the screen starts from, and what it shows again after.
     g_settings.Exchange(false);
     const std::wstring port = ModuleDeviceName(g_settings.m_port);
-    if (RunSettingsDialog(g_hInstance, window, g_settings)) {
+    if (RunSettingsDialog(g_hInstance, window, g_settings, searchAtOnce)) {
         g_settings.Exchange(true);
         const ModuleKind module = g_shownModule;
         ShowModule(window);
@@ -387,6 +387,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         CheckMenuRadioItem(reinterpret_cast<HMENU>(wParam), IDM_MODULE_WSIM, IDM_MODULE_MODEM,
                            MenuOfModule(ModuleFromSetting(g_settings.m_module)), MF_BYCOMMAND);
         return 0;
+    case WM_TAVRIN_SEARCH_PORTS:
+        return CommandRunning() ? 0 : OnSettingsScreen(window, true);
     case WM_TAVRIN_PRELOAD:
         PreloadSystemLibraries(static_cast<unsigned>(wParam));
         if (lParam != 0) {

@@ -15,8 +15,9 @@ ATOM RegisterMainClass(HINSTANCE instance, const wchar_t* className);
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT OnOpenSettings(HWND window);
 LRESULT OnSaveSettings(HWND window);
-// "設定…": the settings screen; what its OK keeps is in use at once, as after "開く".
-LRESULT OnSettingsScreen(HWND window);
+// "設定…": the settings screen; what its OK keeps is in use at once, as after "開く". With
+// `searchAtOnce` (a device wait on whose port nothing answered) the port search starts there.
+LRESULT OnSettingsScreen(HWND window, bool searchAtOnce = false);
 // "キャッシュを消去": asks, then removes every entry of the lookup cache.
 LRESULT OnClearCache(HWND window);
 

@@ -1,6 +1,7 @@
 #include "ui/modem_dialog.h"
 
 #include "acquisition/port_listener.h"
+#include "acquisition/port_search.h"
 #include "resources/resource.h"
 #include "ui/device_wait.h"
 
@@ -158,6 +159,8 @@ private:
             if (outcome.step == ModemStep::Cell) {
                 m_cell = outcome.cell;
                 wait.EndSilently(kWaitDone);
+            } else if (outcome.silent) {
+                wait.EndWait(kWaitFailed, SearchOfferBox(ModemSearchOfferText(m_port)));
             } else {
                 wait.EndWait(kWaitFailed, WaitBox{outcome.message});
             }
@@ -187,8 +190,9 @@ INT_PTR ShowModemDialog(HINSTANCE instance, HWND parent, const std::wstring& por
                         CellTower& cell)
 {
     CModemWait modem(port, baud);
-    if (RunDeviceWait(instance, parent, modem) != kWaitDone) {
-        return kWaitFailed;
+    const INT_PTR result = RunDeviceWait(instance, parent, modem);
+    if (result != kWaitDone) {
+        return result == kWaitSearchPorts ? kWaitSearchPorts : kWaitFailed;
     }
     cell = modem.Cell();
     return kWaitDone;

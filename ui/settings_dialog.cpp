@@ -5,6 +5,7 @@
 #include "common/worker_task.h"
 #include "resources/resource.h"
 #include "ui/dialog_frame.h"
+#include "ui/port_search_dialog.h"
 #include "ui/settings_form.h"
 
 #include <memory>
@@ -22,6 +23,7 @@ struct SettingsScreen
     std::vector<PortChoice> ports;
     std::shared_ptr<std::vector<FoundPort>> found = std::make_shared<std::vector<FoundPort>>();
     std::shared_ptr<CWorkerTask> listing;
+    bool searchAtOnce = false;
 };
 
 SettingsScreen* ScreenOf(HWND dialog)
@@ -122,6 +124,11 @@ void ShowPorts(HWND dialog, SettingsScreen& screen)
         labels.push_back(port.label);
     }
     FillCombo(dialog, IDC_SET_PORT, labels);
+    EnableWindow(GetDlgItem(dialog, IDC_SET_SEARCH), TRUE);
+    if (screen.searchAtOnce) {
+        screen.searchAtOnce = false;
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_SET_SEARCH, BN_CLICKED), 0);
+    }
     const int row = PortChoiceOf(text, screen.ports);
     if (text == screen.shown.port && row >= 0 && screen.ports[static_cast<size_t>(row)].setting == text) {
         SendDlgItemMessageW(dialog, IDC_SET_PORT, CB_SETCURSEL, static_cast<WPARAM>(row), 0);
@@ -161,6 +168,23 @@ void OnOk(HWND dialog, SettingsScreen& screen)
     EndDialog(dialog, IDOK);
 }
 
+// The port search over the ports listed; the row chosen goes into the fields, the others keep
+// what was typed.
+void OnSearch(HWND dialog, SettingsScreen& screen)
+{
+    std::vector<std::wstring> ports;
+    for (const PortChoice& port : screen.ports) {
+        ports.push_back(port.setting);
+    }
+    SearchChoice choice;
+    if (!RunPortSearch(screen.instance, dialog, ports, choice)) {
+        return;
+    }
+    SettingsForm form = ReadForm(dialog);
+    TakeSearchChoice(choice, screen.ports, form);
+    ShowForm(dialog, form);
+}
+
 void OnSize(HWND dialog, SettingsScreen& screen)
 {
     // The editable fields keep what was typed: the re-layout puts the lists' rows back.
@@ -174,11 +198,12 @@ void OnSize(HWND dialog, SettingsScreen& screen)
 
 } // namespace
 
-bool RunSettingsDialog(HINSTANCE instance, HWND owner, CSettings& record)
+bool RunSettingsDialog(HINSTANCE instance, HWND owner, CSettings& record, bool searchAtOnce)
 {
     SettingsScreen screen;
     screen.instance = instance;
     screen.record = &record;
+    screen.searchAtOnce = searchAtOnce;
     const INT_PTR result =
         RunDialogFromTemplate(instance, IDD_SETTINGS, owner, SettingsDlgProc, reinterpret_cast<LPARAM>(&screen));
     if (screen.listing) {
@@ -204,6 +229,9 @@ INT_PTR CALLBACK SettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             return TRUE;
         case IDCANCEL:
             EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        case IDC_SET_SEARCH:
+            OnSearch(dialog, *screen);
             return TRUE;
         default:
             return FALSE;

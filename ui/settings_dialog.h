@@ -10,6 +10,7 @@
 // file's rules, and otherwise says why in a box and keeps the screen open; キャンセル (its soft
 // key, Esc) keeps nothing. The record changes, as "開く" changes it; no file is written.
 // True when OK kept the values; the caller then shows the record.
-bool RunSettingsDialog(HINSTANCE instance, HWND owner, CSettings& record);
+// With `searchAtOnce` the port search starts as soon as the ports are listed.
+bool RunSettingsDialog(HINSTANCE instance, HWND owner, CSettings& record, bool searchAtOnce = false);
 
 INT_PTR CALLBACK SettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

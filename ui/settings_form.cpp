@@ -138,3 +138,11 @@ void ApplyForm(const SettingsForm& shown, const SettingsForm& form, const std::v
         }
     }
 }
+
+void TakeSearchChoice(const SearchChoice& choice, const std::vector<PortChoice>& ports, SettingsForm& form)
+{
+    form.module = choice.module;
+    const int row = PortChoiceOf(choice.port, ports);
+    form.port = row >= 0 ? ports[static_cast<size_t>(row)].label : choice.port;
+    form.speed = choice.baud != 0 ? std::to_wstring(choice.baud) : Text(IDS_SETTINGS_SPEED_AUTO);
+}

@@ -2,6 +2,7 @@
 
 #include "acquisition/module_setting.h"
 #include "acquisition/port_list.h"
+#include "acquisition/port_search.h"
 #include "settings/settings.h"
 
 #include <string>
@@ -66,3 +67,7 @@ bool CheckForm(const SettingsForm& form, const std::vector<PortChoice>& ports, F
 // none). Only the record changes: the caller shows it.
 void ApplyForm(const SettingsForm& shown, const SettingsForm& form, const std::vector<PortChoice>& ports,
                CSettings& record);
+
+// Puts the row the port search chose into the fields: what is on the port, the port (its row's
+// label when the list has it) and the speed it answered at ("自動" when the program sets it).
+void TakeSearchChoice(const SearchChoice& choice, const std::vector<PortChoice>& ports, SettingsForm& form);

@@ -132,8 +132,8 @@ const ModemCase kCases[] = {
      nullptr,
      nullptr,
      nullptr,
-     {L"COM1: のモデムから応答がありません。モデムの接続と、設定ファイルの PORT が AT コマンド用のポートかを確認して"
-      L"ください。"}},
+     {L"COM1: のモデムから応答がありません。モデムの接続を確かめてください。\n"
+      L"AT コマンドに答えるポートを探しますか？"}},
     {"an unknown cell (404)",
      R"({"module": "modem", "profile": "unknown_cell"})",
      nullptr,

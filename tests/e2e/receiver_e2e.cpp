@@ -69,8 +69,10 @@ const ReceiverCase kCases[] = {
      nullptr, L"N37.774929 W122.419416"},
     {"status V only: no fix within FIXWAIT", R"({"module": "nmea", "interval_ms": 200, "only_no_fix": true})", L"9600",
      nullptr, L"GNSS受信機が 4 秒以内に測位できませんでした。空の見える場所でもう一度お試しください。", nullptr},
+    // Answered いいえ: nothing more happens.
     {"silence: no receiver on the port", R"({"module": "nmea", "nmea_silent": true})", nullptr, nullptr,
-     L"COM1: の GNSS受信機から応答がありません。受信機の接続と電源、設定ファイルの PORT と BAUD を確認してください。",
+     L"COM1: の GNSS受信機から応答がありません。受信機の接続と電源を確かめてください。\n"
+     L"つながっているポートと速度を探しますか？",
      nullptr},
 };
 

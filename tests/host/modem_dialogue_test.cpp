@@ -707,6 +707,8 @@ TEST(ModemDialogue, FindsTheModemsSpeed)
         ASSERT_TRUE(dialogue.Ended());
         EXPECT_EQ(c.tried, tried);
         EXPECT_EQ(c.step, dialogue.Outcome().step);
+        // Only silence offers the port search.
+        EXPECT_EQ(c.step == ModemStep::Failed, dialogue.Outcome().silent);
         if (c.step == ModemStep::Failed) {
             EXPECT_EQ(ModemSilentText(L"COM3:"), dialogue.Outcome().message);
             // Only "AT", or the first question: nothing was set, so nothing is put back.

@@ -141,4 +141,35 @@ TEST(SettingsForm, TheFirstBadFieldIsNamed)
     }
 }
 
+// A row the port search chose goes into the fields, and from them into the keys the acquisitions
+// read: a listed port as its setting, the speed it answered at, or none where the program sets it.
+TEST(SettingsForm, ARowOfThePortSearchSetsModulePortAndSpeed)
+{
+    const struct
+    {
+        SearchChoice choice;
+        std::tuple<Text, Text, Text> keys; // MODULE, PORT, BAUD
+    } rows[] = {
+        {{ModuleKind::Nmea, L"COM3:", 38400}, {Text(L"NMEA"), Text(L"COM3:"), Text(L"38400")}},
+        {{ModuleKind::Modem, L"\\\\.\\COM10", 115200}, {Text(L"3GPP"), Text(L"\\\\.\\COM10"), Text(L"115200")}},
+        {{ModuleKind::Modem, L"COM7:", 9600}, {Text(L"3GPP"), Text(L"COM7:"), Text(L"9600")}}, // not listed
+        {{ModuleKind::WSim, L"COM1:", 0}, {Text(L"W-SIM"), Text(L"COM1:"), Text(L"")}},
+    };
+    for (const auto& row : rows) {
+        CMemorySettingsHost host;
+        CSettings record(&host);
+        // What the row replaces.
+        record.m_module = L"NMEA";
+        record.m_port = L"COM9:";
+        record.m_baud = L"4800";
+        const SettingsForm shown = FormFromRecord(record, kPorts);
+        SettingsForm form = shown;
+        TakeSearchChoice(row.choice, kPorts, form);
+        FormRefusal refusal;
+        ASSERT_TRUE(CheckForm(form, kPorts, refusal));
+        ApplyForm(shown, form, kPorts, record);
+        EXPECT_EQ(std::make_tuple(record.m_module, record.m_port, record.m_baud), row.keys);
+    }
+}
+
 } // namespace

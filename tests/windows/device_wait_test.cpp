@@ -134,3 +134,29 @@ TEST(DeviceWait, TakenDownWithItsOwnerReleasesTheDeviceWithoutABox)
     EXPECT_TRUE(PumpUntil([&] { return device.released->load(); }, 5000));
     EXPECT_FALSE(IsWindow(owner));
 }
+
+// A box that offers the port search ends the wait with kWaitSearchPorts only when answered はい;
+// no other box does, whatever it is answered.
+TEST(DeviceWait, OnlyTheSearchOfferAnsweredYesAsksForTheSearch)
+{
+    struct Case
+    {
+        bool offer;
+        int answer;
+        INT_PTR result;
+    };
+    for (const Case& c :
+         {Case{true, IDYES, kWaitSearchPorts}, Case{true, IDNO, kWaitFailed}, Case{false, IDYES, kWaitFailed}}) {
+        SCOPED_TRACE(std::to_string(c.offer) + " " + std::to_string(c.answer));
+        FakeDevice device;
+        device.box = c.offer ? SearchOfferBox(L"探しますか？") : WaitBox{L"A"};
+        UINT style = 0;
+        SetMessageBoxHook([&](HWND, const std::wstring&, const std::wstring&, UINT shown) {
+            style = shown;
+            return c.answer;
+        });
+        EXPECT_EQ(c.result, RunDeviceWait(Instance(), nullptr, device));
+        SetMessageBoxHook(nullptr);
+        EXPECT_EQ(c.offer, (style & MB_YESNO) == MB_YESNO);
+    }
+}

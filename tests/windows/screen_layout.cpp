@@ -16,6 +16,7 @@
 #include "ui/list_editor.h"
 #include "ui/list_model.h"
 #include "ui/main_window.h"
+#include "ui/port_search_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/settings_dialog.h"
 
@@ -430,6 +431,32 @@ TEST_F(ScreenLayout, AboutBoxFitsInThisScreensLayout)
         RunDialogFromTemplate(GetModuleHandleW(nullptr), IDD_ABOUT, m_window, AboutDlgProc);
     });
     EXPECT_THAT(faults, IsEmpty()) << (Portrait() ? "portrait (105)" : "landscape (106)");
+}
+
+// The port search on every screen, upright and sideways, in each of its states: searching (a
+// silent port keeps it busy), stopped, and ended with rows of every length its texts take.
+TEST_F(ScreenLayout, PortSearchFitsWhileSearchingStoppedAndEnded)
+{
+    std::vector<std::string> faults;
+    DialogScript searching(L"ポートを探す", [&faults](HWND dialog) {
+        Sleep(100);
+        for (const std::string& fault : LayoutFaults(dialog)) {
+            faults.push_back("searching: " + fault);
+        }
+        PressButton(dialog, IDCANCEL);
+        Sleep(kSearchStopWaitMs + 100);
+        for (const std::string& fault : LayoutFaults(dialog)) {
+            faults.push_back("stopped: " + fault);
+        }
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    });
+    SearchChoice choice;
+    RunPortSearch(GetModuleHandleW(nullptr), m_window, {L"COM2:"}, choice);
+    EXPECT_TRUE(searching.Found());
+    auto ended = FaultsOfModal(L"ポートを探す", IDCANCEL,
+                               [&] { RunPortSearch(GetModuleHandleW(nullptr), m_window, {L"COM9:"}, choice); });
+    faults.insert(faults.end(), ended.begin(), ended.end());
+    EXPECT_THAT(faults, IsEmpty()) << (Portrait() ? "portrait (134)" : "landscape (135)");
 }
 
 // The soft-key bar a window of this thread owns (a full-screen dialog's own bar).

@@ -9,19 +9,32 @@
 
 namespace {
 
-std::wstring StateFile(const wchar_t* name)
+const char* StateFolderVariable(WsimPort port)
 {
-    std::wstring dir = WinePathFromEnv("TAVRIN_WSIM_DIR");
+    switch (port) {
+    case WsimPort::Com4:
+        return "TAVRIN_WSIM_COM4_DIR";
+    case WsimPort::Com5:
+        return "TAVRIN_WSIM_COM5_DIR";
+    case WsimPort::Com1:
+        break;
+    }
+    return "TAVRIN_WSIM_DIR";
+}
+
+std::wstring StateFile(const wchar_t* name, WsimPort port = WsimPort::Com1)
+{
+    std::wstring dir = WinePathFromEnv(StateFolderVariable(port));
     if (dir.empty()) {
         return std::wstring();
     }
     return dir + L"\\" + name;
 }
 
-std::vector<std::string> ReadLines(const wchar_t* name)
+std::vector<std::string> ReadLines(const wchar_t* name, WsimPort port = WsimPort::Com1)
 {
     std::vector<std::string> lines;
-    std::wstring path = StateFile(name);
+    std::wstring path = StateFile(name, port);
     if (path.empty()) {
         return lines;
     }
@@ -40,7 +53,12 @@ std::vector<std::string> ReadLines(const wchar_t* name)
 
 bool WsimConfigure(const std::string& json)
 {
-    std::wstring path = StateFile(L"config.json");
+    return WsimConfigure(WsimPort::Com1, json);
+}
+
+bool WsimConfigure(WsimPort port, const std::string& json)
+{
+    std::wstring path = StateFile(L"config.json", port);
     if (path.empty()) {
         return false;
     }
@@ -85,14 +103,14 @@ bool WsimSetDevice(WsimDevice device)
     return false;
 }
 
-std::vector<std::string> WsimCommands()
+std::vector<std::string> WsimCommands(WsimPort port)
 {
-    return ReadLines(L"commands.log");
+    return ReadLines(L"commands.log", port);
 }
 
-std::string WsimReceivedBytes()
+std::string WsimReceivedBytes(WsimPort port)
 {
-    std::wstring path = StateFile(L"received.bin");
+    std::wstring path = StateFile(L"received.bin", port);
     if (path.empty()) {
         return std::string();
     }
@@ -100,10 +118,10 @@ std::string WsimReceivedBytes()
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WsimClearLog()
+void WsimClearLog(WsimPort port)
 {
     for (const wchar_t* name : {L"commands.log", L"received.bin"}) {
-        std::wstring path = StateFile(name);
+        std::wstring path = StateFile(name, port);
         if (!path.empty()) {
             DeleteFileW(path.c_str());
         }
