@@ -1,13 +1,27 @@
 #include "acquisition/network_rules.h"
 
+#include "acquisition/fix_wait.h"
 #include "common/texts.h"
 #include "resources/resource.h"
 
 #include <algorithm>
 
-CNetworkFixWait::CNetworkFixWait(ReceiverTransport transport, unsigned fixWaitSeconds)
-    : m_transport(transport), m_fixWaitMs(fixWaitSeconds * 1000u)
+CNetworkFixWait::CNetworkFixWait(ReceiverTransport transport, unsigned fixWaitSeconds, bool accuracyWanted)
+    : m_transport(transport), m_fixWaitMs(fixWaitSeconds * 1000u), m_accuracyWanted(accuracyWanted)
 {
+}
+
+NetworkWaitStep CNetworkFixWait::Step(std::uint32_t sinceOpenMs, const ReceiverHeard& heard,
+                                      const std::optional<NmeaFix>& fix)
+{
+    if (!fix) {
+        return OnTick(sinceOpenMs, heard);
+    }
+    if (!m_fixSince) {
+        m_fixSince = sinceOpenMs;
+    }
+    return FixGoesOn(*fix, m_accuracyWanted, sinceOpenMs - *m_fixSince) ? NetworkWaitStep::HandOver
+                                                                        : NetworkWaitStep::Listen;
 }
 
 NetworkWaitStep CNetworkFixWait::OnTick(std::uint32_t sinceOpenMs, const ReceiverHeard& heard)
@@ -58,7 +72,8 @@ std::wstring NetworkWaitText(NetworkWaitStep step, const ReceiverAddress& addres
     case NetworkWaitStep::NoConnection:
         return Text(IDS_NET_CONNECT_TIMEOUT, {where, NumberText(std::min(kNetworkReachMs / 1000, fixWaitSeconds))});
     case NetworkWaitStep::Silent:
-        return Text(IDS_NET_SILENT, {where, NumberText(kNetworkListenMs / 1000)});
+        // A fix wait shorter than the listen ends a silence sooner.
+        return Text(IDS_NET_SILENT, {where, NumberText(std::min(kNetworkListenMs / 1000, fixWaitSeconds))});
     case NetworkWaitStep::NoDatagram:
         return Text(IDS_NET_NO_DATAGRAM, {where});
     case NetworkWaitStep::NotNmea:
@@ -71,6 +86,7 @@ std::wstring NetworkWaitText(NetworkWaitStep step, const ReceiverAddress& addres
         return Text(address.transport == ReceiverTransport::Gpsd ? IDS_GPSD_NO_FIX : IDS_NET_NO_FIX,
                     {where, NumberText(fixWaitSeconds)});
     case NetworkWaitStep::Listen:
+    case NetworkWaitStep::HandOver:
         break;
     }
     return std::wstring();

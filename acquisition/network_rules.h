@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acquisition/nmea_reader.h"
 #include "acquisition/receiver_address.h"
 
 #include <cstddef>
@@ -46,13 +47,19 @@ enum class NetworkWaitStep
     NotGpsd,      // bytes came, but gpsd never greeted (gpsd)
     NoDevice,     // gpsd has no receiver
     NoFix,        // a receiver speaks, but no fix came within the fix wait
+    HandOver,     // the fix goes on: the wait is over
 };
 
 class CNetworkFixWait
 {
 public:
-    CNetworkFixWait(ReceiverTransport transport, unsigned fixWaitSeconds);
+    // `accuracyWanted`: the fix waits for its epoch's accuracy, as a serial receiver's does.
+    CNetworkFixWait(ReceiverTransport transport, unsigned fixWaitSeconds, bool accuracyWanted = false);
 
+    // One step with the reader's fix, as CFixWait::Step: with a fix, HandOver once FixGoesOn
+    // holds (Listen meanwhile: a peer that stops now only ends the epoch's wait); without one,
+    // as OnTick.
+    NetworkWaitStep Step(std::uint32_t sinceOpenMs, const ReceiverHeard& heard, const std::optional<NmeaFix>& fix);
     // One tick: `sinceOpenMs` since the transport was opened, with what was heard. The fix
     // wait and the listening count from the connection. A fix is taken before the tick; after
     // a step other than Listen the wait is over.
@@ -62,6 +69,8 @@ public:
 private:
     ReceiverTransport m_transport;
     std::uint32_t m_fixWaitMs;
+    bool m_accuracyWanted;
+    std::optional<std::uint32_t> m_fixSince; // when a step first saw the fix
     std::optional<std::uint32_t> m_connectedAt;
     std::uint64_t m_bytes = 0;
     std::uint32_t m_bytesAt = 0; // when the byte count last grew

@@ -36,6 +36,17 @@ bool CPortListener::Adopt(HANDLE device, const DCB& configured, const std::wstri
     return m_port.Adopt(device, configured, name);
 }
 
+bool CPortListener::OpenNetwork(const ReceiverAddress& address, IPortReader* reader)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_reader = reader;
+        m_readErrors.clear();
+        m_writeErrors.clear();
+    }
+    return m_network.Open(address, this);
+}
+
 void CPortListener::SetReader(IPortReader* reader)
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -47,6 +58,7 @@ void CPortListener::Close()
     if (m_port.IsOpen()) {
         m_port.Close(false); // a device's port that will not close is no news to the user
     }
+    m_network.Close();
     std::lock_guard<std::mutex> lock(m_lock);
     m_reader = nullptr;
 }

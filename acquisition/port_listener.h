@@ -1,10 +1,12 @@
 #pragma once
 
+#include "acquisition/network_port.h"
 #include "acquisition/serial_port.h"
 
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,7 +24,9 @@ public:
 // The port of a receiver or a modem: its reader thread hands the bytes to the device's reader
 // under a lock, and the window learns of what the reader says is news, of the reader's failure
 // and of a write that failed, each by a message of its own. Writes go out on the port's writer
-// thread. The port is opened elsewhere (on a worker) and adopted.
+// thread. The port is opened elsewhere (on a worker) and adopted. A receiver may be on the
+// network instead: its connection's thread hands the bytes over the same way, and nothing is
+// ever written to it.
 class CPortListener : public IReceiveEvent
 {
 public:
@@ -38,7 +42,14 @@ public:
     // Takes a device CSerialPort::OpenDevice set up, named `name`, and reads it into `reader`
     // (which must stay until Close).
     bool Adopt(HANDLE device, const DCB& configured, const std::wstring& name, IPortReader* reader);
-    bool IsOpen() const { return m_port.IsOpen() != 0; }
+    // Reads a receiver on the network into `reader` (which must stay until Close): the
+    // connection is made on the transport's thread, and how it failed or ended comes as the
+    // reader's failure. False when no thread could start.
+    bool OpenNetwork(const ReceiverAddress& address, IPortReader* reader);
+    bool IsOpen() const { return m_port.IsOpen() != 0 || m_network.IsOpen(); }
+    // The network's connection stands (udp: the socket listens), and the bytes it brought.
+    bool Connected() const { return m_network.Connected(); }
+    std::uint64_t BytesReceived() const { return m_network.BytesReceived(); }
     // Another reader, or none (what is read is then dropped); returns once the reader thread is
     // off the old one.
     void SetReader(IPortReader* reader);
@@ -50,9 +61,11 @@ public:
     }
     // Another line speed from now on; what was queued at the old one is dropped.
     bool SetSpeed(unsigned baud) { return m_port.SetBaudRate(baud); }
-    // Queues `bytes` for the writer thread; false when the port is not open.
+    // Queues `bytes` for the writer thread; false when the serial port is not open (a receiver
+    // on the network is never written to).
     bool Write(const std::string& bytes) { return m_port.WriteAsync(bytes); }
-    // Closes the port (bounded, see CSerialPort::Close) without a box; the reader is forgotten.
+    // Closes the port or the connection (bounded, see CSerialPort::Close and CNetworkPort::Close)
+    // without a box; the reader is forgotten.
     void Close();
     // The reader's failures (the reader has ended) and the writes that failed, since last asked.
     std::vector<std::wstring> TakeReadErrors();
@@ -76,6 +89,7 @@ private:
     std::vector<std::wstring> m_readErrors;
     std::vector<std::wstring> m_writeErrors;
     CSerialPort m_port;
+    CNetworkPort m_network;
 };
 
 // The port of the program's receiver or modem (one of them at a time; the W-SIM has its own).

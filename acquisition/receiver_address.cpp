@@ -111,21 +111,33 @@ const wchar_t* SchemeText(ReceiverTransport transport)
     return L"";
 }
 
+unsigned ReasonOf(AddressProblem problem)
+{
+    switch (problem) {
+    case AddressProblem::UnknownScheme:
+        return IDS_ADDRESS_UNKNOWN_SCHEME;
+    case AddressProblem::NoHost:
+        return IDS_ADDRESS_NO_HOST;
+    case AddressProblem::BadHost:
+        return IDS_ADDRESS_BAD_HOST;
+    case AddressProblem::Ipv6NeedsBrackets:
+        return IDS_ADDRESS_IPV6_BRACKETS;
+    case AddressProblem::HostOnUdp:
+        return IDS_ADDRESS_HOST_ON_UDP;
+    case AddressProblem::NoPort:
+        return IDS_ADDRESS_NO_PORT;
+    case AddressProblem::BadPort:
+    case AddressProblem::None:
+        break;
+    }
+    return IDS_ADDRESS_BAD_PORT;
+}
+
 ReceiverAddressParse Refused(AddressProblem problem, const std::wstring& value)
 {
-    static const unsigned kReasons[] = {
-        0,
-        IDS_ADDRESS_UNKNOWN_SCHEME,
-        IDS_ADDRESS_NO_HOST,
-        IDS_ADDRESS_BAD_HOST,
-        IDS_ADDRESS_IPV6_BRACKETS,
-        IDS_ADDRESS_HOST_ON_UDP,
-        IDS_ADDRESS_NO_PORT,
-        IDS_ADDRESS_BAD_PORT,
-    };
     ReceiverAddressParse parse;
     parse.problem = problem;
-    parse.reason = Text(kReasons[static_cast<int>(problem)], {value});
+    parse.reason = Text(ReasonOf(problem), {value});
     return parse;
 }
 
@@ -295,4 +307,27 @@ std::wstring ReceiverAddressText(const ReceiverAddress& address)
     std::wstring text = std::wstring(SchemeText(address.transport)) + L"://";
     text += address.host.find(L':') != std::wstring::npos ? L"[" + address.host + L"]" : address.host;
     return text + L":" + std::to_wstring(address.port);
+}
+
+bool IsPortOfModule(ModuleKind module, const std::wstring& port, std::wstring* reason)
+{
+    if (module == ModuleKind::Nmea) {
+        const ReceiverAddressParse parse = ParseReceiverAddress(port);
+        if (reason != nullptr) {
+            *reason = parse.reason;
+        }
+        return parse.address.has_value();
+    }
+    if (port.find(L"://") == std::wstring::npos) {
+        return true;
+    }
+    if (reason != nullptr) {
+        *reason = Text(IDS_ADDRESS_SERIAL_ONLY, {Trimmed(port)});
+    }
+    return false;
+}
+
+std::vector<std::wstring> NetworkPortExamples()
+{
+    return {L"tcp://", L"udp://:" + std::to_wstring(kUdpNmeaPort), L"gpsd://localhost"};
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "acquisition/module_setting.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // Where a GNSS receiver is (the settings file's PORT with MODULE=NMEA): a serial device, as
 // for every module, or a receiver on the network:
@@ -65,3 +68,12 @@ std::wstring ReceiverAddressText(const ReceiverAddress& address);
 bool IsIpv4Literal(const std::wstring& text);
 // Whether `text` is an IPv6 address as RFC 4291 writes it (no zone, no brackets).
 bool IsIpv6Literal(const std::wstring& text);
+
+// Whether `module` can be reached at PORT `port`: a receiver at any place ParseReceiverAddress
+// accepts, the W-SIM and a modem only on a serial device (a value without "://"). When not,
+// `reason` (when given) receives why, naming the value.
+bool IsPortOfModule(ModuleKind module, const std::wstring& port, std::wstring* reason = nullptr);
+
+// The network forms the port field offers after the serial ports: tcp:// to be completed with
+// a host and its port, udp:// on its usual port, and gpsd on this machine.
+std::vector<std::wstring> NetworkPortExamples();

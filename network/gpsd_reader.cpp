@@ -223,6 +223,9 @@ bool CGpsdReader::Read(std::string_view line)
             fix.status = *status > INT_MAX || *status < INT_MIN ? -1 : static_cast<int>(*status);
             fix.kind = KindOfStatus(*status);
         }
+        // A TPV is a whole epoch: its accuracy and kind come with it, and nothing follows.
+        fix.fix.kind = fix.kind;
+        fix.fix.epochDone = true;
         m_fix = std::move(fix);
     }
     return true;

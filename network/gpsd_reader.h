@@ -28,7 +28,8 @@ constexpr int kGpsdMode3D = 3;
 
 struct GpsdFix
 {
-    NmeaFix fix;                      // position, accuracy, UTC time and date; sentence "TPV"
+    NmeaFix fix;                      // position, accuracy, UTC time and date, kind; sentence "TPV",
+                                      // its epoch done
     FixKind kind = FixKind::Measured; // from the report's status
     int mode = 0;                     // 2 or 3
     int status = 1;                   // the report's status; gpsd leaves out a plain fix's 1

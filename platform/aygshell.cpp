@@ -444,9 +444,13 @@ BOOL SHHandleWMSettingChange(HWND, WPARAM, LPARAM, SHACTIVATEINFO* info)
     return info != nullptr && info->cbSize >= sizeof(SHACTIVATEINFO);
 }
 
-void SHMoveToWorkArea(HWND window)
+void SHMoveToWorkArea(HWND window, HWND bar)
 {
     RECT area = WorkArea();
+    RECT barRect{};
+    if (bar != nullptr && GetWindowRect(bar, &barRect)) {
+        area.bottom -= barRect.bottom - barRect.top;
+    }
     SetWindowPos(window, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -57,8 +57,9 @@ BOOL SHHandleWMSettingChange(HWND window, WPARAM wParam, LPARAM lParam, SHACTIVA
 
 // Desktop-only helpers.
 // The handheld gives a default-sized top-level window the whole work area; the desktop
-// does not, so start-up moves the main window there itself.
-void SHMoveToWorkArea(HWND window);
+// does not, so start-up moves the main window there itself, above `bar` (a soft-key bar at the
+// bottom of the work area) when there is one, in one move.
+void SHMoveToWorkArea(HWND window, HWND bar = nullptr);
 // Height in pixels of a soft-key bar on this screen (26 logical pixels, scaled by the dpi).
 int SHMenuBarHeight();
 // Screen rectangle of soft key `index` (0 left, 1 right) of a bar made by SHCreateMenuBar.

@@ -51,6 +51,8 @@
 #define IDS_ADDRESS_HOST_ON_UDP 3304
 #define IDS_ADDRESS_NO_PORT 3305
 #define IDS_ADDRESS_BAD_PORT 3306
+// %1: the value. A network form for the W-SIM or a modem.
+#define IDS_ADDRESS_SERIAL_ONLY 3307
 // What the log adds behind a fix no satellite measured.
 #define IDS_FIX_DEAD_RECKONING 3320
 #define IDS_FIX_MANUAL 3321

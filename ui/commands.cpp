@@ -4,6 +4,7 @@
 #include "acquisition/cs_id.h"
 #include "acquisition/fix_wait.h"
 #include "acquisition/module_setting.h"
+#include "acquisition/receiver_address.h"
 #include "common/message_box.h"
 #include "common/system_library_win.h"
 #include "common/text_format.h"
@@ -166,13 +167,19 @@ void SearchPortsIfAsked(INT_PTR result)
 // otherwise it goes on at once, and the port stays open for the rest of its epoch.
 StepOutcome AcquireFix(HWND window, bool thenSend)
 {
-    const std::wstring port = ModuleDeviceName(g_settings.m_port);
+    // A place the receiver cannot be at is said, as the settings screen says it, before anything
+    // is opened or sent.
+    const ReceiverAddressParse where = ParseReceiverAddress(g_settings.m_port);
+    if (!where.address) {
+        Warn(window, where.reason.c_str());
+        return StepOutcome::Failed;
+    }
     g_csId.ClosePort(); // a W-SIM port left open holds the device
     g_bFixEpochOpen = false;
     NmeaFix fix;
     unsigned speedFound = 0;
     const bool accuracyWanted = !thenSend || SelectedTemplateTakesAccuracy();
-    const INT_PTR result = ShowFixDialog(g_hInstance, window, port, BaudFromSetting(g_settings.m_baud),
+    const INT_PTR result = ShowFixDialog(g_hInstance, window, *where.address, BaudFromSetting(g_settings.m_baud),
                                          FixWaitSeconds(g_settings.m_fixWait), fix, speedFound, accuracyWanted);
     if (result != 1) {
         SearchPortsIfAsked(result);
@@ -185,7 +192,7 @@ StepOutcome AcquireFix(HWND window, bool thenSend)
     g_lastFix = position;
     g_lastFixKind = fix.kind;
     g_bFixEpochOpen = thenSend && !fix.epochDone;
-    std::wstring lines = speedFound != 0 ? SpeedFoundText(port, speedFound) : std::wstring();
+    std::wstring lines = speedFound != 0 ? SpeedFoundText(where.address->device, speedFound) : std::wstring();
     if (!thenSend) {
         lines += (lines.empty() ? L"" : L"\r\n") + WgsPositionText(position) + FixKindText(fix.kind);
     }

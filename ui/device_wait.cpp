@@ -1,5 +1,6 @@
 #include "ui/device_wait.h"
 
+#include "acquisition/network_rules.h"
 #include "acquisition/port_listener.h"
 #include "common/message_box.h"
 #include "resources/resource.h"
@@ -32,6 +33,15 @@ bool CDeviceWait::OpenPort(const DCB& settings, const std::wstring& name, DWORD 
 {
     return !m_ended &&
            m_opening.Start(m_dialog, WM_TAVRIN_TASK_DONE, settings, name, attempts, interval, command, flow);
+}
+
+bool CDeviceWait::OpenNetwork(const ReceiverAddress& address, IPortReader* reader)
+{
+    return !m_ended && m_opening.Start(m_dialog, WM_TAVRIN_TASK_DONE, [address, reader] {
+        return g_devicePort.OpenNetwork(address, reader)
+                   ? std::wstring()
+                   : NetworkFailureText(NetworkFailure::Other, address, static_cast<int>(GetLastError()));
+    });
 }
 
 void CDeviceWait::Notice(const std::wstring& text, const std::wstring& caption, UINT style)
@@ -221,6 +231,18 @@ void BeginOnDevicePort(CDeviceWait& wait, unsigned baud, const std::wstring& por
     wait.Dress(caption, text);
     if (!opening) {
         wait.EndWait(kWaitFailed, WaitBox{absent});
+    }
+}
+
+void BeginOnNetwork(CDeviceWait& wait, const ReceiverAddress& address, IPortReader* reader, const wchar_t* caption,
+                    const std::wstring& text)
+{
+    g_devicePort.SetNotify(wait.Dialog(), WM_TAVRIN_ANSWER, WM_TAVRIN_SERIAL_ERROR, WM_TAVRIN_WRITE_FAILED);
+    const bool opening = wait.OpenNetwork(address, reader);
+    const int error = opening ? 0 : static_cast<int>(GetLastError()); // no worker: as the platform said
+    wait.Dress(caption, text);
+    if (!opening) {
+        wait.EndWait(kWaitFailed, WaitBox{NetworkFailureText(NetworkFailure::Other, address, error)});
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acquisition/receiver_address.h"
 #include "acquisition/serial_port.h"
 #include "ui/port_opening.h"
 
@@ -51,7 +52,8 @@ public:
     // dialog (Dress), so that the port opens while the dialog is being dressed.
     virtual void Begin(CDeviceWait& wait) = 0;
     // The port's opening is done: `device` is the caller's now, or INVALID_HANDLE_VALUE with
-    // `error` saying why.
+    // `error` saying why. A receiver on the network gets INVALID_HANDLE_VALUE, with no error once
+    // its connection is under way.
     virtual void Opened(CDeviceWait& wait, HANDLE device, const DCB& configured, const std::wstring& error) = 0;
     // The device's reader has news (WM_TAVRIN_ANSWER); it may be stale.
     virtual void Heard(CDeviceWait& wait) = 0;
@@ -86,6 +88,9 @@ public:
     // Opens the port on a worker (the device's Opened follows); false when no worker could start.
     bool OpenPort(const DCB& settings, const std::wstring& name, DWORD attempts, DWORD interval, const char* command,
                   FlowControl flow);
+    // Starts a receiver's connection on g_devicePort, read into `reader`, on a worker once the
+    // releases under way are done (the device's Opened follows); false when no worker could start.
+    bool OpenNetwork(const ReceiverAddress& address, IPortReader* reader);
     // A box that does not end the wait (the W-SIM's port says why it failed before the failure).
     void Notice(const std::wstring& text, const std::wstring& caption, UINT style);
     // The dialog's caption and the text it shows while the device is waited for.
@@ -124,6 +129,11 @@ INT_PTR RunDeviceWait(HINSTANCE instance, HWND parent, IWaitingDevice& device);
 // port on which nothing answers).
 void BeginOnDevicePort(CDeviceWait& wait, unsigned baud, const std::wstring& port, const wchar_t* caption,
                        const std::wstring& text, const std::wstring& absent);
+// A receiver's wait on the network: the connection told to the dialog and started, then the
+// dialog dressed with `caption` and `text`.
+void BeginOnNetwork(CDeviceWait& wait, const ReceiverAddress& address, IPortReader* reader, const wchar_t* caption,
+                    const std::wstring& text);
+
 // The opening is done: the device read into `reader` from now on. False when the wait ended
 // instead, with the opening's `error` or with `absent`.
 bool AdoptDevicePort(CDeviceWait& wait, HANDLE device, const DCB& configured, const std::wstring& error,

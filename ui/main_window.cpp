@@ -121,31 +121,22 @@ BOOL InitInstance(HINSTANCE instance, int showCommand)
     if (RegisterMainClass(instance, className) == 0) {
         return FALSE;
     }
-    HWND window = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+    // Made hidden and shown once, complete: a window shown while it is placed and built draws
+    // its frame at every step, and under Wine every frame drawn measures the caption and menu
+    // fonts again (with a full Japanese font that is most of the difference to the floor).
+    HWND window = CreateWindowExW(0, className, title, WS_OVERLAPPED, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                   CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) {
         return FALSE;
     }
     g_mainWindow = window;
-    // Nothing is drawn while the window is sized, built and filled: each control would
-    // paint on its own (the log's scroll bar alone takes milliseconds under Wine). The
-    // window is painted once, complete, when it is shown.
-    SendMessageW(window, WM_SETREDRAW, FALSE, 0);
-    // The handset gives a default-sized window the whole screen; the desktop must be told.
-    SHMoveToWorkArea(window);
-    if (g_hWndMenuBar != nullptr) {
-        RECT rect, bar;
-        GetWindowRect(window, &rect);
-        GetWindowRect(g_hWndMenuBar, &bar);
-        rect.bottom -= bar.bottom - bar.top;
-        MoveWindow(window, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, FALSE);
-    }
+    // The handset gives a default-sized window the whole screen above its soft-key bar; the
+    // desktop must be told, in one move.
+    SHMoveToWorkArea(window, g_hWndMenuBar);
     CreateMainWindowControls(window);
     g_settings.m_hInstance = instance;
     g_settings.m_hWnd = window;
     g_settings.LoadDefault();
-    SendMessageW(window, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     // Without a default file the presets are simply in use; any other failure is said.

@@ -105,6 +105,26 @@ bool CPortOpening::Start(HWND dialog, UINT message, const DCB& settings, const s
     return true;
 }
 
+bool CPortOpening::Start(HWND dialog, UINT message, std::function<std::wstring()> open)
+{
+    GiveUp();
+    auto shared = std::make_shared<Shared>();
+    m_task = CWorkerTask::Start(dialog, message, [shared, open](const CWorkerTask&) {
+        // The port may still be in the hands of the last wait's release, which would close it.
+        FinishPortReleases(kReleaseWaitMs);
+        // Held while it opens: a dialog that gives up meanwhile releases what was opened.
+        std::lock_guard<std::mutex> lock(shared->lock);
+        if (!shared->givenUp) {
+            shared->error = open();
+        }
+    });
+    if (!m_task) {
+        return false;
+    }
+    m_shared = shared;
+    return true;
+}
+
 HANDLE CPortOpening::Take(DCB& configured, std::wstring& error)
 {
     std::shared_ptr<Shared> shared = std::move(m_shared);

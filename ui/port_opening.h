@@ -22,6 +22,11 @@ public:
     // False when no worker could be started.
     bool Start(HWND dialog, UINT message, const DCB& settings, const std::wstring& name, DWORD attempts, DWORD interval,
                const char* command, FlowControl flow);
+    // The same for a port that opens by a call of its own (a receiver on the network, whose
+    // connection goes on on a thread of its own): once the releases under way are done, `open`
+    // runs on the worker unless the dialog gave up, and says why it failed (empty: it did not).
+    // Take then gives INVALID_HANDLE_VALUE with that text.
+    bool Start(HWND dialog, UINT message, std::function<std::wstring()> open);
     // Whether a message names this opening's worker.
     bool Is(LPARAM lParam) const { return m_task && m_task->Is(lParam); }
     bool Running() const { return m_task != nullptr; }

@@ -119,11 +119,7 @@ void ShowPorts(HWND dialog, SettingsScreen& screen)
 {
     screen.ports = MergePorts(*screen.found);
     const std::wstring text = TextOf(dialog, IDC_SET_PORT);
-    std::vector<std::wstring> labels;
-    for (const PortChoice& port : screen.ports) {
-        labels.push_back(port.label);
-    }
-    FillCombo(dialog, IDC_SET_PORT, labels);
+    FillCombo(dialog, IDC_SET_PORT, PortFieldRows(screen.ports));
     EnableWindow(GetDlgItem(dialog, IDC_SET_SEARCH), TRUE);
     if (screen.searchAtOnce) {
         screen.searchAtOnce = false;
@@ -143,6 +139,7 @@ void OnInitDialog(HWND dialog, SettingsScreen& screen)
     SetUpFullScreenDialog(dialog, IDR_SETTINGS_MENUBAR);
     FillCombo(dialog, IDC_SET_MODULE, ModuleChoices());
     FillCombo(dialog, IDC_SET_SPEED, SpeedChoices());
+    FillCombo(dialog, IDC_SET_PORT, PortFieldRows(screen.ports)); // the network's until the ports are listed
     screen.shown = FormFromRecord(*screen.record, screen.ports);
     ShowForm(dialog, screen.shown);
     // The device manager may take its time: the ports are listed beside the screen, which

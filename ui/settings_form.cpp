@@ -1,6 +1,7 @@
 #include "ui/settings_form.h"
 
 #include "acquisition/acquire_logic.h"
+#include "acquisition/receiver_address.h"
 #include "common/text_format.h"
 #include "common/texts.h"
 #include "resources/resource.h"
@@ -78,6 +79,18 @@ std::vector<std::wstring> ModuleChoices()
     return {Text(IDS_SETTINGS_MODULE_WSIM), Text(IDS_SETTINGS_MODULE_NMEA), Text(IDS_SETTINGS_MODULE_MODEM)};
 }
 
+std::vector<std::wstring> PortFieldRows(const std::vector<PortChoice>& ports)
+{
+    std::vector<std::wstring> rows;
+    for (const PortChoice& port : ports) {
+        rows.push_back(port.label);
+    }
+    for (const std::wstring& example : NetworkPortExamples()) {
+        rows.push_back(example);
+    }
+    return rows;
+}
+
 SettingsForm FormFromRecord(const CSettings& record, const std::vector<PortChoice>& ports)
 {
     SettingsForm form;
@@ -100,7 +113,10 @@ bool CheckForm(const SettingsForm& form, const std::vector<PortChoice>& ports, F
 {
     for (const TextField& text : kTextFields) {
         std::wstring reason;
-        if (!IsGoodSettingValue(*FindSettingKey(text.key), KeyValue(form, text.field, ports), &reason)) {
+        const std::wstring value = KeyValue(form, text.field, ports);
+        // The port is checked for the module chosen beside it: a receiver may be on the network.
+        if (!IsGoodSettingValue(*FindSettingKey(text.key), value, &reason) ||
+            (text.field == FormField::Port && !IsPortOfModule(form.module, value, &reason))) {
             refusal.field = text.field;
             refusal.reason = reason;
             return false;

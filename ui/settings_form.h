@@ -45,6 +45,9 @@ std::vector<std::wstring> SpeedChoices();
 // The module field's rows in the order of ModuleKind, as the menu names them.
 std::vector<std::wstring> ModuleChoices();
 
+// The port field's rows: the serial ports, then the places of a receiver on the network.
+std::vector<std::wstring> PortFieldRows(const std::vector<PortChoice>& ports);
+
 // What the fields show of the record: a key no file named shows what the program then uses
 // (COM1:, 自動, 60 seconds, empty addresses); a value the program cannot use shows as written,
 // so that the screen can say what is wrong with it.
@@ -56,7 +59,8 @@ struct FormRefusal
     std::wstring reason;
 };
 
-// Whether the record can take every field as the settings file's reader would take it. When
+// Whether the record can take every field as the settings file's reader would take it, the
+// port as the module chosen can be reached there (IsPortOfModule). When
 // not, `refusal` receives the first field, in the screen's order, that it cannot take, with
 // the reason the screen gives.
 bool CheckForm(const SettingsForm& form, const std::vector<PortChoice>& ports, FormRefusal& refusal);

@@ -145,6 +145,9 @@ TEST(GpsdReader, StatusSaysHowTheFixCame)
         reader.Feed(line.data(), line.size());
         ASSERT_TRUE(reader.Fix()) << status;
         EXPECT_EQ(kind, reader.Fix()->kind) << status;
+        // The fix as the wait and the log take it: its kind, and nothing more to wait for.
+        EXPECT_EQ(kind, reader.Fix()->fix.kind) << status;
+        EXPECT_TRUE(reader.Fix()->fix.epochDone) << status;
     }
     EXPECT_TRUE(FixKindText(FixKind::Measured).empty());
     EXPECT_FALSE(FixKindText(FixKind::Simulated).empty());

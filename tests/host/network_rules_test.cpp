@@ -160,6 +160,63 @@ TEST(NetworkFixWait, EachWayOfFailingEndsTheWaitInItsOwnWords)
     }
 }
 
+// A fix goes on as a serial receiver's does: at once, or, when its accuracy is wanted, once its
+// epoch is done or a second after it came; no failure ends a wait that holds a fix.
+TEST(NetworkFixWait, AFixGoesOnByTheSerialReceiversRule)
+{
+    NmeaFix open;
+    NmeaFix done;
+    done.epochDone = true;
+    struct Case
+    {
+        const char* name;
+        ReceiverTransport transport;
+        bool accuracyWanted;
+        std::vector<std::pair<Tick, std::optional<NmeaFix>>> ticks;
+        std::uint32_t handsOverAt;
+    } cases[] = {
+        {"tcp, no accuracy wanted", ReceiverTransport::Tcp, false, {{{1200, Nmea(900, 4)}, open}}, 1200},
+        {"udp, the epoch's error comes",
+         ReceiverTransport::Udp,
+         true,
+         {{{1000, Nmea(300, 2)}, open}, {{1400, Nmea(700, 6)}, done}},
+         1400},
+        // The peer stops after the fix: no Silent, no NoFix, the fix goes on a second later.
+        {"tcp, the peer stops after the fix",
+         ReceiverTransport::Tcp,
+         true,
+         {{{3000, Nmea(300, 2)}, open}, {{3999, Nmea(300, 2)}, open}, {{4000, Nmea(300, 2)}, open}},
+         4000},
+        {"gpsd's fix is whole", ReceiverTransport::Gpsd, true, {{{800, Gpsd(900, true, 1)}, done}}, 800},
+    };
+    for (const Case& c : cases) {
+        CNetworkFixWait wait(c.transport, 2, c.accuracyWanted);
+        ASSERT_EQ(NetworkWaitStep::Listen, wait.Step(0, Connected(), std::nullopt)) << c.name;
+        NetworkWaitStep step = NetworkWaitStep::Listen;
+        std::uint32_t at = 0;
+        for (const auto& [tick, fix] : c.ticks) {
+            step = wait.Step(tick.at, tick.heard, fix);
+            at = tick.at;
+            if (step != NetworkWaitStep::Listen) {
+                break;
+            }
+        }
+        EXPECT_EQ(NetworkWaitStep::HandOver, step) << c.name;
+        EXPECT_EQ(c.handsOverAt, at) << c.name;
+    }
+}
+
+// A silence that a fix wait shorter than the listen ended says how long it lasted.
+TEST(NetworkFixWait, ASilenceIsToldAsLongAsItWasWaitedFor)
+{
+    const ReceiverAddress tcp{ReceiverTransport::Tcp, L"", L"127.0.0.1", 11123};
+    CNetworkFixWait wait(ReceiverTransport::Tcp, 4);
+    ASSERT_EQ(NetworkWaitStep::Listen, wait.OnTick(0, Connected()));
+    ASSERT_EQ(NetworkWaitStep::Silent, wait.OnTick(4000, Connected()));
+    EXPECT_NE(std::wstring::npos, NetworkWaitText(NetworkWaitStep::Silent, tcp, 4).find(L" 4 "));
+    EXPECT_NE(std::wstring::npos, NetworkWaitText(NetworkWaitStep::Silent, tcp, 60).find(L" 10 "));
+}
+
 TEST(NetworkFixWait, TextsNameTheAddress)
 {
     ReceiverAddress tcp{ReceiverTransport::Tcp, L"", L"phone.local", 11123};

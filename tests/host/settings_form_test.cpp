@@ -1,7 +1,10 @@
+#include "acquisition/receiver_address.h"
 #include "settings/memory_settings_host.h"
 #include "ui/settings_form.h"
 
 #include <gtest/gtest.h>
+
+#include <cwchar>
 
 #include <optional>
 #include <string>
@@ -138,6 +141,69 @@ TEST(SettingsForm, TheFirstBadFieldIsNamed)
         ASSERT_FALSE(CheckForm(row.form, kPorts, refusal));
         EXPECT_EQ(refusal.field, row.field);
         EXPECT_FALSE(refusal.reason.empty());
+    }
+}
+
+// The port is checked for the module beside it: a receiver may be on the network (each form's
+// refusal in its own words, naming the value); the W-SIM and a modem only on a serial port.
+TEST(SettingsForm, ThePortIsCheckedForItsModule)
+{
+    CMemorySettingsHost host;
+    CSettings record(&host);
+    const SettingsForm shown = FormFromRecord(record, kPorts);
+    const struct
+    {
+        ModuleKind module;
+        const wchar_t* port;
+        const wchar_t* reason; // null: taken; otherwise the refusal holds it
+    } rows[] = {
+        {ModuleKind::Nmea, L"tcp://192.168.43.1:11123", nullptr},
+        {ModuleKind::Nmea, L"udp://:10110", nullptr},
+        {ModuleKind::Nmea, L"gpsd://localhost", nullptr},
+        {ModuleKind::Nmea, L"COM3: u-blox GNSS receiver", nullptr},
+        // The rows as offered: tcp:// is to be completed.
+        {ModuleKind::Nmea, L"tcp://", L"「tcp://」にホスト名がありません。"},
+        {ModuleKind::Nmea, L"tcp://192.168.43.1",
+         L"「tcp://192.168.43.1」にポート番号がありません（例: tcp://192.168.1.20:11123）。"},
+        {ModuleKind::Nmea, L"http://192.168.43.1:8080", L"「http://192.168.43.1:8080」は使えません。"},
+        {ModuleKind::WSim, L"gpsd://localhost",
+         L"「gpsd://localhost」: ネットワーク上の場所（tcp://、udp://、gpsd://）は GNSS受信機だけが使えます。W-SIM "
+         L"とモデムにはシリアルポートを選んでください。"},
+        {ModuleKind::Modem, L" tcp://10.0.0.1:5000", L"「tcp://10.0.0.1:5000」: "},
+        {ModuleKind::Modem, L"COM10: Quectel USB AT Port", nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.port, row.port + std::wcslen(row.port)));
+        SettingsForm form = shown;
+        form.module = row.module;
+        form.port = row.port;
+        FormRefusal refusal;
+        ASSERT_EQ(row.reason == nullptr, CheckForm(form, kPorts, refusal));
+        if (row.reason != nullptr) {
+            EXPECT_EQ(FormField::Port, refusal.field);
+            EXPECT_EQ(0u, refusal.reason.find(row.reason)) << refusal.reason.size();
+        }
+    }
+    // A receiver's place goes into PORT as typed.
+    SettingsForm form = shown;
+    form.module = ModuleKind::Nmea;
+    form.port = L"gpsd://[::1]:2947";
+    ApplyForm(shown, form, kPorts, record);
+    EXPECT_EQ(Text(L"gpsd://[::1]:2947"), record.m_port);
+}
+
+// The field offers the serial ports first, in their order, then the receiver's network forms.
+TEST(SettingsForm, ThePortFieldOffersTheNetworkAfterTheSerialPorts)
+{
+    const std::vector<std::wstring> rows = PortFieldRows(kPorts);
+    ASSERT_EQ(kPorts.size() + 3, rows.size());
+    for (std::size_t i = 0; i < kPorts.size(); ++i) {
+        EXPECT_EQ(kPorts[i].label, rows[i]);
+    }
+    EXPECT_EQ(L"tcp://", rows[kPorts.size()]);
+    // The complete ones are taken as they are.
+    for (std::size_t i = kPorts.size() + 1; i < rows.size(); ++i) {
+        EXPECT_TRUE(ParseReceiverAddress(rows[i]).address) << rows[i].size();
     }
 }
 

@@ -109,6 +109,58 @@ TEST_F(MainWindowTest, FillsTheScreenAboveTheSoftKeysWithControlsAndPresets)
     EXPECT_EQ(DefaultIni(), std::wstring(g_settings.m_szIniPath));
 }
 
+// What start-up does to the main window, seen from its own messages: a window that is visible
+// while it is placed or built draws its frame at each step (under Wine every frame drawn makes
+// and measures the caption and menu fonts again).
+namespace {
+
+struct StartUpSeen
+{
+    int shows = 0;
+    int visibleMoves = 0;
+    bool builtWhenShown = false;
+};
+StartUpSeen g_startUp;
+
+LRESULT CALLBACK WatchStartUp(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    wchar_t name[32] = {};
+    if (code == HC_ACTION && GetClassNameW(call->hwnd, name, 32) > 0 && std::wstring(name) == L"TAVRIN") {
+        if (call->message == WM_SHOWWINDOW && call->wParam != 0) {
+            ++g_startUp.shows;
+            HWND urls = GetDlgItem(call->hwnd, IDC_URL_COMBO);
+            g_startUp.builtWhenShown = urls != nullptr && SendMessageW(urls, CB_GETCOUNT, 0, 0) > 0;
+        }
+        if (call->message == WM_WINDOWPOSCHANGING && IsWindowVisible(call->hwnd)) {
+            const auto* pos = reinterpret_cast<const WINDOWPOS*>(call->lParam);
+            if ((pos->flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) {
+                ++g_startUp.visibleMoves;
+            }
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+} // namespace
+
+TEST(MainWindowStartUp, ShowsTheWindowOnceBuiltFilledAndPlaced)
+{
+    g_startUp = StartUpSeen{};
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchStartUp, nullptr, GetCurrentThreadId());
+    ASSERT_NE(nullptr, hook);
+    const BOOL started = InitInstance(GetModuleHandleW(nullptr), SW_SHOW);
+    UnhookWindowsHookEx(hook);
+    HWND window = MainWindow();
+    ASSERT_TRUE(started);
+    EXPECT_EQ(1, g_startUp.shows);
+    EXPECT_TRUE(g_startUp.builtWhenShown);
+    EXPECT_EQ(0, g_startUp.visibleMoves);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(GetDlgItem(window, IDC_URL_COMBO), GetFocus());
+    DestroyMainWindow(window);
+}
+
 TEST_F(MainWindowTest, CtrlKeysReachTheMainWindowFromAnyControl)
 {
     PostCtrlKey(Item(IDC_LOG), 'O');

@@ -12,8 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -83,38 +81,11 @@ private:
     unsigned m_calls = 0;
 };
 
-unsigned short EnvPort(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr ? static_cast<unsigned short>(std::atoi(value)) : 0;
-}
-
 ReceiverAddress Address(const std::wstring& text)
 {
     const ReceiverAddressParse parse = ParseReceiverAddress(text);
     EXPECT_TRUE(parse.address) << Utf8(text);
     return parse.address.value_or(ReceiverAddress());
-}
-
-// A loopback port nobody listens on (UDP or TCP).
-unsigned short FreePort(int type)
-{
-    SOCKET s = socket(AF_INET, type, 0);
-    sockaddr_in here = {};
-    here.sin_family = AF_INET;
-    here.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&here), sizeof here);
-    int size = sizeof here;
-    getsockname(s, reinterpret_cast<sockaddr*>(&here), &size);
-    closesocket(s);
-    return ntohs(here.sin_port);
-}
-
-std::string TcpReceived()
-{
-    const std::wstring dir = WinePathFromEnv("TAVRIN_WSIM_DIR");
-    std::ifstream in((dir + L"\\tcp_received.bin").c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool Within(DWORD ms, const std::function<bool()>& done)
@@ -132,19 +103,19 @@ protected:
     }
     void SetUp() override
     {
-        ASSERT_NE(0, EnvPort("TAVRIN_NMEA_TCP_PORT")) << "the harness's environment";
-        ASSERT_NE(0, EnvPort("TAVRIN_GPSD_PORT"));
+        ASSERT_NE(0, HarnessPort("TAVRIN_NMEA_TCP_PORT")) << "the harness's environment";
+        ASSERT_NE(0, HarnessPort("TAVRIN_GPSD_PORT"));
     }
     void TearDown() override { WsimReset(); }
 };
 
 TEST_F(NetworkPortTest, FixOverEachPath)
 {
-    const std::wstring tcp = L"tcp://localhost:" + std::to_wstring(EnvPort("TAVRIN_NMEA_TCP_PORT"));
-    const unsigned short udpPort = FreePort(SOCK_DGRAM);
+    const std::wstring tcp = L"tcp://localhost:" + std::to_wstring(HarnessPort("TAVRIN_NMEA_TCP_PORT"));
+    const unsigned short udpPort = FreeLoopbackPort(SOCK_DGRAM);
     const std::wstring udp = L"udp://:" + std::to_wstring(udpPort);
-    const std::wstring gpsd = L"gpsd://127.0.0.1:" + std::to_wstring(EnvPort("TAVRIN_GPSD_PORT"));
-    const std::string before = TcpReceived();
+    const std::wstring gpsd = L"gpsd://127.0.0.1:" + std::to_wstring(HarnessPort("TAVRIN_GPSD_PORT"));
+    const std::string before = WsimTcpReceived();
     struct Case
     {
         std::wstring where;
@@ -178,7 +149,7 @@ TEST_F(NetworkPortTest, FixOverEachPath)
         }
     }
     // Nothing ever goes to a tcp:// peer.
-    EXPECT_EQ(before, TcpReceived());
+    EXPECT_EQ(before, WsimTcpReceived());
 }
 
 TEST_F(NetworkPortTest, GpsdWithoutDeviceOrFix)
@@ -191,7 +162,7 @@ TEST_F(NetworkPortTest, GpsdWithoutDeviceOrFix)
     for (const Case& c : cases) {
         Listener listener(true);
         CNetworkPort port;
-        ASSERT_TRUE(port.Open(Address(L"gpsd://[::1]:" + std::to_wstring(EnvPort(c.env))), &listener)) << c.env;
+        ASSERT_TRUE(port.Open(Address(L"gpsd://[::1]:" + std::to_wstring(HarnessPort(c.env))), &listener)) << c.env;
         EXPECT_TRUE(Within(10000, [&] { return listener.Devices().has_value(); })) << c.env;
         EXPECT_EQ(c.devices, listener.Devices().value_or(99)) << c.env;
         if (c.devices > 0) {
@@ -207,15 +178,15 @@ TEST_F(NetworkPortTest, GpsdWithoutDeviceOrFix)
 
 TEST_F(NetworkPortTest, FailuresInTheirOwnWords)
 {
-    const unsigned short closed = FreePort(SOCK_STREAM);
-    const unsigned short busy = FreePort(SOCK_DGRAM);
+    const unsigned short closed = FreeLoopbackPort(SOCK_STREAM);
+    const unsigned short busy = FreeLoopbackPort(SOCK_DGRAM);
     SOCKET holder = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in here = {};
     here.sin_family = AF_INET;
     here.sin_addr.s_addr = htonl(INADDR_ANY);
     here.sin_port = htons(busy);
     ASSERT_EQ(0, bind(holder, reinterpret_cast<sockaddr*>(&here), sizeof here));
-    const std::wstring sim = L"tcp://127.0.0.1:" + std::to_wstring(EnvPort("TAVRIN_NMEA_TCP_PORT"));
+    const std::wstring sim = L"tcp://127.0.0.1:" + std::to_wstring(HarnessPort("TAVRIN_NMEA_TCP_PORT"));
     struct Case
     {
         std::wstring where;
@@ -249,7 +220,8 @@ TEST_F(NetworkPortTest, NothingReachesTheListenerAfterClose)
     ASSERT_TRUE(WsimConfigure(R"({"interval_ms": 20})"));
     Listener listener(false);
     CNetworkPort port;
-    ASSERT_TRUE(port.Open(Address(L"tcp://127.0.0.1:" + std::to_wstring(EnvPort("TAVRIN_NMEA_TCP_PORT"))), &listener));
+    ASSERT_TRUE(
+        port.Open(Address(L"tcp://127.0.0.1:" + std::to_wstring(HarnessPort("TAVRIN_NMEA_TCP_PORT"))), &listener));
     ASSERT_TRUE(Within(5000, [&] { return listener.Calls() > 3; }));
     const DWORD threads = ThreadCount();
     port.Close();

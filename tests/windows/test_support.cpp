@@ -1,3 +1,5 @@
+#include <winsock2.h>
+
 #include "tests/windows/test_support.h"
 
 #include "common/message_box.h"
@@ -8,6 +10,35 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+
+unsigned short HarnessPort(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    return value != nullptr ? static_cast<unsigned short>(std::atoi(value)) : 0;
+}
+
+unsigned short FreeLoopbackPort(int type)
+{
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+        return 0;
+    }
+    unsigned short port = 0;
+    SOCKET s = socket(AF_INET, type, 0);
+    if (s != INVALID_SOCKET) {
+        sockaddr_in here = {};
+        here.sin_family = AF_INET;
+        here.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int size = sizeof here;
+        if (bind(s, reinterpret_cast<sockaddr*>(&here), sizeof here) == 0 &&
+            getsockname(s, reinterpret_cast<sockaddr*>(&here), &size) == 0) {
+            port = ntohs(here.sin_port);
+        }
+        closesocket(s);
+    }
+    WSACleanup();
+    return port;
+}
 
 std::wstring WinePathFromEnv(const char* variable)
 {

@@ -11,6 +11,12 @@
 // Windows path Wine maps it to (Z:\...). Empty when the variable is unset.
 std::wstring WinePathFromEnv(const char* variable);
 
+// A port the harness named in an environment variable (TAVRIN_GPSD_PORT, ...); 0 when unset.
+unsigned short HarnessPort(const char* variable);
+
+// A loopback port nobody listens on now (SOCK_STREAM or SOCK_DGRAM); 0 when none could be had.
+unsigned short FreeLoopbackPort(int type);
+
 // UTF-16 text as UTF-8 (for test output and narrow file names), and back.
 std::string Utf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& bytes);

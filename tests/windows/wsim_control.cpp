@@ -31,6 +31,16 @@ std::wstring StateFile(const wchar_t* name, WsimPort port = WsimPort::Com1)
     return dir + L"\\" + name;
 }
 
+std::string ReadBytes(const wchar_t* name, WsimPort port = WsimPort::Com1)
+{
+    std::wstring path = StateFile(name, port);
+    if (path.empty()) {
+        return std::string();
+    }
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 std::vector<std::string> ReadLines(const wchar_t* name, WsimPort port = WsimPort::Com1)
 {
     std::vector<std::string> lines;
@@ -110,12 +120,12 @@ std::vector<std::string> WsimCommands(WsimPort port)
 
 std::string WsimReceivedBytes(WsimPort port)
 {
-    std::wstring path = StateFile(L"received.bin", port);
-    if (path.empty()) {
-        return std::string();
-    }
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadBytes(L"received.bin", port);
+}
+
+std::string WsimTcpReceived()
+{
+    return ReadBytes(L"tcp_received.bin");
 }
 
 void WsimClearLog(WsimPort port)

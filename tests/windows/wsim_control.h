@@ -42,6 +42,10 @@ std::vector<std::string> WsimCommands(WsimPort port = WsimPort::Com1);
 // The bytes the simulator received since the log was last cleared, exactly as sent.
 std::string WsimReceivedBytes(WsimPort port = WsimPort::Com1);
 
+// What clients sent to the simulator's receiver over TCP since the harness started, exactly as
+// sent.
+std::string WsimTcpReceived();
+
 // Forgets the logged commands and bytes.
 void WsimClearLog(WsimPort port = WsimPort::Com1);
 
