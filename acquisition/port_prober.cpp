@@ -1,52 +1,31 @@
 #include "acquisition/port_prober.h"
 
 #include "acquisition/serial_port.h"
-#include "common/deadline.h"
+#include "acquisition/serial_reader.h"
 #include "common/win_handle.h"
 
-#include <algorithm>
-
 namespace {
-
-constexpr DWORD kReadChunk = 512;
 
 bool Stopped(HANDLE stop)
 {
     return WaitForSingleObject(stop, 0) == WAIT_OBJECT_0;
 }
 
-// The search's one read loop: what arrives within `ms`, handed to `probe` as soon as it
-// arrives; false when the port failed. Waits on `stop` between two looks at the port.
-bool ReadWithin(HANDLE device, HANDLE stop, DWORD ms, CPortProbe& probe)
+// The search's one read: what arrives within `ms`, handed to `probe` as soon as it arrives;
+// false when the port failed. The line or `stop` wakes it, whichever comes first.
+bool ReadWithin(CSerialReader& reader, HANDLE stop, DWORD ms, CPortProbe& probe)
 {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        DWORD errors = 0;
-        COMSTAT status = {};
-        if (!ClearCommError(device, &errors, &status)) {
-            return false;
-        }
-        if (status.cbInQue > 0) {
-            char buffer[kReadChunk];
-            DWORD read = 0;
-            if (!ReadFile(device, buffer, std::min<DWORD>(status.cbInQue, kReadChunk), &read, nullptr)) {
-                return false;
-            }
-            probe.Feed(buffer, read);
-            return true;
-        }
-        const DWORD left = RemainingWait(start, GetTickCount(), ms);
-        if (left == 0 || WaitForSingleObject(stop, std::min(left, kProbePollMs)) == WAIT_OBJECT_0) {
-            return true;
-        }
+    switch (reader.Read(stop, ms)) {
+    case CSerialReader::Result::Bytes:
+        probe.Feed(reader.Bytes(), reader.Count());
+        return true;
+    case CSerialReader::Result::Failed:
+        return false;
+    case CSerialReader::Result::Quiet:
+    case CSerialReader::Result::Stopped: // the caller's loop sees the stop
+        break;
     }
-}
-
-bool WriteCommand(HANDLE device, const std::string& command)
-{
-    DWORD written = 0;
-    return WriteFile(device, command.data(), static_cast<DWORD>(command.size()), &written, nullptr) &&
-           written == command.size();
+    return true;
 }
 
 } // namespace
@@ -72,6 +51,7 @@ PortFinding ProbePort(const std::wstring& port, HANDLE stop)
     }
 
     CPortProbe probe;
+    CSerialReader reader(device.Get());
     const DWORD opened = GetTickCount();
     for (;;) {
         if (Stopped(stop)) {
@@ -87,13 +67,15 @@ PortFinding ProbePort(const std::wstring& port, HANDLE stop)
             }
             PurgeComm(device.Get(), PURGE_RXABORT | PURGE_RXCLEAR);
             break;
-        case ProbeStep::Do::Send:
-            if (!WriteCommand(device.Get(), step.command)) {
+        case ProbeStep::Do::Send: {
+            std::wstring writeError;
+            if (!CSerialPort::WriteFirstCommand(device.Get(), step.command.c_str(), writeError)) {
                 probe.LineFailed();
             }
             break;
+        }
         case ProbeStep::Do::Read:
-            if (!ReadWithin(device.Get(), stop, step.readMs, probe)) {
+            if (!ReadWithin(reader, stop, step.readMs, probe)) {
                 probe.LineFailed();
             }
             break;

@@ -8,9 +8,7 @@
 
 // One port of the port search, tried on the caller's thread (a worker of the search): opened
 // once, without flow control (a device wired with three wires answers too), taken through
-// CPortProbe's steps and closed again. `stop`, a manual-reset event, ends it within one poll of
-// the port (kProbePollMs); the finding is then Stopped. Shows nothing.
+// CPortProbe's steps and closed again. Its reads are woken by the line (CSerialReader) and by
+// `stop`, a manual-reset event, which ends it at once; the finding is then Stopped. Shows
+// nothing.
 PortFinding ProbePort(const std::wstring& port, HANDLE stop);
-
-// How often a read looks at the port and at `stop`.
-constexpr DWORD kProbePollMs = 10;

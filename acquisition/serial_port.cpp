@@ -1,5 +1,6 @@
 #include "acquisition/serial_port.h"
 
+#include "acquisition/serial_reader.h"
 #include "acquisition/serial_rules.h"
 #include "common/ansi_text.h"
 #include "common/deadline.h"
@@ -15,10 +16,29 @@
 
 namespace {
 
-constexpr DWORD kReadChunk = 999;
 constexpr DWORD kPollMs = 10;
 // Handheld-only extended function: infrared mode off. Desktop drivers reject it.
 constexpr DWORD kClrIr = 11;
+
+// Writes on a device opened for overlapped I/O and waits for the write to end, which the
+// device's write time-out bounds, as a write on the caller's thread always was.
+BOOL WriteAndWait(HANDLE device, const void* bytes, DWORD count, DWORD* done)
+{
+    *done = 0;
+    CHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!event) {
+        return FALSE;
+    }
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = event.Get();
+    if (WriteFile(device, bytes, count, done, &overlapped)) {
+        return TRUE;
+    }
+    if (GetLastError() != ERROR_IO_PENDING) {
+        return FALSE;
+    }
+    return GetOverlappedResult(device, &overlapped, done, TRUE);
+}
 
 // An opening that failed with the platform's `code`, told to the caller who asked for it.
 HANDLE Failed(DWORD code, DWORD* failure)
@@ -28,9 +48,6 @@ HANDLE Failed(DWORD code, DWORD* failure)
     }
     return INVALID_HANDLE_VALUE;
 }
-
-// Queued to the reader when the port closes: it ends the reader's sleep between two polls.
-void CALLBACK WakeReader(ULONG_PTR) {}
 
 // Waits for a thread of the port to end by itself, and ends it when it does not in time.
 void StopThread(CHandle& thread, DWORD waitMs)
@@ -119,7 +136,9 @@ HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD att
     CHandle device;
     DWORD openFailure = 0;
     for (DWORD attempt = 0; attempt < attempts && !(stop && stop()); ++attempt) {
-        device.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        // Overlapped, so that the reader waits for the line beside the writer (CSerialReader).
+        device.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OVERLAPPED, nullptr));
         if (device) {
             break;
         }
@@ -132,7 +151,7 @@ HANDLE CSerialPort::OpenDevice(DCB settings, const std::wstring& name, DWORD att
     }
 
     COMMTIMEOUTS timeouts = {};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadIntervalTimeout = kReadGapMs;
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = 0;
     timeouts.WriteTotalTimeoutMultiplier = kWriteTimeoutPerByteMs;
@@ -175,7 +194,7 @@ bool CSerialPort::WriteFirstCommand(HANDLE device, const char* command, std::wst
 {
     const DWORD count = static_cast<DWORD>(std::strlen(command));
     DWORD done = 0;
-    const BOOL ok = WriteFile(device, command, count, &done, nullptr);
+    const BOOL ok = WriteAndWait(device, command, count, &done);
     if (!IsWholeWrite(ok != FALSE, count, done)) {
         error = Text(IDS_SERIAL_WRITE_NOT_DONE);
         return false;
@@ -206,8 +225,9 @@ bool CSerialPort::Adopt(HANDLE device, const DCB& configured, const std::wstring
 
 bool CSerialPort::StartReadThread()
 {
+    m_hReadStop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     DWORD id = 0;
-    CHandle thread(CreateThread(nullptr, 0, ReadThreadProc, this, 0, &id));
+    CHandle thread(m_hReadStop ? CreateThread(nullptr, 0, ReadThreadProc, this, 0, &id) : nullptr);
     if (!thread) {
         CHandle(m_hDevice.exchange(INVALID_HANDLE_VALUE)).Close();
         m_dwOpen = 0;
@@ -223,9 +243,10 @@ void CSerialPort::StopReadThread()
     if (!m_hReadThread) {
         return;
     }
-    // Woken, the reader sees the closed handle now rather than up to one poll later.
-    QueueUserAPC(WakeReader, m_hReadThread.Get(), 0);
+    // The reader waits on this beside the line, polling or not: it ends at once.
+    SetEvent(m_hReadStop.Get());
     StopThread(m_hReadThread, kStopWaitMs);
+    m_hReadStop.Close();
 }
 
 bool CSerialPort::StartWriteThread()
@@ -311,45 +332,37 @@ DWORD WINAPI CSerialPort::ReadThreadProc(LPVOID param)
     CSerialPort* port = static_cast<CSerialPort*>(param);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
 
-    char buffer[kReadChunk + 1];
+    const HANDLE device = port->m_hDevice.load();
+    if (device == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    CSerialReader reader(device);
     for (;;) {
-        HANDLE device = port->m_hDevice.load();
-        if (device == INVALID_HANDLE_VALUE) {
+        switch (reader.Read(port->m_hReadStop.Get(), INFINITE)) {
+        case CSerialReader::Result::Stopped:
+            return 0;
+        case CSerialReader::Result::Failed:
+            if (reader.FailedCall() == CSerialReader::Call::ClearCommError) {
+                port->ReportReadError(
+                    Text(IDS_SERIAL_READ_STATE_FAILED, {HexText(reader.CommErrors()), HexText(reader.LastError())}));
+            } else {
+                port->ReportReadError(Text(IDS_SERIAL_READ_FAILED));
+            }
+            return 0;
+        case CSerialReader::Result::Quiet:
+            continue;
+        case CSerialReader::Result::Bytes:
             break;
         }
-        DWORD errors = 0;
-        COMSTAT status = {};
-        if (!ClearCommError(device, &errors, &status)) {
-            DWORD lastError = GetLastError();
-            port->ReportReadError(Text(IDS_SERIAL_READ_STATE_FAILED, {HexText(errors), HexText(lastError)}));
-            return 0;
-        }
-        if (status.cbInQue == 0) {
-            SleepEx(kPollMs, TRUE);
-            continue;
-        }
-        DWORD wanted = status.cbInQue < kReadChunk ? status.cbInQue : kReadChunk;
-        DWORD pause = port->m_dwPreReadPause.load();
-        if (pause != 0) {
+        if (DWORD pause = port->m_dwPreReadPause.load()) {
             Sleep(pause);
         }
-        DWORD read = 0;
-        if (!ReadFile(device, buffer, wanted, &read, nullptr)) {
-            port->ReportReadError(Text(IDS_SERIAL_READ_FAILED));
-            return 0;
-        }
-        buffer[read] = '\0';
-        if (read == 0) {
-            SleepEx(kPollMs, TRUE);
-            continue;
-        }
         IReceiveEvent* listener = port->m_pListener.load();
-        if (listener != nullptr && !listener->OnReceiveBytes(buffer, read)) {
-            std::wstring text = AnsiToWide(buffer, read);
+        if (listener != nullptr && !listener->OnReceiveBytes(reader.Bytes(), reader.Count())) {
+            std::wstring text = AnsiToWide(reader.Bytes(), reader.Count());
             listener->OnReceive(text.c_str());
         }
     }
-    return 0;
 }
 
 bool CSerialPort::write_scc(const BYTE* bytes, const DWORD* count, DWORD* written)
@@ -389,7 +402,7 @@ bool CSerialPort::WriteAll(HANDLE device, const BYTE* bytes, DWORD count, DWORD*
         Sleep(std::min<DWORD>(kPollMs, RemainingWait(start, now, WriteTimeoutMs(count))));
     }
     DWORD done = 0;
-    BOOL ok = WriteFile(device, bytes, count, &done, nullptr);
+    BOOL ok = WriteAndWait(device, bytes, count, &done);
     if (written != nullptr) {
         *written = done;
     }

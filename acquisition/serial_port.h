@@ -45,8 +45,8 @@ enum class FlowControl
     None,
 };
 
-// A serial device (the W-SIM's, a receiver's, a modem's), with its polling reader thread and its
-// writer thread.
+// A serial device (the W-SIM's, a receiver's, a modem's), with its reader thread, which the line
+// wakes (CSerialReader), and its writer thread.
 class CSerialPort
 {
 public:
@@ -79,12 +79,14 @@ public:
     // `attempts` times `interval` ms apart (giving up early once `stop` says so) and sets it
     // up. The configured device, or INVALID_HANDLE_VALUE with `error` saying why and `failure`,
     // when given, the platform's code of the call that failed (0 when stopped before a try).
+    // The device is opened for overlapped I/O: it is read with CSerialReader and written with
+    // WriteFirstCommand (or by the writer thread once adopted), never with a plain ReadFile.
     static HANDLE OpenDevice(DCB settings, const std::wstring& name, DWORD attempts, DWORD interval,
                              const std::function<bool()>& stop, DCB& configured, std::wstring& error,
                              FlowControl flow = FlowControl::Cts, DWORD* failure = nullptr);
-    // Writes a command on a device OpenDevice has just set up, before any reader runs (its
-    // output queue is empty, and the answer waits in the input queue); safe on any thread.
-    // False, with `error` set as write_scc words it, when not all bytes went out.
+    // Writes a command on a device OpenDevice has set up and no writer thread writes to (before
+    // any reader runs, its output queue is empty and the answer waits in the input queue); safe
+    // on any thread. False, with `error` set as write_scc words it, when not all bytes went out.
     static bool WriteFirstCommand(HANDLE device, const char* command, std::wstring& error);
     // Open's other half: takes a device OpenDevice set up (named `name` in the boxes) and starts
     // the reader and the writer.
@@ -114,6 +116,7 @@ private:
 
     DWORD m_dwReadThreadId;
     CHandle m_hReadThread;
+    CHandle m_hReadStop; // set when the reader is to end
     // Shared with the reader thread.
     std::atomic<DWORD> m_dwPreReadPause;
     std::atomic<IReceiveEvent*> m_pListener;

@@ -25,3 +25,31 @@ bool IsWholeWrite(bool succeeded, std::uint32_t count, std::uint32_t written)
 {
     return succeeded && written == count;
 }
+
+namespace {
+
+// The platform's error numbers a read comes back with.
+constexpr std::uint32_t kErrorInvalidFunction = 1;
+constexpr std::uint32_t kErrorNotSupported = 50;
+constexpr std::uint32_t kErrorInvalidParameter = 87;
+constexpr std::uint32_t kErrorOperationAborted = 995;
+constexpr std::uint32_t kErrorTimeout = 1460;
+
+} // namespace
+
+ReadStep NextReadStep(bool succeeded, std::uint32_t error, std::uint32_t count, bool waited)
+{
+    // Bytes a read carries are handed on whatever it says about itself: a driver that reports
+    // its time-out as an error has still read them.
+    if (count > 0) {
+        return ReadStep::Deliver;
+    }
+    if (succeeded || error == kErrorOperationAborted || error == kErrorTimeout) {
+        // A read that came back at once with nothing would otherwise spin.
+        return waited ? ReadStep::Again : ReadStep::Pause;
+    }
+    if (!waited && (error == kErrorInvalidFunction || error == kErrorNotSupported || error == kErrorInvalidParameter)) {
+        return ReadStep::Poll;
+    }
+    return ReadStep::Fail;
+}

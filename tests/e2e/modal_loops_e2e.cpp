@@ -51,30 +51,37 @@ HWND AboutBox(const TavrinSession& app)
     return nullptr;
 }
 
-// Starts `loop` over the progress dialog, keeps it `holdMs`, ends it; false when it never began.
-bool HoldLoop(TavrinSession& app, HWND progress, Loop loop, DWORD holdMs)
+// Starts `loop` over the progress dialog, keeps it until the tick `untilTick`, ends it; false
+// when it never began.
+bool HoldLoop(TavrinSession& app, HWND progress, Loop loop, DWORD untilTick)
 {
     HWND text = GetDlgItem(progress, IDC_PROGRESS_TEXT);
+    auto hold = [untilTick] {
+        const LONG left = static_cast<LONG>(untilTick - GetTickCount());
+        if (left > 0) {
+            Sleep(static_cast<DWORD>(left));
+        }
+    };
     bool began = false;
     switch (loop) {
     case Loop::ContextMenu:
         PostMessageW(text, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(text), MAKELPARAM(20, 20));
         began = WaitFor([&] { return InLoopOf(progress, GUI_INMENUMODE | GUI_POPUPMENUMODE); }, 3000);
-        Sleep(holdMs);
+        hold();
         PostMessageW(FindWindowW(L"#32768", nullptr), WM_KEYDOWN, VK_ESCAPE, 0);
         WaitFor([&] { return !InLoopOf(progress, GUI_INMENUMODE | GUI_POPUPMENUMODE); }, 3000);
         break;
     case Loop::Move:
         PostMessageW(progress, WM_SYSCOMMAND, SC_MOVE, 0);
         began = WaitFor([&] { return InLoopOf(progress, GUI_INMOVESIZE); }, 3000);
-        Sleep(holdMs);
+        hold();
         PostMessageW(progress, WM_KEYDOWN, VK_RETURN, 0);
         WaitFor([&] { return !InLoopOf(progress, GUI_INMOVESIZE); }, 3000);
         break;
     case Loop::AboutBox: {
         PostMessageW(app.MainWindow(), WM_COMMAND, IDM_ABOUT, 0);
         began = WaitFor([&] { return AboutBox(app) != nullptr; }, 3000);
-        Sleep(holdMs);
+        hold();
         HWND about = AboutBox(app);
         if (about != nullptr) {
             PostMessageW(about, WM_COMMAND, IDOK, 0);
@@ -86,7 +93,7 @@ bool HoldLoop(TavrinSession& app, HWND progress, Loop loop, DWORD holdMs)
     return began;
 }
 
-// One wait of a send, made to last about 3 s (or, for the "接続時" field, 5 s).
+// One wait of a send, made to end `endsAfterMs` after the press.
 struct WaitCase
 {
     const char* name;
@@ -96,33 +103,40 @@ struct WaitCase
     const wchar_t* connectWait;
     int button;
     const wchar_t* progress; // the caption of the wait's dialog
+    DWORD endsAfterMs;
 };
 
 const WaitCase kWaits[] = {
-    {"the lookup answers after 3 s", nullptr, R"({"delay_seconds": 3})", L"FALSE", L"0", IDC_SEND, L"送信中…"},
-    {"the network check answers after 3 s", "test = 0x10\nblock = test@3000\n", "{}", L"TRUE", L"0", IDC_SEND,
-     L"接続中…"},
-    {"a wait of 5 s before the send", nullptr, "{}", L"TRUE", L"5000", IDC_GET_AND_SEND, L"待機中…"},
+    {"the lookup answers after 2 s", nullptr, R"({"delay_seconds": 2})", L"FALSE", L"0", IDC_SEND, L"送信中…", 2000},
+    {"the network check answers after 2 s", "test = 0x10\nblock = test@2000\n", "{}", L"TRUE", L"0", IDC_SEND,
+     L"接続中…", 2000},
+    {"a wait of 2 s before the send", nullptr, "{}", L"TRUE", L"2000", IDC_GET_AND_SEND, L"待機中…", 2000},
 };
+
+// The loop is held this long past the wait's end, for the end to reach the program meanwhile.
+constexpr DWORD kHeldPastTheEndMs = 1000;
 
 } // namespace
 
 TEST(ModalLoops, AWaitEndsAsItWouldHaveWhateverLoopRunsMeanwhile)
 {
     for (const WaitCase& wait : kWaits) {
+        SCOPED_TRACE(wait.name);
+        // The loops take turns in one program: every send waits anew, and ends before the next.
+        SettingsFile settings = TavrinSession::TestSettings();
+        settings.Set(L"AUTOCONNECT", wait.autoConnect);
+        settings.Set(L"CONNECTWAIT", wait.connectWait);
+        auto app = wait.device != nullptr ? StartWithDevice(wait.device, settings) : StartSession(settings);
+        ASSERT_TRUE(app);
+        if (wait.button == IDC_SEND) {
+            ASSERT_TRUE(app->PressAndAnswer(IDC_GET_LOCATION).empty());
+        }
+        Lookup().Configure(wait.lookup);
+        size_t sends = 0;
         for (Loop loop : {Loop::ContextMenu, Loop::Move, Loop::AboutBox}) {
-            SCOPED_TRACE(std::string(wait.name) + ", held open in " + NameOf(loop));
-            SettingsFile settings = TavrinSession::TestSettings();
-            settings.Set(L"AUTOCONNECT", wait.autoConnect);
-            settings.Set(L"CONNECTWAIT", wait.connectWait);
-            auto app = wait.device != nullptr ? StartWithDevice(wait.device, settings) : StartSession(settings);
-            ASSERT_TRUE(app);
-            if (wait.button == IDC_SEND) {
-                ASSERT_TRUE(app->PressAndAnswer(IDC_GET_LOCATION).empty());
-            }
-            Lookup().Configure(wait.lookup);
-
+            SCOPED_TRACE(std::string("held open in ") + NameOf(loop));
             auto command = app->Press(wait.button);
+            const DWORD pressed = GetTickCount();
             HWND progress = nullptr;
             WaitFor(
                 [&] {
@@ -135,10 +149,10 @@ TEST(ModalLoops, AWaitEndsAsItWouldHaveWhateverLoopRunsMeanwhile)
                 },
                 5000);
             ASSERT_NE(nullptr, progress) << "no dialog " << Utf8(wait.progress);
-            // Held for 6 s: past the end of the wait, which the loop must not lose.
-            EXPECT_TRUE(HoldLoop(*app, progress, loop, 6000));
+            // Held past the end of the wait, which the loop must not lose.
+            EXPECT_TRUE(HoldLoop(*app, progress, loop, pressed + wait.endsAfterMs + kHeldPastTheEndMs));
             const DWORD loopEnded = GetTickCount();
-            const bool started = app->WaitBrowserCalls(1, 5000);
+            const bool started = app->WaitBrowserCalls(++sends, 5000);
             std::cout << wait.name << ", " << NameOf(loop) << ": browser " << GetTickCount() - loopEnded
                       << " ms after the loop" << std::endl;
             EXPECT_TRUE(started);

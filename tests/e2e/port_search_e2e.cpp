@@ -186,7 +186,8 @@ TEST(PortSearch, StopClosesEveryPortAndChoosesNothing)
 
     Search s = StartSearch(*app);
     ASSERT_NE(nullptr, s.search);
-    Sleep(2500); // the silent ports are being asked "AT" by now
+    // Stopped once the silent ports are being asked "AT".
+    ASSERT_TRUE(WaitFor([] { return !WsimCommands().empty(); }, 10000));
     const DWORD pressed = GetTickCount();
     TavrinSession::Click(s.search, IDCANCEL);
     ASSERT_TRUE(WaitFor([&] { return Status(s) == L"中断しました。"; }, 5000)) << Utf8(Status(s));

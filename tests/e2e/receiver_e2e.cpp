@@ -37,18 +37,18 @@ const ReceiverCase kCases[] = {
      kTokyoUrl, nullptr, L"N35.681236 E139.767125 ±5 m 2024/04/01 12:04:"},
     // GGA first: its HDOP of 1.8 gives 9 m; the date comes with the epoch's RMC after it.
     {"a GPS-only receiver's log, stale position with status V first",
-     R"({"module": "nmea", "interval_ms": 1000, "nmea_log": "sirf_gp.nmea"})", nullptr,
+     R"({"module": "nmea", "interval_ms": 250, "nmea_log": "sirf_gp.nmea"})", nullptr,
      L"http://map.example.test/w?w=35.443700,139.638000&acc=9&nl=35.26.25.575&el=139.38.28.369&"
      L"d=35.440437,139.641214&pc=",
      nullptr, L"N35.443700 E139.638000 ±9 m 2024/04/01 12:04:07 JST"},
     // RMC first, the GST last in the epoch: σ 3.5 m and 3.9 m give 5 m (GGA's HDOP would give 7).
     {"a u-blox receiver's log after a cold start",
-     R"({"module": "nmea", "interval_ms": 500, "nmea_log": "cold_start.nmea"})", nullptr,
+     R"({"module": "nmea", "interval_ms": 250, "nmea_log": "cold_start.nmea"})", nullptr,
      L"http://map.example.test/w?w=35.681235,139.767125&acc=5&nl=35.40.40.786&el=139.46.13.293&"
      L"d=35.677996,139.770359&pc=",
      nullptr, L"N35.681235 E139.767125 ±5 m 2024/04/01 12:04:09 JST"},
     // RMC first, then GGA with HDOP 1.26: 6 m.
-    {"an MTK receiver's log", R"({"module": "nmea", "interval_ms": 500, "nmea_log": "mtk.nmea"})", nullptr,
+    {"an MTK receiver's log", R"({"module": "nmea", "interval_ms": 250, "nmea_log": "mtk.nmea"})", nullptr,
      L"http://map.example.test/w?w=35.170915,136.881537&acc=6&nl=35.10.03.692&el=136.53.04.213&"
      L"d=35.167692,136.884504&pc=",
      nullptr, L"N35.170915 E136.881537 ±6 m 2024/04/01 12:04:07 JST"},

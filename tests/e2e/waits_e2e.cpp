@@ -48,11 +48,11 @@ struct WaitCase
 const WaitCase kWaits[] = {
     {"header lines trickle", nullptr, R"({"mode": "trickle_headers", "trickle_interval": 2})", false, L"0", IDC_SEND, 0,
      L"HttpSendRequest() Failed. (0x00002ee2)", nullptr},
-    {"the service never answers", nullptr, R"({"mode": "stall", "stall_seconds": 120})", false, L"0", IDC_SEND, 5000,
+    {"the service never answers", nullptr, R"({"mode": "stall", "stall_seconds": 120})", false, L"0", IDC_SEND, 3000,
      nullptr, L"送信中…|位置情報を問い合わせています。"},
-    {"a wait of 20 s before the send", nullptr, "{}", true, L"20000", IDC_GET_AND_SEND, 5000, nullptr,
+    {"a wait of 20 s before the send", nullptr, "{}", true, L"20000", IDC_GET_AND_SEND, 3000, nullptr,
      L"待機中…|送信の前に 20000 ミリ秒待ちます。"},
-    {"establishing blocks for a minute", "test = 0x20\nblock = establish@60000\n", "{}", true, L"0", IDC_SEND, 5000,
+    {"establishing blocks for a minute", "test = 0x20\nblock = establish@60000\n", "{}", true, L"0", IDC_SEND, 3000,
      nullptr, nullptr},
 };
 
@@ -98,8 +98,9 @@ TEST(Waits, TheWindowAnswersEveryWaitEndsAndClosingEndsTheProgram)
             EXPECT_TRUE(command->Wait(5000));
             EXPECT_TRUE(app->BrowserCalls().empty());
             // Once more, and this time the window is closed while the lookup waits.
+            const size_t asked = LookupRequestCount();
             command = app->Press(c.button);
-            Sleep(2000);
+            EXPECT_TRUE(WaitFor([&] { return LookupRequestCount() > asked; }, 5000));
         } else {
             EXPECT_TRUE(boxes.empty()) << Shown(boxes);
             EXPECT_FALSE(command->Done());

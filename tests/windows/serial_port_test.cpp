@@ -1,12 +1,15 @@
 // ctest-lock: com1
 #include "acquisition/serial_port.h"
 
+#include "acquisition/serial_reader.h"
+#include "acquisition/serial_rules.h"
 #include "tests/windows/test_support.h"
 #include "tests/windows/wsim_control.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -29,11 +32,20 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_chunks.push_back(text);
     }
-    void OnReadError(const std::wstring&) override {}
+    void OnReadError(const std::wstring& text) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_readErrors.push_back(text);
+    }
     void OnWriteError(const std::wstring& text) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_writeErrors.push_back(text);
+    }
+    std::vector<std::wstring> ReadErrors() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_readErrors;
     }
     std::vector<std::wstring> WriteErrors() const
     {
@@ -67,8 +79,39 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::vector<std::wstring> m_chunks;
+    std::vector<std::wstring> m_readErrors;
     std::vector<std::wstring> m_writeErrors;
 };
+
+// The two readers: woken by the line (the program's), and the 10 ms poll kept for a driver
+// that refuses the waiting read. Each row of a table runs with the reader it names.
+struct ReaderKind
+{
+    const char* name;
+    bool polls;
+};
+const ReaderKind kReaders[] = {{"woken by the line", false}, {"polling", true}};
+
+class ReaderChoice
+{
+public:
+    explicit ReaderChoice(const ReaderKind& kind) { CSerialReader::UsePolling(kind.polls); }
+    ~ReaderChoice() { CSerialReader::UsePolling(false); }
+    ReaderChoice(const ReaderChoice&) = delete;
+    ReaderChoice& operator=(const ReaderChoice&) = delete;
+};
+
+// A handle of the port's reader thread that outlives Close, to see how the thread ended.
+HANDLE KeepReader(CSerialPort& port);
+
+// Whether the thread ended by itself (exit code 0) rather than being ended by Close.
+bool EndedByItself(HANDLE thread)
+{
+    DWORD exitCode = 99;
+    const bool ended = WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &exitCode);
+    CloseHandle(thread);
+    return ended && exitCode == 0;
+}
 
 DCB LineSettings()
 {
@@ -133,9 +176,10 @@ TEST_F(SerialPortTest, OpenAppliesLineSettingsAndTimeoutsAndCloseReleasesTheDevi
     EXPECT_EQ(static_cast<DWORD>(DTR_CONTROL_ENABLE), dcb.fDtrControl);
     EXPECT_EQ(static_cast<DWORD>(RTS_CONTROL_ENABLE), dcb.fRtsControl);
 
+    // A read waits for the first byte and comes back once the line pauses.
     COMMTIMEOUTS timeouts = {};
     ASSERT_TRUE(GetCommTimeouts(device, &timeouts));
-    EXPECT_EQ(MAXDWORD, timeouts.ReadIntervalTimeout);
+    EXPECT_EQ(kReadGapMs, timeouts.ReadIntervalTimeout);
     EXPECT_EQ(0u, timeouts.ReadTotalTimeoutMultiplier);
     EXPECT_EQ(0u, timeouts.ReadTotalTimeoutConstant);
     EXPECT_EQ(10u, timeouts.WriteTotalTimeoutMultiplier);
@@ -191,7 +235,7 @@ TEST_F(SerialPortTest, WriteCutShortByTheTimeoutFails)
     ASSERT_TRUE(WsimConfigure(R"({"deaf": true})"));
     PumpFor(300);
     ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
-    COMMTIMEOUTS shortened = {MAXDWORD, 0, 0, 0, 300}; // not to wait out the real time-out
+    COMMTIMEOUTS shortened = {kReadGapMs, 0, 0, 0, 300}; // not to wait out the real time-out
     ASSERT_TRUE(SetCommTimeouts(SerialPortTestAccess::Device(port), &shortened));
     // Line feeds: the module skips them once it reads again (the next test's reset).
     const std::string bytes(300000, '\n');
@@ -338,7 +382,7 @@ TEST_F(SerialPortTest, DeviceLineWantsNoCtsAndWritesBesideTheCaller)
     // A module that reads nothing: the write times out on the writer thread.
     ASSERT_TRUE(WsimConfigure(R"({"deaf": true})"));
     PumpFor(300);
-    COMMTIMEOUTS shortened = {MAXDWORD, 0, 0, 0, 300};
+    COMMTIMEOUTS shortened = {kReadGapMs, 0, 0, 0, 300};
     ASSERT_TRUE(SetCommTimeouts(SerialPortTestAccess::Device(port), &shortened));
     ASSERT_TRUE(port.WriteAsync(std::string(300000, '\n')));
     ASSERT_TRUE(PumpUntil([&] { return !recorder.WriteErrors().empty(); }, 5000));
@@ -395,6 +439,160 @@ TEST_F(SerialPortTest, CloseReturnsWhenTheDriverIsStuck)
     EXPECT_TRUE(PumpUntil([] { return g_closesReturned.load() == 1; }, 5000));
     EXPECT_TRUE(port.Open(LineSettings(), L"COM1:"));
     EXPECT_EQ(0u, boxes.Count());
+}
+
+HANDLE KeepReader(CSerialPort& port)
+{
+    HANDLE reader = nullptr;
+    DuplicateHandle(GetCurrentProcess(), SerialPortTestAccess::ReaderThread(port), GetCurrentProcess(), &reader,
+                    SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE, 0);
+    return reader;
+}
+
+// Answers as the line brings them, whichever reader reads them: split into chunks, paced at
+// 9600 bps (a read per byte or two), long enough to fill several reads.
+TEST_F(SerialPortTest, EitherReaderDeliversEveryAnswerWholeAndInOrder)
+{
+    struct Line
+    {
+        const char* name;
+        const char* config;
+    };
+    const Line lines[] = {
+        {"at once", "{}"},
+        {"in chunks of 1, 2 and 3 bytes", R"({"chunks": [1, 2, 3], "chunk_gap_ms": 30})"},
+        {"paced at 9600 bps", R"({"baud": 9600})"},
+        {"2600 bytes", R"({"min_answer_bytes": 2600})"},
+    };
+    for (const ReaderKind& kind : kReaders) {
+        ReaderChoice choice(kind);
+        const CSerialReader::Wakes before = CSerialReader::CountedWakes();
+        for (const Line& line : lines) {
+            SCOPED_TRACE(std::string(kind.name) + ", " + line.name);
+            ASSERT_TRUE(WsimConfigure(line.config));
+            Recorder heard;
+            port.SetListener(&heard);
+            ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+            ASSERT_TRUE(Send(port, "AT@K20\r\n"));
+            ASSERT_TRUE(heard.WaitFor(L"\r\nOK\r\n"));
+            const std::wstring text = heard.Text();
+            EXPECT_EQ(0u, text.rfind(L"AT@K20\r\r\n\r\n1234,5\r\n", 0)) << Utf8(text);
+            for (const std::wstring& chunk : heard.Chunks()) {
+                EXPECT_LE(chunk.size(), CSerialReader::kChunk);
+            }
+            EXPECT_TRUE(heard.ReadErrors().empty());
+            EXPECT_TRUE(port.Close());
+        }
+        // Which wait brought the bytes: the line's own, or the poll, never the other.
+        const CSerialReader::Wakes after = CSerialReader::CountedWakes();
+        SCOPED_TRACE(kind.name);
+        if (kind.polls) {
+            EXPECT_GT(after.polled, before.polled);
+            EXPECT_EQ(before.line, after.line);
+            EXPECT_EQ(before.atOnce, after.atOnce);
+        } else {
+            EXPECT_GT(after.line, before.line);
+            EXPECT_EQ(before.polled, after.polled);
+        }
+    }
+    EXPECT_EQ(0u, boxes.Count());
+}
+
+// Close while an answer comes in: the reader ends by itself at once, and nothing reaches the
+// listener once Close has returned. The close request falls before, amid and after the answer.
+TEST_F(SerialPortTest, CloseEndsEitherReaderAtOnceAndNothingArrivesAfterIt)
+{
+    ASSERT_TRUE(WsimConfigure(R"({"delay_ms": 100, "chunks": [5, 5], "chunk_gap_ms": 20})"));
+    for (const ReaderKind& kind : kReaders) {
+        ReaderChoice choice(kind);
+        for (DWORD closeAfterMs : {0, 90, 110, 130, 400}) {
+            SCOPED_TRACE(std::string(kind.name) + ", closed " + std::to_string(closeAfterMs) + " ms after the command");
+            Recorder heard;
+            port.SetListener(&heard);
+            ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+            ASSERT_TRUE(Send(port, "AT@K20\r\n"));
+            Sleep(closeAfterMs);
+            HANDLE reader = KeepReader(port);
+            EXPECT_TRUE(port.Close());
+            const size_t heardAtClose = heard.Chunks().size();
+            EXPECT_TRUE(EndedByItself(reader));
+            PumpFor(150); // the rest of the answer reaches the closed port's line
+            EXPECT_EQ(heardAtClose, heard.Chunks().size());
+            EXPECT_TRUE(heard.ReadErrors().empty());
+        }
+    }
+    EXPECT_EQ(0u, boxes.Count());
+}
+
+// A module that hangs up in the middle of its answer while the reader waits for the rest: the
+// bytes it sent are delivered, then the reader ends with the line's failure, as the listener
+// has always been told it ("ClearCommError() Failed."), and the port still closes.
+TEST_F(SerialPortTest, AModuleThatVanishesWhileWaitedOnEndsEitherReaderWithItsFailure)
+{
+    for (const ReaderKind& kind : kReaders) {
+        SCOPED_TRACE(kind.name);
+        ReaderChoice choice(kind);
+        ASSERT_TRUE(WsimConfigure(R"({"vanish_at": 10, "chunk_gap_ms": 200})"));
+        Recorder heard;
+        port.SetListener(&heard);
+        ASSERT_TRUE(port.Open(LineSettings(), L"COM1:"));
+        HANDLE reader = KeepReader(port);
+        ASSERT_TRUE(Send(port, "AT@K20\r\n"));
+        ASSERT_TRUE(PumpUntil([&] { return !heard.ReadErrors().empty(); }, 5000));
+        EXPECT_EQ(L"AT@K20\r\r\n\r", heard.Text());
+        ASSERT_EQ(1u, heard.ReadErrors().size());
+        EXPECT_EQ(0u, heard.ReadErrors()[0].rfind(L"ClearCommError() Failed.", 0)) << Utf8(heard.ReadErrors()[0]);
+        EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(reader, 0) == WAIT_OBJECT_0; }, 2000));
+        EXPECT_TRUE(EndedByItself(reader));
+        EXPECT_TRUE(port.Close(false));
+        // The simulator's module is back on a fresh line for the next row.
+        ASSERT_TRUE(WsimSetDevice(WsimDevice::Module));
+    }
+    EXPECT_EQ(0u, boxes.Count());
+}
+
+// The reader a worker uses on a device of its own (the port search's reads): each read ends
+// with the line's bytes, with its time, or at once with the stop event.
+TEST_F(SerialPortTest, AReadEndsWithTheLineItsTimeOrTheStop)
+{
+    for (const ReaderKind& kind : kReaders) {
+        SCOPED_TRACE(kind.name);
+        ReaderChoice choice(kind);
+        DCB configured = {};
+        std::wstring error;
+        CHandle device(CSerialPort::OpenDevice(LineSettings8N1(9600), L"COM1:", 3, 100, nullptr, configured, error,
+                                               FlowControl::None));
+        ASSERT_TRUE(device) << Utf8(error);
+        CHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        CSerialReader reader(device.Get());
+        EXPECT_EQ(kind.polls, reader.Polls());
+
+        EXPECT_EQ(CSerialReader::Result::Quiet, reader.Read(stop.Get(), 200));
+        ASSERT_TRUE(CSerialPort::WriteFirstCommand(device.Get(), "AT@K20\r\n", error)) << Utf8(error);
+        std::string answer;
+        while (answer.size() < 8 || answer.compare(answer.size() - 4, 4, "OK\r\n") != 0) {
+            ASSERT_EQ(CSerialReader::Result::Bytes, reader.Read(stop.Get(), 5000)) << answer;
+            ASSERT_EQ(std::strlen(reader.Bytes()), reader.Count());
+            answer.append(reader.Bytes(), reader.Count());
+        }
+        EXPECT_EQ(Utf8(kK20Answer), answer);
+
+        // Set while the read waits without a limit, from another thread.
+        HANDLE stopping = stop.Get();
+        HANDLE setter = CreateThread(
+            nullptr, 0,
+            [](LPVOID event) -> DWORD {
+                Sleep(200);
+                SetEvent(static_cast<HANDLE>(event));
+                return 0;
+            },
+            stopping, 0, nullptr);
+        EXPECT_EQ(CSerialReader::Result::Stopped, reader.Read(stop.Get(), INFINITE));
+        WaitForSingleObject(setter, INFINITE);
+        CloseHandle(setter);
+        // Already set: not a byte is waited for.
+        EXPECT_EQ(CSerialReader::Result::Stopped, reader.Read(stop.Get(), INFINITE));
+    }
 }
 
 } // namespace
