@@ -38,7 +38,9 @@
 
 namespace {
 
-constexpr DWORD kSettleMs = 500;
+// Between two presses: a receiver's job reads the rest of its fix's epoch (up to a second)
+// after the browser has started, and a press before that ends is not taken.
+constexpr DWORD kSettleMs = 1500;
 constexpr double kTimeoutMs = 30000;
 
 double Milliseconds(long long fromNs, long long toNs)
