@@ -71,7 +71,8 @@ TEST(PortList, TheFieldsTextAndThePortItOpens)
         EXPECT_EQ(PortChoiceOf(row.port, ports), row.row) << row.text.c_str();
     }
     const std::pair<std::wstring, bool> names[] = {
-        {L"COM1", true}, {L"com256", true}, {L"COM0", false}, {L"C:", false}, {L"COM1:", false}, {L"LPT1", false},
+        {L"COM1", true}, {L"com256", true}, {L"COM", false},  {L"COM0", false},
+        {L"C:", false},  {L"COM1:", false}, {L"LPT1", false},
     };
     for (const auto& [name, port] : names) {
         EXPECT_EQ(IsComPortName(name), port) << name.c_str();
