@@ -55,6 +55,19 @@ Outcome Lookup(const std::wstring& request, const std::wstring& csid, const std:
     return o;
 }
 
+// Whether WinINet's cache (the browser's) holds an entry for `url`.
+bool InUrlCache(const std::wstring& url)
+{
+    using GetEntry = BOOL(WINAPI*)(LPCWSTR, LPINTERNET_CACHE_ENTRY_INFOW, LPDWORD);
+    HMODULE wininet = LoadLibraryW(L"wininet.dll");
+    auto get = reinterpret_cast<GetEntry>(reinterpret_cast<void*>(GetProcAddress(wininet, "GetUrlCacheEntryInfoW")));
+    DWORD size = 0;
+    const bool found =
+        get != nullptr && (get(url.c_str(), nullptr, &size) || GetLastError() == ERROR_INSUFFICIENT_BUFFER);
+    FreeLibrary(wininet);
+    return found;
+}
+
 TEST(LocationRequest, SendsTheHandsetRequestAndTakesTheRedirectWithoutFollowingIt)
 {
     LookupControl stub;
@@ -64,7 +77,8 @@ TEST(LocationRequest, SendsTheHandsetRequestAndTakesTheRedirectWithoutFollowingI
     ASSERT_TRUE(o.ok);
     EXPECT_TRUE(o.error.empty());
     EXPECT_EQ(dest + L"?pos=N35.41.12.000E139.45.00.000", o.location);
-    EXPECT_TRUE(o.body.empty()); // the lookup ends with the Location: its body is not waited for
+    EXPECT_TRUE(o.body.empty());                // the lookup ends with the Location: its body is not waited for
+    EXPECT_FALSE(InUrlCache(RequestFor(dest))); // a position is kept nowhere but where the user keeps it
 
     auto requests = stub.Requests();
     ASSERT_EQ(1u, requests.size());
