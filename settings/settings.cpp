@@ -127,11 +127,13 @@ void CSettings::FillComboBox(int id, const std::vector<CListEntry>& list, int in
         digest = (digest ^ 0x10000U) * 1099511628211ULL;
     }
     FilledCombo* filled = id == kUrlCombo ? &m_filledUrls : id == kBrowserCombo ? &m_filledBrowsers : nullptr;
-    if (filled == nullptr || filled->window != m_hWnd || filled->digest != digest) {
+    if (filled == nullptr || !filled->known || filled->window != m_hWnd || filled->digest != digest) {
+        if (filled != nullptr) {
+            *filled = FilledCombo{}; // unknown until the list is all in (a failure may stop it half-way)
+        }
         controls->SetComboStrings(id, titles);
         if (filled != nullptr) {
-            filled->window = m_hWnd;
-            filled->digest = digest;
+            *filled = FilledCombo{true, m_hWnd, digest};
         }
     }
     // -1 clears the selection; an index past the end leaves none.
@@ -273,8 +275,10 @@ bool CSettings::Load(const wchar_t* path)
         try {
             Exchange(true);
         } catch (const std::bad_alloc&) {
-            // Half shown: the old record goes back and is shown again.
+            // Half shown: the old record goes back and is shown again, every list refilled
+            // (what the controls hold is not what either record remembers).
             std::swap(*this, loaded);
+            m_filledUrls = m_filledBrowsers = FilledCombo{};
             Exchange(true);
             return Failed(FileFailure::NoMemory);
         }

@@ -180,6 +180,7 @@ private:
     // in again (each log line exchanges the whole record).
     struct FilledCombo
     {
+        bool known = false;
         void* window = nullptr;
         std::uint64_t digest = 0;
     };
