@@ -117,14 +117,27 @@ void CSettings::FillComboBox(int id, const std::vector<CListEntry>& list, int in
     }
     std::vector<std::wstring> titles;
     titles.reserve(list.size());
+    // FNV-1a over the titles, each with its end: the same digest is the same list.
+    std::uint64_t digest = 14695981039346656037ULL;
     for (const CListEntry& entry : list) {
         titles.push_back(entry.Value(0));
+        for (wchar_t c : titles.back()) {
+            digest = (digest ^ static_cast<std::uint32_t>(c)) * 1099511628211ULL;
+        }
+        digest = (digest ^ 0x10000U) * 1099511628211ULL;
     }
-    controls->SetComboStrings(id, titles);
+    FilledCombo* filled = id == kUrlCombo ? &m_filledUrls : id == kBrowserCombo ? &m_filledBrowsers : nullptr;
+    if (filled == nullptr || !filled->known || filled->window != m_hWnd || filled->digest != digest) {
+        if (filled != nullptr) {
+            *filled = FilledCombo{}; // unknown until the list is all in (a failure may stop it half-way)
+        }
+        controls->SetComboStrings(id, titles);
+        if (filled != nullptr) {
+            *filled = FilledCombo{true, m_hWnd, digest};
+        }
+    }
     // -1 clears the selection; an index past the end leaves none.
-    if (static_cast<int64_t>(index) < static_cast<int64_t>(list.size())) {
-        controls->SetComboSelection(id, index);
-    }
+    controls->SetComboSelection(id, static_cast<int64_t>(index) < static_cast<int64_t>(list.size()) ? index : -1);
 }
 
 void CSettings::Exchange(bool toControls)
@@ -141,7 +154,13 @@ void CSettings::Exchange(bool toControls)
         controls->SetCheck(kAutoConnect, m_bAutoConnect ? 1 : 0);
         controls->SetCheck(kAutoBrowser, m_bAutoBrowser ? 1 : 0);
         controls->SetText(kConnectWait, std::to_wstring(static_cast<long>(m_nConnectWait)));
-        controls->SetText(kLog, m_strLog);
+        // A log that only grew gets its new lines alone; the edit lays out nothing twice.
+        const std::wstring shown = controls->GetText(kLog, std::wstring::npos);
+        if (m_strLog.size() > shown.size() && m_strLog.compare(0, shown.size(), shown) == 0) {
+            controls->AppendText(kLog, m_strLog.substr(shown.size()));
+        } else if (m_strLog != shown) {
+            controls->SetText(kLog, m_strLog);
+        }
         if (!m_strLog.empty()) {
             // Caret just before the last character (the log ends in CR LF), end in view.
             controls->SetCaret(kLog, static_cast<int>(m_strLog.size() - 1));
@@ -256,8 +275,10 @@ bool CSettings::Load(const wchar_t* path)
         try {
             Exchange(true);
         } catch (const std::bad_alloc&) {
-            // Half shown: the old record goes back and is shown again.
+            // Half shown: the old record goes back and is shown again, every list refilled
+            // (what the controls hold is not what either record remembers).
             std::swap(*this, loaded);
+            m_filledUrls = m_filledBrowsers = FilledCombo{};
             Exchange(true);
             return Failed(FileFailure::NoMemory);
         }

@@ -25,6 +25,9 @@ public:
     virtual void SetText(int id, const std::wstring& text) = 0;        // WM_SETTEXT
     virtual std::wstring GetText(int id, size_t maxChars) = 0;         // WM_GETTEXT, at most maxChars (npos: all)
     virtual void SetCaret(int id, int position) = 0;                   // EM_SETSEL + EM_SCROLLCARET
+    // `text` added at the end of an edit's text (EM_SETSEL to the end + EM_REPLACESEL): the
+    // edit lays out only what is new.
+    virtual void AppendText(int id, const std::wstring& text) { SetText(id, GetText(id, std::wstring::npos) + text); }
 
     // The combo box's items replaced by `texts`, in order: ResetCombo and AddComboString,
     // which a window system may do faster for a long list.
@@ -172,6 +175,16 @@ private:
     int* FlagField(unsigned key);
     int32_t* NumberField(unsigned key);
     std::optional<std::wstring>* TextField(unsigned key);
+
+    // What a combo box was last filled with, and in which window: an unchanged list is not put
+    // in again (each log line exchanges the whole record).
+    struct FilledCombo
+    {
+        bool known = false;
+        void* window = nullptr;
+        std::uint64_t digest = 0;
+    };
+    FilledCombo m_filledUrls, m_filledBrowsers;
 
     ISettingsHost* m_host;
     FileFailure m_failure = FileFailure::None;

@@ -155,6 +155,13 @@ public:
         const int got = GetWindowTextW(control, buffer.data(), static_cast<int>(buffer.size()));
         return std::wstring(buffer.data(), got > 0 ? std::min(static_cast<size_t>(got), wanted) : 0);
     }
+    void AppendText(int id, const std::wstring& text) override
+    {
+        HWND edit = GetDlgItem(m_window, id);
+        const WPARAM end = static_cast<WPARAM>(GetWindowTextLengthW(edit));
+        SendMessageW(edit, EM_SETSEL, end, static_cast<LPARAM>(end));
+        SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    }
     void SetCaret(int id, int position) override
     {
         Send(id, EM_SETSEL, static_cast<WPARAM>(position), static_cast<LPARAM>(position));

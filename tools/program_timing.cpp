@@ -28,6 +28,7 @@
 #include <windows.h>
 
 #include <psapi.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -252,6 +253,20 @@ int TimeJobs(int rounds, const std::wstring& tavrin, const std::wstring& browser
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
         std::printf("browser %lld %lld\n", started, WaitForStamp(stamps, known));
+        {
+            const size_t shellKnown = ReadStamps(stamps).size();
+            SHELLEXECUTEINFOW info = {};
+            info.cbSize = sizeof(info);
+            info.fMask = SEE_MASK_FLAG_NO_UI;
+            info.lpVerb = L"open";
+            info.lpFile = browser.c_str();
+            info.lpParameters = L"http://bench.example/";
+            info.nShow = SW_SHOWNORMAL;
+            const long long shellStarted = UnixNowNs();
+            if (ShellExecuteExW(&info)) {
+                std::printf("shell %lld %lld\n", shellStarted, WaitForStamp(stamps, shellKnown));
+            }
+        }
         const std::wstring cache = FolderOf(tavrin) + L"\\cache.ini";
         CopyFileW((cache + L".start").c_str(), cache.c_str(), FALSE);
 

@@ -204,8 +204,9 @@ class Simulator:
             else:
                 time.sleep(max(0.0, start + sent * per_byte - time.monotonic()))
 
-    def send(self, fd, command, data, config, late_ms=0.0):
-        """Writes the answer; False when the module vanished in the middle of it."""
+    def send(self, fd, command, data, config, late_ms=0.0, heard_ns=0):
+        """Writes the answer; False when the module vanished in the middle of it. `heard_ns`: when
+        the command's line ended here (its stamp's last field)."""
         delay = (float(config["delay_ms"]) + late_ms) / 1000.0
         if delay > 0:
             time.sleep(delay)
@@ -235,10 +236,10 @@ class Simulator:
         last_ns = time.time_ns()
         if config["stamp"]:
             with open(self.path("answers.log"), "a") as f:
-                f.write(f"{command} {first_ns} {last_ns} {len(data)}\n")
+                f.write(f"{command} {first_ns} {last_ns} {len(data)} {heard_ns or first_ns}\n")
         return True
 
-    def handle(self, fd, command):
+    def handle(self, fd, command, heard_ns=0):
         """Answers one command; False when the module vanished."""
         config = self.load_config()
         if not takes_input(config, self.tty_fd):
@@ -249,7 +250,7 @@ class Simulator:
         self.log_command(command)
         data = self.answer(command, config)
         late_ms = self.modem.delay_ms(command, config) if config.get("module") == "modem" else 0.0
-        return data is None or self.send(fd, command, data, config, late_ms)
+        return data is None or self.send(fd, command, data, config, late_ms, heard_ns)
 
 
 def make_link(link, target):
@@ -344,13 +345,14 @@ def main():
             except OSError:
                 time.sleep(0.01)
                 continue
+            heard_ns = time.time_ns()
             sim.log_bytes(chunk)
             pending += chunk
             # A command line ends at its CR; the LF behind it starts no command.
             while b"\r" in pending:
                 line, pending = pending.split(b"\r", 1)
                 command = line.lstrip(b"\n").decode("latin-1")
-                if not sim.handle(master, command):
+                if not sim.handle(master, command, heard_ns):
                     # Closing the master hangs up the program's handle; the link leads to a new pair.
                     os.close(master)
                     os.close(slave)

@@ -20,6 +20,27 @@ void CDeviceWait::KillTimer(UINT_PTR id)
     }
 }
 
+namespace {
+// The dialog's own timer, beside the device's (1 to kMaxTimers).
+constexpr UINT_PTR kShowTimer = 100;
+} // namespace
+
+void CDeviceWait::Show()
+{
+    if (m_shown || m_dialog == nullptr) {
+        return;
+    }
+    m_shown = true;
+    // Its frame (size, empty soft-key bar) and texts are put on when it shows: a hidden dialog
+    // has nothing to lay out.
+    SetUpFullScreenDialog(m_dialog);
+    if (m_dressed) {
+        SetProgressText(m_dialog, m_caption, m_text);
+    }
+    ShowWindow(m_dialog, SW_SHOWNORMAL);
+    SendMessageW(m_dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(m_dialog, IDCANCEL)), TRUE);
+}
+
 void CDeviceWait::StopAll()
 {
     for (UINT_PTR id = 1; id <= kMaxTimers; ++id) {
@@ -47,6 +68,7 @@ bool CDeviceWait::OpenNetwork(const ReceiverAddress& address, IPortReader* reade
 void CDeviceWait::Notice(const std::wstring& text, const std::wstring& caption, UINT style)
 {
     if (!m_ended) {
+        Show(); // the box comes over the wait, as every box of a wait does
         ShowMessageBox(m_dialog, text, caption, style);
     }
 }
@@ -56,8 +78,8 @@ void CDeviceWait::Dress(const std::wstring& caption, const std::wstring& text)
     if (m_dressed) {
         return;
     }
-    SetUpFullScreenDialog(m_dialog);
-    SetProgressText(m_dialog, caption, text);
+    m_caption = caption;
+    m_text = text;
     m_dressed = true;
 }
 
@@ -100,12 +122,16 @@ void CDeviceWait::Conclude()
 {
     m_release.reset();
     if (!m_box.text.empty()) {
+        Show();
         const int answer = ShowMessageBox(m_dialog, m_box.text, m_box.caption, m_box.style);
         if (m_box.offersSearch && answer == IDYES) {
             m_result = kWaitSearchPorts;
         }
     }
-    EndDialog(m_dialog, m_result);
+    m_concluded = true;
+    m_done = true;
+    // Wakes the loop, as EndDialog does: what concluded may have come as a sent message.
+    PostMessageW(m_dialog, WM_NULL, 0, 0);
 }
 
 INT_PTR CDeviceWait::Handle(UINT message, WPARAM wParam, LPARAM lParam)
@@ -117,7 +143,7 @@ INT_PTR CDeviceWait::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (m_finishLater) {
             Conclude();
         }
-        return TRUE;
+        return FALSE; // the focus goes to "中断" when the dialog shows: a hidden one takes none
     case WM_COMMAND:
         // The done button of the full-screen frame does not end the wait; only "中断" does.
         if (LOWORD(wParam) != IDCANCEL) {
@@ -156,13 +182,19 @@ INT_PTR CDeviceWait::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return TRUE;
     case WM_TIMER:
-        if (!m_ended && wParam >= 1 && wParam <= kMaxTimers) {
+        if (wParam == kShowTimer) {
+            ::KillTimer(m_dialog, kShowTimer);
+            if (!m_ended) {
+                Show();
+            }
+        } else if (!m_ended && wParam >= 1 && wParam <= kMaxTimers) {
             m_device.TimerFired(*this, wParam);
         }
         return TRUE;
     case WM_DESTROY:
         // Also when taken down with its owner: nothing may reach a window that is gone, and the
         // device is released by itself.
+        m_done = true;
         if (!m_ended) {
             m_ended = true;
             StopAll();
@@ -196,9 +228,37 @@ INT_PTR CALLBACK CDeviceWait::Proc(HWND dialog, UINT message, WPARAM wParam, LPA
 INT_PTR CDeviceWait::Run(HINSTANCE instance, HWND parent)
 {
     m_instance = instance;
-    const INT_PTR result = RunDialogFromTemplate(instance, IDD_PROGRESS, parent, Proc, reinterpret_cast<LPARAM>(this));
-    // A missing template (-1) or a frame's own ending is a failure like any other.
-    return result == kWaitDone || result == kWaitSearchPorts ? result : kWaitFailed;
+    auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(FindDialogTemplate(instance, IDD_PROGRESS, nullptr));
+    if (dialogTemplate == nullptr) {
+        return kWaitFailed;
+    }
+    COwnerDisabled owner(parent);
+    // The template is not visible: the dialog stays hidden until it is shown.
+    HWND dialog = CreateDialogIndirectParamW(instance, dialogTemplate, parent, Proc, reinterpret_cast<LPARAM>(this));
+    if (dialog != nullptr && !m_done) {
+        ::SetTimer(dialog, kShowTimer, kDeviceWaitShowAfterMs, nullptr);
+    }
+    // The owner's own loop is not running while this waits: this one dispatches for it.
+    MSG msg;
+    while (dialog != nullptr && !m_done) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0) {
+                PostQuitMessage(static_cast<int>(msg.wParam)); // the outer loop must see it too
+            }
+            break;
+        }
+        if (!IsWindow(dialog) || !IsDialogMessageW(dialog, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    owner.Restore(m_shown);
+    if (dialog != nullptr && IsWindow(dialog)) {
+        DestroyWindow(dialog); // a wait still running (the program quits) is released as gone
+    }
+    // A frame's own ending is a failure like any other.
+    return m_concluded && (m_result == kWaitDone || m_result == kWaitSearchPorts) ? m_result : kWaitFailed;
 }
 
 INT_PTR RunDeviceWait(HINSTANCE instance, HWND parent, IWaitingDevice& device)

@@ -24,10 +24,14 @@
 //     (its formats put back, its port closed); a box comes only after that, and the dialog ends
 //     after the box. Without a box the dialog ends at once and the release goes on beside
 //     what follows.
+// The dialog is made hidden and shows once the wait has lasted kDeviceWaitShowAfterMs, or for a
+// box: a module that answers at once leaves no window to show and take down (under Wine that
+// costs 10-25 ms of the job). The owner is disabled from the start, as for any modal dialog.
 constexpr INT_PTR kWaitDone = 1;
 constexpr INT_PTR kWaitFailed = 2;
 // Failed, and the box's question "ポートを探しますか？" was answered Yes.
 constexpr INT_PTR kWaitSearchPorts = 3;
+constexpr UINT kDeviceWaitShowAfterMs = 300;
 
 class CDeviceWait;
 class IPortReader;
@@ -108,6 +112,7 @@ private:
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void Conclude();
     void StopAll();
+    void Show();
 
     IWaitingDevice& m_device;
     HINSTANCE m_instance = nullptr;
@@ -115,6 +120,10 @@ private:
     bool m_ended = false;
     bool m_dressed = false; // the dialog's caption and text are set: a box may show
     bool m_finishLater = false;
+    bool m_shown = false;
+    std::wstring m_caption, m_text; // shown with the dialog
+    bool m_done = false;            // the dialog's loop ends
+    bool m_concluded = false;       // with m_result (not taken down with its owner)
     INT_PTR m_result = kWaitFailed;
     WaitBox m_box;
     CPortOpening m_opening;

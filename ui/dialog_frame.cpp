@@ -211,3 +211,29 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         return FALSE;
     }
 }
+
+COwnerDisabled::COwnerDisabled(HWND owner) : m_owner(owner)
+{
+    if (owner != nullptr && IsWindowEnabled(owner)) {
+        m_focus = GetFocus();
+        EnableWindow(owner, FALSE);
+        m_disabled = true;
+    }
+}
+
+void COwnerDisabled::Restore(bool dialogShown)
+{
+    if (!m_disabled) {
+        return;
+    }
+    m_disabled = false;
+    if (!IsWindow(m_owner)) {
+        return;
+    }
+    // Enabled before the dialog goes, so that it is activated again.
+    EnableWindow(m_owner, TRUE);
+    if (!dialogShown && m_focus != nullptr && IsWindow(m_focus) && GetFocus() == nullptr &&
+        GetActiveWindow() == m_owner) {
+        SetFocus(m_focus);
+    }
+}

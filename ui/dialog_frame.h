@@ -31,5 +31,22 @@ INT_PTR RunDialogFromTemplate(HINSTANCE instance, WORD id, HWND owner, DLGPROC p
 // shown from its start (caret at 0).
 void SetProgressText(HWND dialog, const std::wstring& caption, const std::wstring& text);
 
+// The owner of a wait's dialog, disabled while the wait runs so that no second command starts.
+// Disabling takes the keyboard focus from its control; Restore enables it again and, when no
+// dialog of the wait was shown (nothing took the activation), gives that control its focus back.
+class COwnerDisabled
+{
+public:
+    explicit COwnerDisabled(HWND owner);
+    COwnerDisabled(const COwnerDisabled&) = delete;
+    COwnerDisabled& operator=(const COwnerDisabled&) = delete;
+    void Restore(bool dialogShown);
+
+private:
+    HWND m_owner = nullptr;
+    HWND m_focus = nullptr;
+    bool m_disabled = false;
+};
+
 // The about box (templates 105 and 106).
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -151,10 +151,7 @@ ProgressEnd RunProgress(HINSTANCE instance, HWND owner, const ProgressRequest& r
     } else if (request.showAfterMs != INFINITE) {
         SetTimer(sink, kShowTimer, request.showAfterMs, nullptr);
     }
-    const bool ownerWasEnabled = owner != nullptr && IsWindowEnabled(owner);
-    if (ownerWasEnabled) {
-        EnableWindow(owner, FALSE);
-    }
+    COwnerDisabled disabled(owner);
 
     // The owner's own loop is not running while this waits: this one dispatches for it.
     MSG msg;
@@ -182,10 +179,7 @@ ProgressEnd RunProgress(HINSTANCE instance, HWND owner, const ProgressRequest& r
 
     SetWindowLongPtrW(sink, GWLP_USERDATA, 0);
     DestroyWindow(sink); // its timers go with it
-    // The owner is enabled before the dialog goes, so that it is activated again.
-    if (ownerWasEnabled && IsWindow(owner)) {
-        EnableWindow(owner, TRUE);
-    }
+    disabled.Restore(state.dialog != nullptr);
     if (state.dialog != nullptr && IsWindow(state.dialog)) {
         SetWindowLongPtrW(state.dialog, DWLP_USER, 0);
         DestroyWindow(state.dialog);

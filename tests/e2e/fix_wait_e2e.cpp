@@ -78,7 +78,9 @@ TEST(FixWait, EachPathBringsItsFixToTheMapAndEachFailureItsOwnBox)
         const wchar_t* log; // a part of the log after the fix, or null
         bool waitShown;     // the wait lasts long enough to be read
     } cases[] = {
-        {"serial", L"COM1:", std::string(kReceiver) + "}", kTokyo, L"", L"N35.681236 E139.767125 ±5 m", true},
+        // Epochs without a fix first: a wait shows its dialog only once it lasts 0.3 s.
+        {"serial", L"COM1:", std::string(kReceiver) + R"(, "no_fix_epochs": 4})", kTokyo, L"",
+         L"N35.681236 E139.767125 ±5 m", true},
         {"tcp", tcp, std::string(kReceiver) + R"(, "no_fix_epochs": 2, "binary_noise": true})", kTokyo, L"",
          L"N35.681236 E139.767125 ±5 m", false},
         {"udp", udp, udpReceiver, kTokyo, L"", L"N35.681236 E139.767125 ±5 m", false},

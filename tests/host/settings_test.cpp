@@ -355,6 +355,49 @@ TEST_F(SettingsTest, LogReadBackKeepsTheNewestCharacters)
     EXPECT_EQ(settings.m_strLog, full.substr(5) + L"typed");
 }
 
+// Every log line exchanges the whole record: a list that has not changed is not put in again,
+// a log that only grew gets its new lines alone, and anything else is shown whole.
+TEST_F(SettingsTest, ExchangePutsInOnlyWhatChanged)
+{
+    constexpr int kLog = 1014;
+    struct Counting : CFakeControls
+    {
+        int resets = 0, logsSet = 0;
+        std::vector<std::wstring> appended;
+        void ResetCombo(int id) override { ++resets, CFakeControls::ResetCombo(id); }
+        void SetText(int id, const std::wstring& text) override
+        {
+            logsSet += id == kLog ? 1 : 0;
+            CFakeControls::SetText(id, text);
+        }
+        void AppendText(int id, const std::wstring& text) override { appended.push_back(text), m_texts[id] += text; }
+    } shown;
+    host.m_controls = &shown;
+    settings.m_strLog = L"a\r\n";
+    settings.Exchange(true);
+    EXPECT_EQ(2, shown.resets);
+    settings.m_strLog += L"b\r\n";
+    settings.Exchange(true);
+    EXPECT_EQ(2, shown.resets);
+    EXPECT_EQ((std::vector<std::wstring>{L"a\r\n", L"b\r\n"}), shown.appended);
+    EXPECT_EQ(L"a\r\nb\r\n", shown.m_texts[kLog]);
+
+    shown.m_texts[kLog] = L"X\r\n"; // typed over since it was read
+    settings.Exchange(true);
+    EXPECT_EQ(L"a\r\nb\r\n", shown.m_texts[kLog]);
+    EXPECT_EQ(1, shown.logsSet);
+    settings.m_strLog = settings.m_strLog.substr(3); // the oldest characters cut
+    settings.Exchange(true);
+    EXPECT_EQ(L"b\r\n", shown.m_texts[kLog]);
+
+    settings.m_urlList[0].m_values[0] = L"改名";
+    settings.m_nBrowserIndex = 7; // past the end: no selection, the list unchanged
+    settings.Exchange(true);
+    EXPECT_EQ(3, shown.resets);
+    EXPECT_EQ(L"改名", shown.m_items[kUrlCombo][0]);
+    EXPECT_EQ(-1, shown.m_selection[kBrowserCombo]);
+}
+
 TEST_F(SettingsTest, SelectedValuesFollowTheComboBoxes)
 {
     settings.m_urlList[1].m_values[2] = L""; // no query template

@@ -160,3 +160,64 @@ TEST(DeviceWait, OnlyTheSearchOfferAnsweredYesAsksForTheSearch)
         EXPECT_EQ(c.offer, (style & MB_YESNO) == MB_YESNO);
     }
 }
+
+// A device that answers at once leaves no window to show and take down; a wait that lasts shows
+// its dialog, and so does a box however soon it comes (it always stands over the dialog).
+TEST(DeviceWait, ShowsItsDialogOnlyOnceTheWaitLastsOrForABox)
+{
+    struct Timed : FakeDevice
+    {
+        UINT endAfterMs = 0;
+        bool withBox = false;
+        bool shownAtTheEnd = true;
+        void Begin(CDeviceWait& wait) override
+        {
+            wait.SetTimer(1, endAfterMs);
+            wait.Dress(L"待機", L"デバイスを待っています。");
+        }
+        void TimerFired(CDeviceWait& wait, UINT_PTR) override
+        {
+            shownAtTheEnd = IsWindowVisible(wait.Dialog()) != FALSE;
+            if (withBox) {
+                wait.EndWait(kWaitFailed, box);
+            } else {
+                wait.EndSilently(kWaitDone);
+            }
+        }
+    };
+    struct Case
+    {
+        UINT endAfterMs;
+        bool withBox;
+        bool shownAtTheEnd;
+        bool shownUnderTheBox;
+    };
+    for (const Case& c : {Case{20, false, false, false}, Case{20, true, false, true},
+                          Case{kDeviceWaitShowAfterMs + 300, false, true, false}}) {
+        SCOPED_TRACE(std::to_string(c.endAfterMs) + (c.withBox ? " with a box" : ""));
+        Timed device;
+        device.endAfterMs = c.endAfterMs;
+        device.withBox = c.withBox;
+        bool shownUnderTheBox = false;
+        SetMessageBoxHook([&](HWND owner, const std::wstring&, const std::wstring&, UINT) {
+            shownUnderTheBox = IsWindowVisible(owner) != FALSE;
+            return IDOK;
+        });
+        // The owner's control that had the keyboard has it again after a wait that showed nothing.
+        HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                     nullptr, Instance(), nullptr);
+        HWND field =
+            CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 20, owner, nullptr, Instance(), nullptr);
+        SetActiveWindow(owner);
+        SetFocus(field);
+        EXPECT_EQ(c.withBox ? kWaitFailed : kWaitDone, RunDeviceWait(Instance(), owner, device));
+        SetMessageBoxHook(nullptr);
+        EXPECT_EQ(c.shownAtTheEnd, device.shownAtTheEnd);
+        EXPECT_EQ(c.shownUnderTheBox, shownUnderTheBox);
+        EXPECT_TRUE(IsWindowEnabled(owner));
+        if (!c.shownAtTheEnd && !c.withBox) {
+            EXPECT_EQ(field, GetFocus());
+        }
+        DestroyWindow(owner);
+    }
+}

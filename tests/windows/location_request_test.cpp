@@ -55,16 +55,38 @@ Outcome Lookup(const std::wstring& request, const std::wstring& csid, const std:
     return o;
 }
 
+// WinINet's cache (the browser's): whether it holds an entry for `url`, or (`forget`) that
+// entry removed, as a run before may have left it.
+bool InUrlCache(const std::wstring& url, bool forget = false)
+{
+    using GetEntry = BOOL(WINAPI*)(LPCWSTR, LPINTERNET_CACHE_ENTRY_INFOW, LPDWORD);
+    using DeleteEntry = BOOL(WINAPI*)(LPCWSTR);
+    HMODULE wininet = LoadLibraryW(L"wininet.dll");
+    auto get = reinterpret_cast<GetEntry>(reinterpret_cast<void*>(GetProcAddress(wininet, "GetUrlCacheEntryInfoW")));
+    auto remove =
+        reinterpret_cast<DeleteEntry>(reinterpret_cast<void*>(GetProcAddress(wininet, "DeleteUrlCacheEntryW")));
+    if (forget && remove != nullptr) {
+        remove(url.c_str());
+    }
+    DWORD size = 0;
+    const bool found =
+        get != nullptr && (get(url.c_str(), nullptr, &size) || GetLastError() == ERROR_INSUFFICIENT_BUFFER);
+    FreeLibrary(wininet);
+    return found;
+}
+
 TEST(LocationRequest, SendsTheHandsetRequestAndTakesTheRedirectWithoutFollowingIt)
 {
     LookupControl stub;
     // the redirect points back at the stand-in, which would log a second request if followed
     std::wstring dest = L"http://127.0.0.1:" + std::to_wstring(LookupControl::Port()) + L"/followed";
+    ASSERT_FALSE(InUrlCache(RequestFor(dest), true));
     Outcome o = Lookup(RequestFor(dest), L"1234/5");
     ASSERT_TRUE(o.ok);
     EXPECT_TRUE(o.error.empty());
     EXPECT_EQ(dest + L"?pos=N35.41.12.000E139.45.00.000", o.location);
-    EXPECT_TRUE(o.body.empty()); // the lookup ends with the Location: its body is not waited for
+    EXPECT_TRUE(o.body.empty());                // the lookup ends with the Location: its body is not waited for
+    EXPECT_FALSE(InUrlCache(RequestFor(dest))); // a position is kept nowhere but where the user keeps it
 
     auto requests = stub.Requests();
     ASSERT_EQ(1u, requests.size());
