@@ -10,7 +10,7 @@
 # screen_layout_*, which share default.ini and the chooser folder beside the test programs.
 set(TAVRIN_LANE2_TESTS
   e2e_ModalLoops e2e_Modem e2e_FixWait e2e_PortSearch e2e_Receiver acquire_dialog_test e2e_FailingDialup
-  e2e_GetAndSend)
+  e2e_GetAndSend e2e_CommandMessages)
 
 # The lookup URL of lane 2's program: the build's URL with the next port.
 set(TAVRIN_LANE2_LOOKUP_URL "${TAVRIN_LOOKUP_URL}")
