@@ -5,6 +5,7 @@
 #include "common/text_format.h"
 #include "common/texts.h"
 #include "network/location_service.h"
+#include "network/lookup_url.h"
 #include "network/service_url.h"
 #include "resources/resource.h"
 
@@ -17,7 +18,7 @@ const wchar_t kHandsetAgent[] = L"Mozilla/3.0(DDIPOCKET;JRC/AH-J3001V,AH-J3002V/
 
 // The program asks through the job of the main window's commands, which runs the request on a
 // worker; the service needs no request function of its own.
-CLocationService g_locationService(TAVRIN_LOOKUP_URL);
+CLocationService g_locationService(kLookupUrl);
 
 namespace {
 

@@ -211,7 +211,7 @@ TavrinSession::TavrinSession(const std::wstring& name)
                                 L"gsgetfile.dll", L"gsgetfile.answer", L"gsgetfile.log"}) {
         DeleteFileW((m_folder + L"\\" + file).c_str());
     }
-    CopyFileW(BuildPath(L"tavrin.exe").c_str(), (m_folder + L"\\tavrin.exe").c_str(), FALSE);
+    CopyFileW(BuildPath(LaneProgramName()).c_str(), (m_folder + L"\\tavrin.exe").c_str(), FALSE);
     SetEnvironment(L"TAVRIN_BROWSER_LOG", BrowserLogPath());
 }
 

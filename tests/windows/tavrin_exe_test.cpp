@@ -63,7 +63,7 @@ public:
     explicit Program(const std::wstring& folder)
     {
         std::wstring exe = folder + L"\\tavrin.exe";
-        CopyFileW((WinePathFromEnv("TAVRIN_BUILD_DIR") + L"\\tavrin.exe").c_str(), exe.c_str(), FALSE);
+        CopyFileW((WinePathFromEnv("TAVRIN_BUILD_DIR") + L"\\" + LaneProgramName()).c_str(), exe.c_str(), FALSE);
         STARTUPINFOW si{};
         si.cb = sizeof(si);
         std::wstring command = L"\"" + exe + L"\"";

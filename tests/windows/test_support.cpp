@@ -10,11 +10,18 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 unsigned short HarnessPort(const char* variable)
 {
     const char* value = std::getenv(variable);
     return value != nullptr ? static_cast<unsigned short>(std::atoi(value)) : 0;
+}
+
+std::wstring LaneProgramName()
+{
+    const char* lane = std::getenv("TAVRIN_LANE");
+    return (lane != nullptr && std::strcmp(lane, "2") == 0) ? L"tavrin-lane2.exe" : L"tavrin.exe";
 }
 
 unsigned short FreeLoopbackPort(int type)

@@ -11,6 +11,10 @@
 // Windows path Wine maps it to (Z:\...). Empty when the variable is unset.
 std::wstring WinePathFromEnv(const char* variable);
 
+// The file name of the program, in the build tree, that this test's lane runs (TAVRIN_LANE):
+// lane 2's asks lane 2's lookup stand-in.
+std::wstring LaneProgramName();
+
 // A port the harness named in an environment variable (TAVRIN_GPSD_PORT, ...); 0 when unset.
 unsigned short HarnessPort(const char* variable);
 
